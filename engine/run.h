@@ -1,0 +1,86 @@
+#pragma once
+// The generation run behind the Start button and the batch runner: input checks and history
+// updates, then templates, genres, the walk, gathering, and saving the set.
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/local_time.h"
+#include "settings/environment_set.h"
+#include "settings/set_file.h"
+#include "tags/genre_table.h"
+
+namespace veldra {
+
+// The values a run derives once from the settings and every page of the run reads.
+struct RunContext {
+  std::string OutputFileName;  // as typed
+  std::string RootPath;        // RootFolder trimmed, ending with the separator
+  std::string RootUrl;         // RootUrl trimmed
+  std::string HeaderPath;
+  std::string FooterPath;
+  std::vector<std::string> HeaderLines;
+  std::vector<std::string> FooterLines;
+  std::string ThAttributes;  // ThExtra trimmed, one blank in front when not empty
+  std::string TdAttributes;
+  std::string FolderMark;  // FolderMarkText trimmed, "<BR>" when empty
+  std::string FileMark;
+  bool MarksWanted = false;
+  std::string IniPath;
+  GenreTable genres;
+};
+
+enum class InputError { kNone, kRootFolderEmpty, kRootUrlEmpty, kSetNameEmpty, kSetNameInvalid };
+
+// The message text of an input error ("" for kNone); its title is text::kInputErrorTitle.
+std::string_view InputErrorMessage(InputError error);
+
+// The first steps of a run, on the texts the window holds: trims the root folder, root URL and set
+// name, appends the separator to the root folder, checks the three (and that the set name can be a
+// file name), and, when all pass, puts each value at the top of its history (set_list is the set
+// list of Combo3). Changes set and set_list as the window's combo boxes change.
+InputError PrepareRunInput(EnvironmentSet& set, std::vector<std::string>& set_list);
+
+// What a run tells its front end while it goes on. Calls come from the thread running the run.
+class RunObserver {
+ public:
+  virtual ~RunObserver() = default;
+  virtual void FolderStarted(const std::string& /*folder*/) {}
+  virtual void PageWritten(const std::string& /*folder*/, size_t /*pages_written*/) {}
+};
+
+// What happened in a run, for the closing notice.
+struct RunReport {
+  bool root_found = true;                        // false: the root folder could not be listed
+  size_t pages_written = 0;                      // folders that got a complete page
+  std::vector<std::string> folders_not_listed;   // folders whose listing failed
+  std::vector<std::string> pages_not_written;    // folders whose page or snapshot failed
+  bool gathering = false;                        // the fix-up pass ran
+  size_t pages_gathered = 0;
+  std::vector<std::string> pages_not_gathered;   // folders whose page stayed in place
+  std::vector<std::string> problems;             // templates, genre file, set file, output folder
+
+  // True when every folder got its page (and, when gathering, every page was gathered).
+  bool AllWritten() const;
+};
+
+// The closing notice: text::kRunFinished as its first line, then what the report says, one line
+// per fact (counts, then the folders that failed, at most a few of each).
+std::string FormatRunNotice(const RunReport& report);
+
+struct RunResult {
+  RunContext context;
+  std::vector<std::string> work_list;  // List3: the folders whose pages were written, sorted
+  RunReport report;
+  std::string ini_path;  // the set file the run saved to (the new IniPath)
+};
+
+// The rest of a run, for a set that passed PrepareRunInput: fills the RunContext, creates and
+// reads the templates, loads the genres, walks the tree writing every page and snapshot, gathers
+// the pages when OutputFolder and OutputUrl are set, and saves the set into its file.
+RunResult ExecuteRun(const EnvironmentSet& set, const ProgramPlace& place, const Clock& clock,
+                     RunObserver* observer = nullptr);
+
+}  // namespace veldra

@@ -1,0 +1,37 @@
+#pragma once
+// Shift-JIS (CP932, the Windows variant) text conversion. Text inside the program is UTF-8;
+// every file the program reads or writes is CP932.
+
+#include <string>
+#include <string_view>
+
+namespace veldra {
+
+// How text that CP932 cannot hold is written into CP932 bytes.
+enum class Cp932Escape {
+  // Pages: a character CP932 lacks becomes an HTML numeric character reference "&#N;" (N decimal);
+  // a byte that is not part of valid UTF-8 becomes "&#65533;" (the replacement character).
+  kHtml,
+  // Snapshot fields and INI values, lossless: a character CP932 lacks becomes "&#N;", a byte that
+  // is not valid UTF-8 becomes "&#N;" with N = 0xDC00 + byte, and a literal "&#" becomes "&#38;#".
+  // DecodeCp932(..., kRoundTrip) gives back exactly the original bytes.
+  kRoundTrip,
+};
+
+// UTF-8 (possibly invalid) to CP932 bytes. Characters CP932 maps only one way (fallbacks) count as
+// missing, so every written character reads back as itself.
+std::string EncodeCp932(std::string_view utf8, Cp932Escape escape);
+
+// CP932 bytes to UTF-8. Bytes that are not valid CP932 become U+FFFD. With kRoundTrip every "&#N;"
+// is turned back into what EncodeCp932(kRoundTrip) made it from; with kHtml the text is left as is.
+std::string DecodeCp932(std::string_view cp932, Cp932Escape escape);
+
+// True for a byte that starts a two-byte CP932 character (0x81-0x9F, 0xE0-0xFC).
+constexpr bool IsCp932LeadByte(unsigned char b) {
+  return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
+}
+
+// Cuts CP932 bytes to at most max_bytes, never leaving half of a two-byte character at the end.
+std::string_view CutCp932(std::string_view cp932, size_t max_bytes);
+
+}  // namespace veldra

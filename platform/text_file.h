@@ -1,0 +1,36 @@
+#pragma once
+// Whole-file reads, line splitting and crash-safe file replacement.
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/cp932.h"
+
+namespace veldra {
+
+// Reads a whole file. False (and err filled when given) when it cannot be opened or read.
+bool ReadFileBytes(const std::string& path, std::string& bytes, std::string* err = nullptr);
+
+// Splits text into lines: CR LF or a lone LF ends a line and is not part of it; a last line
+// without an end is a line; an empty text has no lines.
+std::vector<std::string> SplitLines(std::string_view text);
+
+// Reads a CP932 text file into UTF-8 lines (DecodeCp932 with the given escape).
+bool ReadTextLines(const std::string& path, Cp932Escape escape, std::vector<std::string>& lines,
+                   std::string* err = nullptr);
+
+// Appends one UTF-8 line to a CP932 buffer, followed by CR LF.
+void AppendCp932Line(std::string& out, std::string_view utf8_line, Cp932Escape escape);
+
+// Creates a file that must not exist yet (O_EXCL) and writes the bytes. False when the file
+// exists or cannot be written; an existing file is never touched.
+bool CreateNewFile(const std::string& path, std::string_view bytes, std::string* err = nullptr);
+
+// Replaces (or creates) a file so that readers and a crash at any point see either the old or the
+// new content, never a mix: the bytes go to a temporary file in the same folder, which is then
+// renamed over the target. The new file keeps the old file's permission bits, or 0666 less the
+// umask for a new one. On failure the old file is untouched and no temporary file is left.
+bool ReplaceFile(const std::string& path, std::string_view bytes, std::string* err = nullptr);
+
+}  // namespace veldra

@@ -1,0 +1,35 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the project needs to build and test, only those missing.
+# Quiet and quick when everything is already there.
+set -euo pipefail
+
+packages=(
+  g++ cmake ninja-build pkg-config
+  libicu-dev libgtest-dev libgmock-dev
+  qt6-base-dev
+)
+# Extra groups a caller can ask for: install-deps.sh e2e fuzz
+for group in "$@"; do
+  case "$group" in
+    e2e) packages+=(nginx-light linkchecker tidy chromium id3v2 python3) ;;
+    fuzz) packages+=(clang libclang-rt-14-dev) ;;
+    screenshots) packages+=(xvfb fonts-noto-cjk imagemagick) ;;
+    bench) packages+=(hyperfine python3 time) ;;
+    *) echo "install-deps.sh: unknown group '$group'" >&2; exit 64 ;;
+  esac
+done
+
+missing=()
+for p in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
+    missing+=("$p")
+  fi
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+sudo=""
+[ "$(id -u)" -ne 0 ] && sudo="sudo"
+echo "install-deps: installing ${missing[*]}" >&2
+export DEBIAN_FRONTEND=noninteractive
+$sudo apt-get update -qq
+$sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null

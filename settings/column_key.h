@@ -1,0 +1,34 @@
+#pragma once
+// The table columns a page can show: the keys the settings keep and the captions pages show.
+
+#include <array>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace veldra {
+
+inline constexpr std::string_view kKeyFileName = "FILE NAME";
+inline constexpr std::string_view kKeyFileSize = "FILE SIZE";
+inline constexpr std::string_view kKeyTimeStamp = "TIME STAMP";
+inline constexpr std::string_view kKeyTitle = "ID3-TITLE";
+inline constexpr std::string_view kKeyArtist = "ID3-ARTIST";
+inline constexpr std::string_view kKeyAlbum = "ID3-ALBUM";
+inline constexpr std::string_view kKeyComment = "ID3-COMMENT";
+inline constexpr std::string_view kKeyYear = "ID3-YEAR";
+inline constexpr std::string_view kKeyGenre = "ID3-GENRE";
+inline constexpr std::string_view kKeyTrack = "ID3-TRACK";
+
+// The nine keys the two column lists hold between them ("FILE NAME" is never in a list).
+inline constexpr std::array<std::string_view, 9> kColumnKeys = {
+    kKeyFileSize, kKeyTimeStamp, kKeyTitle, kKeyArtist, kKeyAlbum,
+    kKeyComment,  kKeyYear,      kKeyGenre, kKeyTrack};
+
+// The columns a set outputs when it has none stored: all but the track, in this order.
+std::vector<std::string> DefaultOutputColumns();
+
+// Caption of a column's header cell ("Size" for "FILE SIZE", and so on, "Name" for "FILE NAME"),
+// matched without regard to case; "" for any other text.
+std::string ColumnCaption(std::string_view key);
+
+}  // namespace veldra

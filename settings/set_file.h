@@ -1,0 +1,36 @@
+#pragma once
+// An environment set's INI file: section "MAIN" of "<set name>.ini" in the program folder.
+
+#include <string>
+#include <string_view>
+
+#include "settings/environment_set.h"
+
+namespace veldra {
+
+inline constexpr std::string_view kSetSection = "MAIN";
+
+// The program folder and name the set files belong to (tests and the batch runner may name
+// another folder than the executable's).
+struct ProgramPlace {
+  std::string folder;  // without a trailing separator
+  std::string name;    // the default set's name
+};
+
+// The set file of a name: folder, separator, name, ".ini". The name is used as passed.
+std::string SetIniPath(const ProgramPlace& place, const std::string& set_name);
+
+// True when a set name can be a file name of its own: not empty, no separator, no NUL or other
+// control character, not "." or "..", at most 250 bytes. A run refuses any other name.
+bool IsValidSetName(const std::string& set_name);
+
+// Fills every field of set from the file of set.SetName (trimmed; the program name when empty)
+// and returns that file's path (the new IniPath). set.SetName itself is not changed. A missing
+// file or key gives the defaults a new set has.
+std::string LoadEnvironmentSet(const ProgramPlace& place, EnvironmentSet& set);
+
+// Writes every field into the file at ini_path, replacing the file atomically in one write that
+// leaves exactly what key-by-key profile writes would leave. False when it cannot be written.
+bool SaveEnvironmentSet(const EnvironmentSet& set, const std::string& ini_path);
+
+}  // namespace veldra
