@@ -1,0 +1,183 @@
+#include "engine/html_text.h"
+
+#include <cstdint>
+#include <optional>
+
+namespace veldra {
+namespace {
+
+// Length of the valid UTF-8 sequence starting at text[i], or 0 when it is not valid.
+size_t Utf8SequenceLength(std::string_view text, size_t i) {
+  const auto byte = [&](size_t k) { return static_cast<unsigned char>(text[k]); };
+  const unsigned char b = byte(i);
+  if (b < 0x80) return 1;
+  size_t len;
+  uint32_t cp;
+  if (b >= 0xC2 && b <= 0xDF) {
+    len = 2, cp = b & 0x1F;
+  } else if (b >= 0xE0 && b <= 0xEF) {
+    len = 3, cp = b & 0x0F;
+  } else if (b >= 0xF0 && b <= 0xF4) {
+    len = 4, cp = b & 0x07;
+  } else {
+    return 0;
+  }
+  if (i + len > text.size()) return 0;
+  for (size_t k = 1; k < len; ++k) {
+    if ((byte(i + k) & 0xC0) != 0x80) return 0;
+    cp = (cp << 6) | (byte(i + k) & 0x3F);
+  }
+  // Overlong forms, surrogates and values past U+10FFFF are not valid UTF-8.
+  if ((len == 3 && cp < 0x800) || (len == 4 && (cp < 0x10000 || cp > 0x10FFFF)) ||
+      (cp >= 0xD800 && cp <= 0xDFFF))
+    return 0;
+  return len;
+}
+
+void AppendEscaped(std::string& out, char c) {
+  switch (c) {
+    case '&': out += "&amp;"; break;
+    case '<': out += "&lt;"; break;
+    case '>': out += "&gt;"; break;
+    case '"': out += "&quot;"; break;
+    default: out += c;
+  }
+}
+
+void AppendPercent(std::string& out, unsigned char b) {
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  out += '%';
+  out += kHex[b >> 4];
+  out += kHex[b & 0x0F];
+}
+
+void AppendUtf8(std::string& out, uint32_t cp) {
+  if (cp < 0x80) {
+    out += static_cast<char>(cp);
+  } else if (cp < 0x800) {
+    out += static_cast<char>(0xC0 | (cp >> 6));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  } else if (cp < 0x10000) {
+    out += static_cast<char>(0xE0 | (cp >> 12));
+    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  } else {
+    out += static_cast<char>(0xF0 | (cp >> 18));
+    out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  }
+}
+
+std::optional<int> HexValue(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return std::nullopt;
+}
+
+// Decodes the entity at text[i] ('&'); returns its length, or 0 when it is not one we write.
+size_t DecodeEntity(std::string_view text, size_t i, std::string& out) {
+  static constexpr std::pair<std::string_view, char> kNamed[] = {
+      {"&amp;", '&'}, {"&lt;", '<'}, {"&gt;", '>'}, {"&quot;", '"'}};
+  for (const auto& [name, c] : kNamed) {
+    if (text.substr(i, name.size()) == name) {
+      out += c;
+      return name.size();
+    }
+  }
+  if (text.substr(i, 2) != "&#") return 0;
+  size_t k = i + 2;
+  const bool hex = k < text.size() && (text[k] == 'x' || text[k] == 'X');
+  if (hex) ++k;
+  uint32_t cp = 0;
+  const size_t digits_start = k;
+  while (k < text.size() && k - digits_start < 8) {
+    const auto v = hex ? HexValue(text[k]) : (text[k] >= '0' && text[k] <= '9')
+                                                 ? std::optional<int>(text[k] - '0')
+                                                 : std::nullopt;
+    if (!v) break;
+    cp = cp * (hex ? 16 : 10) + static_cast<uint32_t>(*v);
+    ++k;
+  }
+  if (k == digits_start || k >= text.size() || text[k] != ';') return 0;
+  if (cp == 0 || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return 0;
+  AppendUtf8(out, cp);
+  return k + 1 - i;
+}
+
+}  // namespace
+
+std::string EscapeHtml(std::string_view text) {
+  std::string out;
+  out.reserve(text.size() + 8);
+  for (size_t i = 0; i < text.size();) {
+    const size_t len = Utf8SequenceLength(text, i);
+    if (len == 0) {
+      out += "\xEF\xBF\xBD";  // U+FFFD
+      ++i;
+    } else if (len == 1) {
+      AppendEscaped(out, text[i++]);
+    } else {
+      out.append(text, i, len);
+      i += len;
+    }
+  }
+  return out;
+}
+
+std::string EncodeHrefPath(std::string_view path) {
+  std::string out;
+  out.reserve(path.size() + 8);
+  for (size_t i = 0; i < path.size();) {
+    const size_t len = Utf8SequenceLength(path, i);
+    const auto b = static_cast<unsigned char>(path[i]);
+    if (len == 0) {
+      AppendPercent(out, b);
+      ++i;
+    } else if (len > 1) {
+      out.append(path, i, len);
+      i += len;
+    } else {
+      // A browser reads "\" as "/", cuts blanks at the ends, and takes "#" and "?" as the start
+      // of a fragment or query; "%" would start an escape.
+      if (b <= 0x20 || b == 0x7F || b == '%' || b == '#' || b == '?' || b == '\\')
+        AppendPercent(out, b);
+      else
+        AppendEscaped(out, path[i]);
+      ++i;
+    }
+  }
+  return out;
+}
+
+std::string DecodeHrefPath(std::string_view href) {
+  std::string unescaped;
+  unescaped.reserve(href.size());
+  for (size_t i = 0; i < href.size();) {
+    if (href[i] == '&') {
+      if (const size_t len = DecodeEntity(href, i, unescaped)) {
+        i += len;
+        continue;
+      }
+    }
+    unescaped += href[i++];
+  }
+  std::string out;
+  out.reserve(unescaped.size());
+  for (size_t i = 0; i < unescaped.size(); ++i) {
+    if (unescaped[i] == '%' && i + 2 < unescaped.size()) {
+      const auto hi = HexValue(unescaped[i + 1]);
+      const auto lo = HexValue(unescaped[i + 2]);
+      if (hi && lo) {
+        out += static_cast<char>(*hi * 16 + *lo);
+        i += 2;
+        continue;
+      }
+    }
+    out += unescaped[i];
+  }
+  return out;
+}
+
+}  // namespace veldra
