@@ -22,6 +22,9 @@ enum class Cp932Escape {
 // missing, so every written character reads back as itself.
 std::string EncodeCp932(std::string_view utf8, Cp932Escape escape);
 
+// EncodeCp932 appending to out, for writers that build a whole file in one buffer.
+void AppendCp932(std::string& out, std::string_view utf8, Cp932Escape escape);
+
 // CP932 bytes to UTF-8. Bytes that are not valid CP932 become U+FFFD. With kRoundTrip every "&#N;"
 // is turned back into what EncodeCp932(kRoundTrip) made it from; with kHtml the text is left as is.
 std::string DecodeCp932(std::string_view cp932, Cp932Escape escape);

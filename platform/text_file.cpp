@@ -1,0 +1,184 @@
+#include "platform/text_file.h"
+
+#include <errno.h>
+#include <fcntl.h>
+#include <stdio.h>
+#include <string.h>
+#include <sys/random.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdint>
+#include <ctime>
+
+namespace veldra {
+namespace {
+
+void SetError(std::string* err, const std::string& what, const std::string& path, int code) {
+  if (err != nullptr) *err = what + " " + path + ": " + strerror(code);
+}
+
+// The process's umask, read once without changing it (/proc), or by setting and restoring it.
+mode_t ProcessUmask() {
+  static const mode_t mask = [] {
+    if (FILE* f = fopen("/proc/self/status", "re")) {
+      char line[256];
+      unsigned value = 0;
+      bool found = false;
+      while (!found && fgets(line, sizeof line, f) != nullptr)
+        found = sscanf(line, "Umask: %o", &value) == 1;
+      fclose(f);
+      if (found) return static_cast<mode_t>(value & 0777);
+    }
+    const mode_t m = umask(0);
+    umask(m);
+    return m;
+  }();
+  return mask;
+}
+// Read at start-up, while the process has one thread, so the umask(0) fallback cannot race.
+[[maybe_unused]] const mode_t kUmaskAtStart = ProcessUmask();
+
+bool WriteAll(int fd, std::string_view bytes) {
+  size_t done = 0;
+  while (done < bytes.size()) {
+    const ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    done += static_cast<size_t>(n);
+  }
+  return true;
+}
+
+std::string RandomSuffix() {
+  uint64_t r = 0;
+  if (getrandom(&r, sizeof r, GRND_NONBLOCK) != static_cast<ssize_t>(sizeof r)) {
+    static thread_local uint64_t counter = 0;
+    r = static_cast<uint64_t>(getpid()) << 32 ^ static_cast<uint64_t>(time(nullptr)) ^ ++counter;
+  }
+  static const char kDigits[] = "0123456789abcdefghijklmnopqrstuvwxyz";
+  std::string s;
+  for (int i = 0; i < 8; ++i) {
+    s += kDigits[r % 36];
+    r /= 36;
+  }
+  return s;
+}
+
+}  // namespace
+
+bool ReadFileBytes(const std::string& path, std::string& bytes, std::string* err) {
+  bytes.clear();
+  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) {
+    SetError(err, "cannot open", path, errno);
+    return false;
+  }
+  struct stat st;
+  if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0)
+    bytes.reserve(static_cast<size_t>(st.st_size));
+  char buffer[65536];
+  for (;;) {
+    const ssize_t n = read(fd, buffer, sizeof buffer);
+    if (n == 0) break;
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      const int code = errno;
+      close(fd);
+      bytes.clear();
+      SetError(err, "cannot read", path, code);
+      return false;
+    }
+    bytes.append(buffer, static_cast<size_t>(n));
+  }
+  close(fd);
+  return true;
+}
+
+std::vector<std::string> SplitLines(std::string_view text) {
+  std::vector<std::string> lines;
+  size_t start = 0;
+  while (start < text.size()) {
+    size_t end = text.find('\n', start);
+    const size_t next = end == std::string_view::npos ? text.size() : end + 1;
+    if (end == std::string_view::npos) end = text.size();
+    else if (end > start && text[end - 1] == '\r') --end;
+    lines.emplace_back(text.substr(start, end - start));
+    start = next;
+  }
+  return lines;
+}
+
+bool ReadTextLines(const std::string& path, Cp932Escape escape, std::vector<std::string>& lines,
+                   std::string* err) {
+  lines.clear();
+  std::string bytes;
+  if (!ReadFileBytes(path, bytes, err)) return false;
+  lines = SplitLines(bytes);
+  for (std::string& line : lines) line = DecodeCp932(line, escape);
+  return true;
+}
+
+void AppendCp932Line(std::string& out, std::string_view utf8_line, Cp932Escape escape) {
+  AppendCp932(out, utf8_line, escape);
+  out += "\r\n";
+}
+
+bool CreateNewFile(const std::string& path, std::string_view bytes, std::string* err) {
+  const int fd = open(path.c_str(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, 0666);
+  if (fd < 0) {
+    SetError(err, "cannot create", path, errno);
+    return false;
+  }
+  const bool written = WriteAll(fd, bytes);
+  const int write_errno = errno;
+  const bool closed = close(fd) == 0;
+  if (written && closed) return true;
+  SetError(err, "cannot write", path, written ? errno : write_errno);
+  unlink(path.c_str());  // the file is ours: we just created it
+  return false;
+}
+
+// No fsync: the crash guarded against is the process being killed, after which the kernel still
+// writes out what was written; losing both copies needs a power failure, and syncing every page
+// would slow a run down by orders of magnitude.
+bool ReplaceFile(const std::string& path, std::string_view bytes, std::string* err) {
+  const size_t slash = path.rfind('/');
+  const std::string folder = slash == std::string::npos ? "" : path.substr(0, slash + 1);
+  std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+  if (name.empty()) {
+    SetError(err, "cannot replace", path, EISDIR);
+    return false;
+  }
+  // Keep the temporary name within the 255-byte limit of a file name.
+  if (name.size() > 200) name.resize(200);
+
+  struct stat st;
+  const mode_t mode = stat(path.c_str(), &st) == 0 ? (st.st_mode & 0777) : (0666 & ~ProcessUmask());
+
+  std::string temp;
+  int fd = -1;
+  for (int attempt = 0; attempt < 16 && fd < 0; ++attempt) {
+    temp = folder + "." + name + ".tmp-" + RandomSuffix();
+    fd = open(temp.c_str(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, 0600);
+    if (fd < 0 && errno != EEXIST) break;
+  }
+  if (fd < 0) {
+    SetError(err, "cannot create a temporary file for", path, errno);
+    return false;
+  }
+  bool ok = WriteAll(fd, bytes);
+  int code = errno;
+  if (ok && fchmod(fd, mode) != 0) ok = false, code = errno;
+  if (close(fd) != 0 && ok) ok = false, code = errno;
+  if (ok && rename(temp.c_str(), path.c_str()) != 0) ok = false, code = errno;
+  if (!ok) {
+    unlink(temp.c_str());
+    SetError(err, "cannot replace", path, code);
+  }
+  return ok;
+}
+
+}  // namespace veldra
