@@ -23,4 +23,26 @@ inline constexpr std::string_view kNoticeTitleClose = ")";
 inline constexpr std::string_view kBrowseTitle = "フォルダを選択してください。";
 inline constexpr std::string_view kBrowseFailed = "エラーだぞ。";
 
+// The closing notice's lines after kRunFinished (counts are followed by kNoticeCountUnit).
+inline constexpr std::string_view kNoticeCountUnit = "件";
+inline constexpr std::string_view kNoticePagesWritten = "書き出したページ: ";
+inline constexpr std::string_view kNoticeRootNotListed =
+    "ルートフォルダが見つからないか読めなかったため、ページは1つも書いていません。";
+inline constexpr std::string_view kNoticeFoldersNotListed = "読めなかったフォルダ: ";
+inline constexpr std::string_view kNoticePagesNotWritten =
+    "ページかスナップショットを書けなかったフォルダ: ";
+inline constexpr std::string_view kNoticePagesGathered = "出力フォルダに集めたページ: ";
+inline constexpr std::string_view kNoticePagesNotGathered = "集められず元のフォルダに残ったページ: ";
+inline constexpr std::string_view kNoticeProblems = "そのほかの問題:";
+inline constexpr std::string_view kNoticeListIndent = "　";
+inline constexpr std::string_view kNoticeMoreOpen = "…ほか";  // "…ほか" N "件"
+
+// Problems a run notes in its report and goes on.
+inline constexpr std::string_view kProblemHeaderNotCreated = "ヘッダファイルを作れませんでした: ";
+inline constexpr std::string_view kProblemHeaderUnreadable = "ヘッダファイルを読めませんでした: ";
+inline constexpr std::string_view kProblemFooterNotCreated = "フッタファイルを作れませんでした: ";
+inline constexpr std::string_view kProblemFooterUnreadable = "フッタファイルを読めませんでした: ";
+inline constexpr std::string_view kProblemGenresUnreadable = "ジャンルファイルを読めませんでした: ";
+inline constexpr std::string_view kProblemSetNotSaved = "環境セットを保存できませんでした: ";
+
 }  // namespace veldra::text

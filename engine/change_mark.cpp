@@ -1,0 +1,38 @@
+#include "engine/change_mark.h"
+
+#include "engine/name_fold.h"
+
+namespace veldra {
+
+SnapshotIndex::SnapshotIndex(const FolderSnapshot& snapshot) : snapshot_(snapshot) {
+  bool in_folder_records = true;
+  for (size_t i = 0; i < snapshot.size(); ++i) {
+    const SnapshotRecord& record = snapshot[i];
+    const bool is_folder = SameNoCase(record.kind, "D");
+    if (!is_folder) in_folder_records = false;
+    if (is_folder && in_folder_records) {
+      folders_.try_emplace(FoldName(record.name), i);
+    } else if (SameNoCase(record.kind, "F")) {
+      files_.try_emplace(FoldName(record.name), i);
+    }
+  }
+}
+
+const SnapshotRecord* SnapshotIndex::Find(EntryKind kind, std::string_view name) const {
+  const auto& map = kind == EntryKind::kFolder ? folders_ : files_;
+  if (map.empty()) return nullptr;
+  const auto it = map.find(FoldName(name));
+  return it == map.end() ? nullptr : &snapshot_[it->second];
+}
+
+std::string ChangeMark(EntryKind kind, const SnapshotIndex& previous, std::string_view name,
+                       std::string_view time_text, std::string_view size_text,
+                       const MarkSettings& settings) {
+  const SnapshotRecord* record = previous.Find(kind, name);
+  if (record == nullptr) return settings.show_new ? settings.new_text : std::string();
+  bool changed = !SameNoCase(record->time_text, time_text);
+  if (kind == EntryKind::kFile) changed = changed || !SameNoCase(record->size_text, size_text);
+  return settings.show_update && changed ? settings.update_text : std::string();
+}
+
+}  // namespace veldra

@@ -1,0 +1,105 @@
+#include "engine/folder_snapshot.h"
+
+#include "platform/cp932.h"
+#include "platform/text_file.h"
+
+namespace veldra {
+namespace {
+
+void AppendField(std::string& line, std::string_view field) {
+  line += '"';
+  for (char c : field) {
+    if (c == '"') line += '"';
+    line += c;
+  }
+  line += '"';
+}
+
+void AppendRecord(std::string& out, std::string_view kind, const Entry& entry) {
+  std::string line;
+  AppendField(line, kind);
+  line += ',';
+  AppendField(line, entry.name);
+  line += ',';
+  AppendField(line, entry.time_text);
+  line += ',';
+  AppendField(line, entry.size_text);
+  AppendCp932Line(out, line, Cp932Escape::kRoundTrip);
+}
+
+bool IsLineEnd(std::string_view text, size_t i) {
+  return text[i] == '\n' || (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n');
+}
+
+size_t LineEndLength(std::string_view text, size_t i) { return text[i] == '\n' ? 1 : 2; }
+
+}  // namespace
+
+std::string FormatSnapshot(const EntryTable& folders, const EntryTable& files) {
+  std::string out;
+  for (const Entry& entry : folders) AppendRecord(out, "D", entry);
+  for (const Entry& entry : files) AppendRecord(out, "F", entry);
+  return out;
+}
+
+FolderSnapshot ParseSnapshot(std::string_view cp932_bytes) {
+  // The separators, quote and line ends are all below 0x40, so they never occur inside a
+  // two-byte CP932 character: decoding first and parsing after gives the same fields.
+  const std::string text = DecodeCp932(cp932_bytes, Cp932Escape::kRoundTrip);
+  FolderSnapshot snapshot;
+  std::vector<std::string> fields;
+  size_t i = 0;
+  const size_t n = text.size();
+  while (i < n) {
+    if (IsLineEnd(text, i)) {  // an empty line holds no record
+      i += LineEndLength(text, i);
+      continue;
+    }
+    fields.clear();
+    bool record_done = false;
+    while (!record_done) {
+      if (i >= n || text[i] != '"') return snapshot;  // an unquoted field: damage
+      std::string field;
+      ++i;
+      bool closed = false;
+      while (i < n) {
+        if (text[i] == '"') {
+          if (i + 1 < n && text[i + 1] == '"') {
+            field += '"';
+            i += 2;
+            continue;
+          }
+          ++i;
+          closed = true;
+          break;
+        }
+        field += text[i++];
+      }
+      if (!closed) return snapshot;  // the file ends inside a field: a truncated record
+      fields.push_back(std::move(field));
+      if (i >= n) {
+        record_done = true;
+      } else if (text[i] == ',') {
+        ++i;
+      } else if (IsLineEnd(text, i)) {
+        i += LineEndLength(text, i);
+        record_done = true;
+      } else {
+        return snapshot;  // text after a closing quote: damage
+      }
+    }
+    if (fields.size() == 4) {
+      snapshot.push_back(SnapshotRecord{std::move(fields[0]), std::move(fields[1]),
+                                        std::move(fields[2]), std::move(fields[3])});
+    }
+  }
+  return snapshot;
+}
+
+FolderSnapshot ReadSnapshot(const std::string& path) {
+  std::string bytes;
+  if (!ReadFileBytes(path, bytes)) return {};
+  return ParseSnapshot(bytes);
+}
+
+}  // namespace veldra

@@ -1,0 +1,34 @@
+#pragma once
+// What every page of a run reads, and the buffer a page is built in before it is written.
+
+#include <string>
+#include <string_view>
+
+#include "engine/run.h"
+#include "platform/cp932.h"
+#include "platform/local_time.h"
+#include "platform/text_file.h"
+
+namespace veldra {
+
+// The run's prepared values, the settings as the run started, and the clock of the date line.
+struct PageContext {
+  const RunContext& run;
+  const EnvironmentSet& set;
+  const Clock& clock;
+};
+
+// A page being built in memory: UTF-8 lines in, CP932 bytes with CR LF out. Characters CP932
+// lacks become numeric character references.
+class PageBuffer {
+ public:
+  void AddLine(std::string_view utf8_line) {
+    AppendCp932Line(bytes_, utf8_line, Cp932Escape::kHtml);
+  }
+  const std::string& bytes() const { return bytes_; }
+
+ private:
+  std::string bytes_;
+};
+
+}  // namespace veldra

@@ -1,0 +1,69 @@
+// The generation run after its input steps: templates, genres, the walk, gathering, saving.
+
+#include "engine/run.h"
+
+#include "engine/folder_walk.h"
+#include "engine/link_fixup.h"
+#include "engine/messages.h"
+#include "engine/page_context.h"
+#include "engine/run_context.h"
+#include "platform/file_system.h"
+
+namespace veldra {
+namespace {
+
+void NoteTemplate(TemplateResult result, const std::string& path, std::string_view not_created,
+                  std::string_view unreadable, RunReport& report) {
+  if (result == TemplateResult::kNotCreated) report.problems.push_back(std::string(not_created) + path);
+  if (result == TemplateResult::kUnreadable) report.problems.push_back(std::string(unreadable) + path);
+}
+
+void Append(std::vector<std::string>& to, const std::vector<std::string>& from) {
+  to.insert(to.end(), from.begin(), from.end());
+}
+
+}  // namespace
+
+bool RunReport::AllWritten() const {
+  return root_found && folders_not_listed.empty() && pages_not_written.empty() &&
+         (!gathering || pages_not_gathered.empty());
+}
+
+RunResult ExecuteRun(const EnvironmentSet& set, const ProgramPlace& place, const Clock& clock,
+                     RunObserver* observer) {
+  RunResult result;
+  RunContext& context = result.context;
+  RunReport& report = result.report;
+  context = BuildRunContext(set, place);
+
+  NoteTemplate(LoadTemplate(context.HeaderPath, DefaultHeaderLines(), context.HeaderLines),
+               context.HeaderPath, text::kProblemHeaderNotCreated,
+               text::kProblemHeaderUnreadable, report);
+  NoteTemplate(LoadTemplate(context.FooterPath, DefaultFooterLines(), context.FooterLines),
+               context.FooterPath, text::kProblemFooterNotCreated,
+               text::kProblemFooterUnreadable, report);
+  if (LoadGenres(place.folder, context.genres) == GenreLoadResult::kUnreadable) {
+    report.problems.push_back(std::string(text::kProblemGenresUnreadable) + place.folder +
+                              kPathSeparator + kGenreFileName);
+  }
+
+  const NameCollator collator;
+  const PageContext page_context{context, set, clock};
+  WalkFolder(page_context, collator, observer, report, result.work_list);
+
+  if (!set.OutputFolder.empty() && !set.OutputUrl.empty()) {
+    const FixUpResult fixup = FixUpLinks(context, set.OutputFolder, set.OutputUrl, result.work_list);
+    report.gathering = true;
+    report.pages_gathered = fixup.pages_gathered;
+    Append(report.pages_not_gathered, fixup.pages_not_gathered);
+    Append(report.problems, fixup.problems);
+  }
+
+  result.ini_path = SetIniPath(place, set.SetName);
+  context.IniPath = result.ini_path;
+  if (!SaveEnvironmentSet(set, result.ini_path))
+    report.problems.push_back(std::string(text::kProblemSetNotSaved) + result.ini_path);
+  return result;
+}
+
+}  // namespace veldra

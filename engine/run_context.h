@@ -1,0 +1,31 @@
+#pragma once
+// Deriving a run's values from the settings, and the template files every page copies.
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "engine/run.h"
+
+namespace veldra {
+
+// The text without leading and trailing blanks (U+0020 only; tabs and full-width blanks stay).
+std::string TrimBlanks(std::string_view text);
+
+// RunContext from the settings as the run starts: every field but the template lines, the genre
+// names and IniPath.
+RunContext BuildRunContext(const EnvironmentSet& set, const ProgramPlace& place);
+
+// The lines a missing header or footer template is created with.
+const std::vector<std::string>& DefaultHeaderLines();
+const std::vector<std::string>& DefaultFooterLines();
+
+enum class TemplateResult { kRead, kCreated, kNotCreated, kUnreadable };
+
+// Creates the template at path with the default lines when no file exists there (an existing
+// one, even empty, is never overwritten), then reads its lines. On kNotCreated and kUnreadable
+// the lines are empty.
+TemplateResult LoadTemplate(const std::string& path, const std::vector<std::string>& defaults,
+                            std::vector<std::string>& lines);
+
+}  // namespace veldra

@@ -1,0 +1,55 @@
+// The input steps of a run: trimming, the three checks, the set name check and the histories.
+
+#include "engine/messages.h"
+#include "engine/run.h"
+#include "engine/run_context.h"
+#include "platform/file_system.h"
+#include "platform/text_compare.h"
+
+namespace veldra {
+namespace {
+
+// Moves value to the top of a history: the first entry equal to it (without regard to case) is
+// removed, then the value is inserted at index 0.
+void PutOnTop(std::vector<std::string>& history, const std::string& value) {
+  for (auto it = history.begin(); it != history.end(); ++it) {
+    if (EqualsNoCase(*it, value)) {
+      history.erase(it);
+      break;
+    }
+  }
+  history.insert(history.begin(), value);
+}
+
+}  // namespace
+
+std::string_view InputErrorMessage(InputError error) {
+  switch (error) {
+    case InputError::kNone: return "";
+    case InputError::kRootFolderEmpty: return text::kRootFolderEmpty;
+    case InputError::kRootUrlEmpty: return text::kRootUrlEmpty;
+    case InputError::kSetNameEmpty: return text::kSetNameEmpty;
+    case InputError::kSetNameInvalid: return text::kSetNameInvalid;
+  }
+  return "";
+}
+
+InputError PrepareRunInput(EnvironmentSet& set, std::vector<std::string>& set_list) {
+  set.RootFolder = TrimBlanks(set.RootFolder);
+  set.RootUrl = TrimBlanks(set.RootUrl);
+  set.SetName = TrimBlanks(set.SetName);
+
+  if (set.RootFolder.empty()) return InputError::kRootFolderEmpty;
+  if (set.RootFolder.back() != kPathSeparator) set.RootFolder += kPathSeparator;
+  if (set.RootUrl.empty()) return InputError::kRootUrlEmpty;
+  if (set.SetName.empty()) return InputError::kSetNameEmpty;
+  // A name with a separator or a control character would put the set file anywhere.
+  if (!IsValidSetName(set.SetName)) return InputError::kSetNameInvalid;
+
+  PutOnTop(set.RootFolderHistory, set.RootFolder);
+  PutOnTop(set.RootUrlHistory, set.RootUrl);
+  PutOnTop(set_list, set.SetName);
+  return InputError::kNone;
+}
+
+}  // namespace veldra

@@ -1,0 +1,127 @@
+#include "engine/table_rows.h"
+
+#include "engine/html_text.h"
+#include "engine/name_fold.h"
+#include "engine/page_head.h"
+#include "platform/file_name.h"
+#include "settings/column_key.h"
+#include "tags/id3v1.h"
+
+namespace veldra {
+namespace {
+
+constexpr int64_t kKiB = 1024;
+constexpr int64_t kMiB = 1024 * 1024;
+
+// A tag field or genre name as cell text: "<BR>" when nothing is left after cutting at the first
+// NUL and trimming blanks, the escaped text otherwise (a field may hold any bytes).
+std::string TagCell(const std::string& field) {
+  const std::string_view before_nul = std::string_view(field).substr(0, field.find('\0'));
+  if (before_nul.find_first_not_of(' ') == std::string_view::npos) return "<BR>";
+  return EscapeHtml(CleanTagField(field));
+}
+
+bool IsTagColumn(std::string_view key) {
+  for (std::string_view tag_key : {kKeyTitle, kKeyArtist, kKeyAlbum, kKeyComment, kKeyYear,
+                                   kKeyGenre, kKeyTrack}) {
+    if (SameNoCase(key, tag_key)) return true;
+  }
+  return false;
+}
+
+std::string Cell(std::string_view attributes, std::string_view text) {
+  return "<TD" + std::string(attributes) + ">" + std::string(text) + "</TD>";
+}
+
+}  // namespace
+
+std::string KilobyteText(int64_t size) {
+  if (size < 0) size = 0;
+  return std::to_string(size / kKiB + (size % kKiB >= kKiB / 2 ? 1 : 0)) + "KB";
+}
+
+std::string MegabyteText(int64_t size) {
+  if (size < 0) size = 0;
+  // Tenths of a MiB, in integers: the remainder times ten stays far below 2^63.
+  const int64_t rest_tenths = (size % kMiB) * 10;
+  const int64_t tenths = size / kMiB * 10 + rest_tenths / kMiB + (rest_tenths % kMiB >= kMiB / 2);
+  return "(" + std::to_string(tenths / 10) + "." + std::to_string(tenths % 10) + "MB)";
+}
+
+std::string FileRow(const PageContext& context, std::string_view folder, std::string_view name,
+                    std::string_view time_text, int64_t size, std::string_view mark) {
+  const RunContext& run = context.run;
+  const EnvironmentSet& set = context.set;
+  const std::string& td = run.TdAttributes;
+  const std::string relative = RelativeFolderPath(run, folder);
+
+  std::string row = "<TR>" + Cell(td, run.FileMark) + "<TD" + td + "><A HREF=\"" + run.RootUrl +
+                    EncodeHrefPath(relative + std::string(name)) + "\">";
+  row += EscapeHtml(set.HideExtension ? StripExtension(name) : std::string(name));
+  row += "</A>";
+  row += mark;
+  row += "</TD>";
+
+  if (!set.ProcessId3) {
+    row += "<TD align=right" + td + ">" + KilobyteText(size) + MegabyteText(size) + "</TD>";
+    return row + "</TR>";
+  }
+
+  // A tag that cannot be read leaves the record fresh, so its cells read "<BR>" and the row
+  // stays. Without a tag column reading the tag shows nothing, so it is not read at all.
+  Id3Tag tag;
+  bool wants_tag = false;
+  for (const std::string& key : set.OutputColumns) wants_tag = wants_tag || IsTagColumn(key);
+  if (wants_tag) ReadId3Tag(std::string(folder) + std::string(name), tag);
+  const bool has_tag = tag.HasTag();
+
+  for (const std::string& key : set.OutputColumns) {
+    if (SameNoCase(key, kKeyFileSize)) {
+      row += "<TD align=right" + td + ">" + MegabyteText(size) + "</TD>";
+    } else if (SameNoCase(key, kKeyTimeStamp)) {
+      row += Cell(td, time_text);
+    } else if (SameNoCase(key, kKeyTitle)) {
+      row += Cell(td, TagCell(tag.Title));
+    } else if (SameNoCase(key, kKeyArtist)) {
+      row += Cell(td, TagCell(tag.Artist));
+    } else if (SameNoCase(key, kKeyAlbum)) {
+      row += Cell(td, TagCell(tag.Album));
+    } else if (SameNoCase(key, kKeyComment)) {
+      row += Cell(td, TagCell(tag.Comment));
+    } else if (SameNoCase(key, kKeyYear)) {
+      row += "<TD align=center" + td + ">" + TagCell(tag.Year) + "</TD>";
+    } else if (SameNoCase(key, kKeyGenre)) {
+      row += Cell(td, has_tag ? TagCell(run.genres[tag.Genre]) : "<BR>");
+    } else if (SameNoCase(key, kKeyTrack)) {
+      row += Cell(td, TrackText(tag));
+    }
+  }
+  return row + "</TR>";
+}
+
+std::string FolderRow(const PageContext& context, std::string_view folder, std::string_view name,
+                      std::string_view mark) {
+  const RunContext& run = context.run;
+  const std::string& td = run.TdAttributes;
+  std::string row = "<TR>" + Cell(td, run.FolderMark) + "<TD" + td + "><A HREF=\"" + run.RootUrl +
+                    EncodeHrefPath(RelativeFolderPath(run, folder) + std::string(name)) + "/" +
+                    run.OutputFileName + "\">" + EscapeHtml(name) + "</A>";
+  row += mark;
+  row += "</TD>";
+  const size_t empty_cells = context.set.ProcessId3 ? context.set.OutputColumns.size() : 1;
+  for (size_t i = 0; i < empty_cells; ++i) row += Cell(td, "<BR>");
+  return row + "</TR>";
+}
+
+void WriteFileRows(PageBuffer& page, const PageContext& context, std::string_view folder,
+                   std::string_view name, std::string_view time_text, int64_t size,
+                   std::string_view mark) {
+  page.AddLine(FileRow(context, folder, name, time_text, size, mark));
+}
+
+void WriteFolderRows(PageBuffer& page, const PageContext& context, std::string_view folder,
+                     std::string_view name, std::string_view mark) {
+  page.AddLine(FolderRow(context, folder, name, mark));
+}
+
+}  // namespace veldra
