@@ -1,0 +1,166 @@
+#include "platform/file_system.h"
+
+#include <dirent.h>
+#include <errno.h>
+#include <fcntl.h>
+#include <string.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "platform/text_compare.h"
+#include "platform/utf8.h"
+
+namespace veldra {
+namespace {
+
+FileTime ModifiedTime(const struct stat& st) {
+  return FileTime{static_cast<int64_t>(st.st_mtim.tv_sec), static_cast<int32_t>(st.st_mtim.tv_nsec)};
+}
+
+// Opens a folder for reading its entries; nullptr (errno set) when it cannot be opened.
+DIR* OpenFolder(const std::string& folder) {
+  const int fd = open(folder.empty() ? "." : folder.c_str(), O_DIRECTORY | O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return nullptr;
+  DIR* dir = fdopendir(fd);
+  if (dir == nullptr) {
+    const int code = errno;
+    close(fd);
+    errno = code;
+  }
+  return dir;
+}
+
+bool IsDotOrDotDot(const char* name) {
+  return name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'));
+}
+
+// Stats an entry as a listing shows it: links followed; a link that cannot be followed (dangling,
+// a loop, an unreachable target) is a file of size 0 with the link's own time. False when the
+// entry is gone.
+bool StatEntry(int dir_fd, const char* name, struct stat& st) {
+  if (fstatat(dir_fd, name, &st, 0) == 0) return true;
+  if (fstatat(dir_fd, name, &st, AT_SYMLINK_NOFOLLOW) != 0) return false;
+  if (S_ISLNK(st.st_mode)) st.st_size = 0;
+  return true;
+}
+
+// Matches folded texts unit by unit: a unit is a code point, or one byte that is not valid UTF-8.
+bool MatchUnits(std::string_view name, std::string_view pattern) {
+  const auto unit_length = [](std::string_view s, size_t pos) {
+    uint32_t c = 0;
+    const size_t len = DecodeUtf8(s, pos, c);
+    return len == 0 ? size_t{1} : len;
+  };
+  size_t n = 0, p = 0;
+  size_t star = std::string_view::npos, star_n = 0;  // last "*" seen and where it began to match
+  while (n < name.size()) {
+    if (p < pattern.size() && pattern[p] == '*') {
+      star = ++p;
+      star_n = n;
+      continue;
+    }
+    if (p < pattern.size()) {
+      const size_t pl = unit_length(pattern, p);
+      const size_t nl = unit_length(name, n);
+      if ((pattern[p] == '?' && pl == 1) || pattern.substr(p, pl) == name.substr(n, nl)) {
+        p += pl;
+        n += nl;
+        continue;
+      }
+    }
+    if (star == std::string_view::npos) return false;
+    // Let the last "*" take one more unit and try again from there.
+    star_n += unit_length(name, star_n);
+    n = star_n;
+    p = star;
+  }
+  while (p < pattern.size() && pattern[p] == '*') ++p;
+  return p == pattern.size();
+}
+
+}  // namespace
+
+bool ListFolder(const std::string& folder, std::vector<DirEntry>& entries, std::string* err) {
+  entries.clear();
+  DIR* dir = OpenFolder(folder);
+  if (dir == nullptr) {
+    if (err != nullptr) *err = "cannot open folder " + folder + ": " + strerror(errno);
+    return false;
+  }
+  const int dir_fd = dirfd(dir);
+  bool ok = true;
+  for (;;) {
+    errno = 0;
+    const struct dirent* d = readdir(dir);
+    if (d == nullptr) {
+      if (errno != 0) {
+        ok = false;
+        if (err != nullptr) *err = "cannot read folder " + folder + ": " + strerror(errno);
+      }
+      break;
+    }
+    if (IsDotOrDotDot(d->d_name)) continue;
+    struct stat st;
+    if (!StatEntry(dir_fd, d->d_name, st)) continue;  // vanished while we listed
+    DirEntry e;
+    e.name = d->d_name;
+    e.is_folder = S_ISDIR(st.st_mode);
+    e.size = e.is_folder ? 0 : static_cast<int64_t>(st.st_size);
+    e.modified = ModifiedTime(st);
+    e.id = FolderId{static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino)};
+    entries.push_back(std::move(e));
+  }
+  closedir(dir);
+  return ok;
+}
+
+bool StatFolder(const std::string& folder, FolderId& id, FileTime& modified) {
+  struct stat st;
+  if (stat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return false;
+  id = FolderId{static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino)};
+  modified = ModifiedTime(st);
+  return true;
+}
+
+bool RestoreModifiedTime(const std::string& path, const FileTime& modified) {
+  struct timespec times[2];
+  times[0].tv_sec = 0;
+  times[0].tv_nsec = UTIME_OMIT;
+  times[1].tv_sec = static_cast<time_t>(modified.seconds);
+  times[1].tv_nsec = modified.nanoseconds;
+  return utimensat(AT_FDCWD, path.c_str(), times, 0) == 0;
+}
+
+bool FileExists(const std::string& path) {
+  struct stat st;
+  return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+bool FolderExists(const std::string& path) {
+  struct stat st;
+  return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool DeleteFile(const std::string& path) { return unlink(path.c_str()) == 0; }
+
+std::vector<std::string> ListMatchingFiles(const std::string& folder, const std::string& pattern) {
+  std::vector<std::string> names;
+  DIR* dir = OpenFolder(folder);
+  if (dir == nullptr) return names;
+  const std::string folded_pattern = FoldCase(pattern);
+  while (const struct dirent* d = readdir(dir)) {
+    if (IsDotOrDotDot(d->d_name)) continue;
+    if (!MatchUnits(FoldCase(d->d_name), folded_pattern)) continue;
+    struct stat st;
+    if (fstatat(dirfd(dir), d->d_name, &st, 0) == 0 && S_ISREG(st.st_mode))
+      names.emplace_back(d->d_name);
+  }
+  closedir(dir);
+  return names;
+}
+
+bool WildcardMatch(const std::string& name, const std::string& pattern) {
+  return MatchUnits(FoldCase(name), FoldCase(pattern));
+}
+
+}  // namespace veldra
