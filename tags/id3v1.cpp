@@ -1,0 +1,145 @@
+#include "tags/id3v1.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <string_view>
+
+#include "platform/cp932.h"
+
+namespace veldra {
+namespace {
+
+constexpr size_t kBlockSize = 128;
+
+// Offsets and widths of the text fields in the block.
+struct FieldPlace {
+  std::string Id3Tag::*field;
+  size_t offset;
+  size_t width;
+};
+constexpr FieldPlace kTextFields[] = {
+    {&Id3Tag::Marker, 0, 3},  {&Id3Tag::Title, 3, 30}, {&Id3Tag::Artist, 33, 30},
+    {&Id3Tag::Album, 63, 30}, {&Id3Tag::Year, 93, 4},  {&Id3Tag::Comment, 97, 30},
+};
+constexpr size_t kGenreOffset = 127;
+constexpr size_t kCommentTailOffset = 125;
+
+char AsciiUpper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
+
+bool EqualsAsciiNoCase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    if (AsciiUpper(a[i]) != AsciiUpper(b[i])) return false;
+  }
+  return true;
+}
+
+// The bytes without a last lead byte that has no trail byte after it.
+std::string_view WithoutLoneLeadByte(std::string_view bytes) {
+  size_t i = 0;
+  while (i < bytes.size()) {
+    if (!IsCp932LeadByte(static_cast<unsigned char>(bytes[i]))) {
+      ++i;
+    } else if (i + 1 < bytes.size()) {
+      i += 2;
+    } else {
+      return bytes.substr(0, i);
+    }
+  }
+  return bytes;
+}
+
+// Decodes one field on its own. NUL bytes stay U+0000 so the record keeps the field's layout; a
+// lead byte left without its trail byte (before a NUL or at the field's end, where a tagger cut
+// a two-byte character in half) is dropped rather than shown as a replacement character.
+std::string DecodeField(std::string_view bytes) {
+  std::string text;
+  text.reserve(bytes.size());
+  size_t start = 0;
+  while (start <= bytes.size()) {
+    size_t nul = bytes.find('\0', start);
+    if (nul == std::string_view::npos) nul = bytes.size();
+    const std::string_view run = bytes.substr(start, nul - start);
+    if (!run.empty()) text += DecodeCp932(WithoutLoneLeadByte(run), Cp932Escape::kHtml);
+    if (nul == bytes.size()) break;
+    text += '\0';
+    start = nul + 1;
+  }
+  return text;
+}
+
+// Reads the last 128 bytes of a regular file: one open, one positioned read, one close.
+Id3ReadResult ReadLastBlock(const std::string& path, uint8_t (&block)[kBlockSize]) {
+  // O_NONBLOCK so that a FIFO named like an MP3 cannot hang the run in open().
+  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+  if (fd < 0) return Id3ReadResult::kUnreadable;
+  Id3ReadResult result = Id3ReadResult::kUnreadable;
+  struct stat st;
+  if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
+    if (st.st_size < static_cast<off_t>(kBlockSize)) {
+      result = Id3ReadResult::kTooShort;
+    } else {
+      size_t got = 0;
+      const off_t at = st.st_size - static_cast<off_t>(kBlockSize);
+      while (got < kBlockSize) {
+        const ssize_t n = pread(fd, block + got, kBlockSize - got, at + static_cast<off_t>(got));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;  // an error, or the file shrank since fstat
+        got += static_cast<size_t>(n);
+      }
+      if (got == kBlockSize) result = Id3ReadResult::kRead;
+    }
+  }
+  close(fd);
+  return result;
+}
+
+}  // namespace
+
+bool Id3Tag::HasTag() const { return EqualsAsciiNoCase(Marker, "TAG"); }
+
+void DecodeId3Block(const uint8_t (&block)[128], Id3Tag& tag) {
+  const std::string_view bytes(reinterpret_cast<const char*>(block), kBlockSize);
+  for (const FieldPlace& place : kTextFields) {
+    tag.*place.field = DecodeField(bytes.substr(place.offset, place.width));
+  }
+  tag.Genre = block[kGenreOffset];
+  tag.comment_tail = {block[kCommentTailOffset], block[kCommentTailOffset + 1]};
+  if (tag.HasTag()) return;
+  for (const FieldPlace& place : kTextFields) tag.*place.field = std::string(place.width, ' ');
+  tag.Genre = 0;
+  tag.comment_tail = {0, 0};
+}
+
+Id3ReadResult ReadId3Tag(const std::string& path, Id3Tag& tag) {
+  // Only the last three characters count; no dot is needed before them.
+  if (path.size() < 3 || !EqualsAsciiNoCase(std::string_view(path).substr(path.size() - 3), "mp3"))
+    return Id3ReadResult::kNotMp3;
+  uint8_t block[kBlockSize];
+  const Id3ReadResult result = ReadLastBlock(path, block);
+  if (result == Id3ReadResult::kRead) DecodeId3Block(block, tag);
+  return result;
+}
+
+std::string CleanTagField(const std::string& field) {
+  std::string_view text(field);
+  text = text.substr(0, text.find('\0'));
+  const size_t first = text.find_first_not_of(' ');
+  if (first == std::string_view::npos) return "<BR>";
+  const size_t last = text.find_last_not_of(' ');
+  return std::string(text.substr(first, last - first + 1));
+}
+
+std::string TrackText(const Id3Tag& tag) {
+  // ID3v1.1 keeps the track in the comment's last byte, after a zero byte.
+  if (!tag.HasTag() || tag.comment_tail[0] != 0 || tag.comment_tail[1] == 0) return "<BR>";
+  char text[8];
+  std::snprintf(text, sizeof text, "%02d", static_cast<int>(tag.comment_tail[1]));
+  return text;
+}
+
+}  // namespace veldra
