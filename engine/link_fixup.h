@@ -3,6 +3,7 @@
 // between pages rewritten.
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "engine/run.h"
@@ -21,5 +22,12 @@ struct FixUpResult {
 // gathered pages (base name, digits, ".htm").
 FixUpResult FixUpLinks(const RunContext& context, const std::string& output_folder,
                        const std::string& output_url, const std::vector<std::string>& work_list);
+
+// A page number as gathered page names show it: at least five digits, zero-padded.
+std::string FormatPageNumber(size_t number);
+
+// True when name is base, one or more ASCII digits and ".htm", compared without regard to case:
+// the name of a gathered page, the only kind of file the pass deletes beforehand.
+bool IsGatheredPageName(std::string_view name, std::string_view base);
 
 }  // namespace veldra

@@ -1,0 +1,307 @@
+#include "engine/link_fixup.h"
+
+#include <cstdio>
+#include <optional>
+#include <unordered_map>
+
+#include "engine/html_text.h"
+#include "platform/cp932.h"
+#include "platform/file_name.h"
+#include "platform/file_system.h"
+#include "platform/text_compare.h"
+#include "platform/text_file.h"
+
+namespace veldra {
+namespace {
+
+constexpr std::string_view kStartMarker = "<!--AA_TAG_START-->";
+constexpr std::string_view kEndMarker = "<!--AA_TAG_END-->";
+constexpr std::string_view kDirToFileMarker = "<!--AA_TAG_DIRtoFILE-->";
+constexpr std::string_view kHrefOpen = "<A HREF=\"";
+constexpr std::string_view kGatheredExtension = ".htm";
+constexpr std::string_view kLineEnd = "\r\n";
+
+// Problems for the run report, each followed by the path it concerns.
+constexpr std::string_view kNoPageFileName = "ページのファイル名が空なので集めませんでした";
+constexpr std::string_view kNoOutputFolder = "出力フォルダがありません: ";
+constexpr std::string_view kPageUnreadable = "ページを読めませんでした: ";
+constexpr std::string_view kPageNotOurs = "目印の行がないページなので集めませんでした: ";
+constexpr std::string_view kUnknownLink = "行き先のページがないリンクをそのまま残しました: ";
+constexpr std::string_view kPageNotDeleted = "集めたページの元を消せませんでした: ";
+constexpr std::string_view kOutputNotWritten = "出力フォルダに書けなかったページ: ";
+
+// Pages are CP932. The markers and kHrefOpen are ASCII, and neither '<' nor '"' can be the
+// second byte of a two-byte character, so they can be matched on the raw bytes; a line holding
+// any non-ASCII byte can never equal a marker.
+char AsciiLower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+
+bool AsciiEqualsNoCase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i)
+    if (AsciiLower(a[i]) != AsciiLower(b[i])) return false;
+  return true;
+}
+
+size_t AsciiFindNoCase(std::string_view haystack, std::string_view needle, size_t from) {
+  if (needle.size() > haystack.size()) return std::string_view::npos;
+  for (size_t i = from; i + needle.size() <= haystack.size(); ++i)
+    if (AsciiEqualsNoCase(haystack.substr(i, needle.size()), needle)) return i;
+  return std::string_view::npos;
+}
+
+// A setting text as it reads back from a page: what CP932 cannot hold came out as "&#N;".
+std::string AsOnPage(std::string_view utf8) {
+  return DecodeCp932(EncodeCp932(utf8, Cp932Escape::kHtml), Cp932Escape::kHtml);
+}
+
+// The page number of each folder of the work list: its position.
+class FolderIndex {
+ public:
+  explicit FolderIndex(const std::vector<std::string>& work_list) {
+    exact_.reserve(work_list.size());
+    folded_.reserve(work_list.size());
+    for (size_t i = 0; i < work_list.size(); ++i) {
+      exact_.emplace(work_list[i], i);
+      folded_.emplace(FoldCase(work_list[i]), i);
+    }
+  }
+
+  // Exact match first, so that folders differing only in case each keep their own page.
+  std::optional<size_t> Find(const std::string& folder) const {
+    if (auto it = exact_.find(folder); it != exact_.end()) return it->second;
+    if (auto it = folded_.find(FoldCase(folder)); it != folded_.end()) return it->second;
+    return std::nullopt;
+  }
+
+ private:
+  std::unordered_map<std::string, size_t> exact_;
+  std::unordered_map<std::string, size_t> folded_;
+};
+
+// Maps a link's target back to the folder whose page it opens, and gives the new target.
+class LinkMapper {
+ public:
+  LinkMapper(const RunContext& context, const std::string& output_url, std::string base,
+             const FolderIndex& index)
+      : root_path_(context.RootPath),
+        root_url_(AsOnPage(context.RootUrl)),
+        output_url_(output_url),
+        base_(std::move(base)),
+        index_(index) {
+    page_names_.push_back(AsOnPage(context.OutputFileName));
+    std::string encoded = AsOnPage(EncodeHrefPath(context.OutputFileName));
+    if (encoded != page_names_.front()) page_names_.push_back(std::move(encoded));
+  }
+
+  enum class Kind { kOther, kPage, kUnknownFolder };
+  struct Target {
+    Kind kind = Kind::kOther;
+    std::string new_href;  // UTF-8, for kPage
+  };
+
+  // href is a link target as the page holds it, decoded from CP932.
+  Target Map(std::string_view href) const {
+    if (href.size() < root_url_.size() ||
+        !EqualsNoCase(href.substr(0, root_url_.size()), root_url_))
+      return {};
+    std::string_view rest = href.substr(root_url_.size());
+    for (const std::string& name : page_names_) {
+      if (rest.size() < name.size()) continue;
+      const std::string_view tail = rest.substr(rest.size() - name.size());
+      const std::string_view relative = rest.substr(0, rest.size() - name.size());
+      if (!EqualsNoCase(tail, name)) continue;
+      // The page of the root is RootUrl + name; any other is RootUrl + relative path + "/" +
+      // name, so a name that merely ends like the page file is not a page link.
+      if (!relative.empty() && relative.back() != '/') continue;
+      const std::optional<size_t> number = index_.Find(root_path_ + DecodeHrefPath(relative));
+      if (!number) return {Kind::kUnknownFolder, {}};
+      return {Kind::kPage,
+              output_url_ + EncodeHrefPath(base_ + FormatPageNumber(*number) +
+                                           std::string(kGatheredExtension))};
+    }
+    return {};
+  }
+
+ private:
+  std::string root_path_;
+  std::string root_url_;
+  std::string output_url_;
+  std::string base_;
+  std::vector<std::string> page_names_;  // OutputFileName as written, and percent-encoded
+  const FolderIndex& index_;
+};
+
+// Rewrites every link of a CP932 line that opens a page of this run. When a link looks like a
+// page link but its folder has no page, the line stays as it is and the target is returned.
+std::optional<std::string> RewriteLinks(std::string& line, const LinkMapper& mapper) {
+  struct Replacement {
+    size_t begin, end;
+    std::string bytes;
+  };
+  std::vector<Replacement> replacements;
+  size_t from = 0;
+  while (true) {
+    const size_t open = AsciiFindNoCase(line, kHrefOpen, from);
+    if (open == std::string::npos) break;
+    const size_t begin = open + kHrefOpen.size();
+    const size_t end = line.find('"', begin);
+    if (end == std::string::npos) break;
+    const std::string href = DecodeCp932(std::string_view(line).substr(begin, end - begin),
+                                         Cp932Escape::kHtml);
+    LinkMapper::Target target = mapper.Map(href);
+    if (target.kind == LinkMapper::Kind::kUnknownFolder) return href;
+    if (target.kind == LinkMapper::Kind::kPage)
+      replacements.push_back({begin, end, EncodeCp932(target.new_href, Cp932Escape::kHtml)});
+    from = end + 1;
+  }
+  for (auto it = replacements.rbegin(); it != replacements.rend(); ++it)
+    line.replace(it->begin, it->end - it->begin, it->bytes);
+  return std::nullopt;
+}
+
+enum class PageOutcome { kGathered, kUnreadable, kNotOurs, kWriteFailed };
+
+struct PageResult {
+  PageOutcome outcome = PageOutcome::kGathered;
+  std::string error;
+  std::vector<std::string> unknown_links;
+};
+
+// Reads one folder's page and writes its gathered copy; the folder's page is not touched.
+PageResult GatherPage(const std::string& page_path, const std::string& gathered_path,
+                      const LinkMapper& mapper) {
+  PageResult result;
+  std::string bytes;
+  if (!ReadFileBytes(page_path, bytes, &result.error)) {
+    result.outcome = PageOutcome::kUnreadable;
+    return result;
+  }
+  std::vector<std::string> lines = SplitLines(bytes);
+  const auto find_marker = [&](std::string_view marker, size_t from) {
+    for (size_t i = from; i < lines.size(); ++i)
+      if (AsciiEqualsNoCase(lines[i], marker)) return i;
+    return lines.size();
+  };
+  const size_t start = find_marker(kStartMarker, 0);
+  const size_t end = find_marker(kEndMarker, start + 1);
+  const size_t dir_to_file = find_marker(kDirToFileMarker, end + 1);
+  if (dir_to_file >= lines.size()) {
+    result.outcome = PageOutcome::kNotOurs;
+    return result;
+  }
+
+  std::string out;
+  out.reserve(bytes.size() + 64);
+  for (size_t i = 0; i < lines.size(); ++i) {
+    if (i == start || i == end || i == dir_to_file) continue;
+    // Only the navigation block and the lines up to the file rows link to pages; the header
+    // lines before the block and the file rows after it are copied as they are.
+    if (i > start && i < dir_to_file) {
+      if (std::optional<std::string> unknown = RewriteLinks(lines[i], mapper))
+        result.unknown_links.push_back(std::move(*unknown));
+    }
+    out += lines[i];
+    out += kLineEnd;
+  }
+  if (!ReplaceFile(gathered_path, out, &result.error)) result.outcome = PageOutcome::kWriteFailed;
+  return result;
+}
+
+}  // namespace
+
+std::string FormatPageNumber(size_t number) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%05zu", number);
+  return text;
+}
+
+bool IsGatheredPageName(std::string_view name, std::string_view base) {
+  if (name.size() < kGatheredExtension.size() ||
+      !AsciiEqualsNoCase(name.substr(name.size() - kGatheredExtension.size()), kGatheredExtension))
+    return false;
+  std::string_view stem = name.substr(0, name.size() - kGatheredExtension.size());
+  size_t digits = 0;
+  while (digits < stem.size() && stem[stem.size() - 1 - digits] >= '0' &&
+         stem[stem.size() - 1 - digits] <= '9')
+    ++digits;
+  if (digits == 0) return false;
+  stem.remove_suffix(digits);
+  // Case folding may change a text's length, so the stem is compared as a whole.
+  return EqualsNoCase(stem, base);
+}
+
+FixUpResult FixUpLinks(const RunContext& context, const std::string& output_folder,
+                       const std::string& output_url, const std::vector<std::string>& work_list) {
+  FixUpResult result;
+  if (work_list.empty()) return result;
+  const auto keep_all_pages = [&](std::string problem) {
+    result.problems.push_back(std::move(problem));
+    result.pages_not_gathered = work_list;
+    return result;
+  };
+  if (context.OutputFileName.empty()) return keep_all_pages(std::string(kNoPageFileName));
+
+  // Gathered pages are output_folder + base + number + ".htm", joined as typed: a folder without
+  // a trailing separator makes its last part a prefix of every name, in the folder above it.
+  const size_t last_separator = output_folder.rfind(kPathSeparator);
+  const std::string folder = last_separator == std::string::npos
+                                 ? std::string(".") + kPathSeparator
+                                 : output_folder.substr(0, last_separator + 1);
+  const std::string base = StripExtension(context.OutputFileName);
+  const std::string name_base =
+      (last_separator == std::string::npos ? output_folder
+                                           : output_folder.substr(last_separator + 1)) +
+      base;
+
+  FolderId folder_id;
+  FileTime folder_time;
+  if (!FolderExists(folder) || !StatFolder(folder, folder_id, folder_time))
+    return keep_all_pages(std::string(kNoOutputFolder) + output_folder);
+
+  for (const std::string& name : ListMatchingFiles(folder, name_base + "*.htm"))
+    if (IsGatheredPageName(name, name_base)) DeleteFile(folder + name);
+
+  const FolderIndex index(work_list);
+  const LinkMapper mapper(context, output_url, base, index);
+  size_t write_failures = 0;
+  std::string first_write_error;
+  for (size_t i = 0; i < work_list.size(); ++i) {
+    const std::string& page_folder = work_list[i];
+    const std::string page_path = page_folder + context.OutputFileName;
+    const std::string gathered_path = output_folder + base + FormatPageNumber(i) +
+                                      std::string(kGatheredExtension);
+    PageResult page = GatherPage(page_path, gathered_path, mapper);
+    for (const std::string& href : page.unknown_links)
+      result.problems.push_back(std::string(kUnknownLink) + page_path + " → " + href);
+    switch (page.outcome) {
+      case PageOutcome::kGathered: break;
+      case PageOutcome::kUnreadable:
+        result.problems.push_back(std::string(kPageUnreadable) + page_path);
+        result.pages_not_gathered.push_back(page_folder);
+        continue;
+      case PageOutcome::kNotOurs:
+        result.problems.push_back(std::string(kPageNotOurs) + page_path);
+        result.pages_not_gathered.push_back(page_folder);
+        continue;
+      case PageOutcome::kWriteFailed:
+        if (write_failures++ == 0) first_write_error = page.error;
+        result.pages_not_gathered.push_back(page_folder);
+        continue;
+    }
+    ++result.pages_gathered;
+    // Deleting the page changes the folder's time; put it back so the next run sees no change.
+    FolderId id;
+    FileTime modified;
+    const bool have_time = StatFolder(page_folder, id, modified);
+    if (!DeleteFile(page_path))
+      result.problems.push_back(std::string(kPageNotDeleted) + page_path);
+    if (have_time) RestoreModifiedTime(page_folder, modified);
+  }
+  if (write_failures > 0)
+    result.problems.push_back(std::string(kOutputNotWritten) + std::to_string(write_failures) +
+                              "件 " + output_folder + " (" + first_write_error + ")");
+  RestoreModifiedTime(folder, folder_time);
+  return result;
+}
+
+}  // namespace veldra
