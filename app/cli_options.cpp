@@ -1,0 +1,119 @@
+#include "app/cli_options.h"
+
+#include <string_view>
+
+#include "engine/messages.h"
+#include "platform/program_info.h"
+
+namespace veldra {
+namespace {
+
+// A folder path without its trailing separators ("/" itself stays).
+std::string WithoutTrailingSeparator(std::string folder) {
+  while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
+  return folder;
+}
+
+}  // namespace
+
+CliParse ParseCliOptions(const std::vector<std::string>& args) {
+  CliParse parse;
+  bool help = false;
+  bool version = false;
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    if (arg == "-h" || arg == "--help") {
+      help = true;
+      continue;
+    }
+    if (arg == "--version") {
+      version = true;
+      continue;
+    }
+    if (arg == "--quiet") {
+      parse.options.quiet = true;
+      continue;
+    }
+    const size_t equals = arg.find('=');
+    const std::string name = arg.substr(0, equals);
+    std::string* target = nullptr;
+    std::optional<std::string>* optional_target = nullptr;
+    if (name == "--program-folder") {
+      target = &parse.options.program_folder;
+    } else if (name == "--set") {
+      target = &parse.options.set_name;
+    } else if (name == "--root") {
+      optional_target = &parse.options.root;
+    } else if (name == "--url") {
+      optional_target = &parse.options.url;
+    } else if (parse.error.empty()) {
+      parse.error = arg.starts_with("-") ? "unknown option '" + arg + "'"
+                                         : "unexpected argument '" + arg + "'";
+      continue;
+    } else {
+      continue;
+    }
+    std::string value;
+    if (equals != std::string::npos) {
+      value = arg.substr(equals + 1);
+    } else if (i + 1 < args.size()) {
+      value = args[++i];
+    } else {
+      if (parse.error.empty()) parse.error = "option '" + name + "' needs a value";
+      continue;
+    }
+    if (target != nullptr) *target = std::move(value);
+    if (optional_target != nullptr) *optional_target = std::move(value);
+  }
+  parse.options.program_folder = WithoutTrailingSeparator(parse.options.program_folder);
+  if (help) {
+    parse.action = CliAction::kHelp;
+  } else if (version) {
+    parse.action = CliAction::kVersion;
+  } else if (!parse.error.empty()) {
+    parse.action = CliAction::kUsageError;
+  }
+  return parse;
+}
+
+void ApplyCliOptions(const CliOptions& options, EnvironmentSet& set) {
+  if (options.root) set.RootFolder = *options.root;
+  if (options.url) set.RootUrl = *options.url;
+}
+
+std::string CliUsageText() {
+  return R"(Usage: VELDRA-cli [--program-folder DIR] [--set NAME] [--root FOLDER] [--url URL] [--quiet]
+
+Runs one environment set as the window's Start button does, for scheduled publishing: writes
+the page (and, with change marks on, the snapshot) of every folder below the root folder,
+gathers the pages into the output folder when the set names an output folder and URL, and
+saves the set. The closing notice goes to standard output (UTF-8), progress and input errors
+to standard error.
+
+Options:
+  --program-folder DIR  folder of the set files (NAME.ini), the header and footer templates
+                        and VELDRA.gnr (default: the folder of this program)
+  --set NAME            environment set to run (default: VELDRA, the window program's set)
+  --root FOLDER         root folder to publish, as if typed into the window
+                        (default: the set's last root folder)
+  --url URL             URL the root folder is served under (default: the set's last root URL)
+  --quiet               print no progress
+  -h, --help            print this help and exit
+  --version             print the version and exit
+Values may also follow an "=" (--set=NAME).
+
+Exit status:
+  0   every folder got its page (and every page was gathered)
+  1   some folder got no page, or the root folder cannot be listed
+  2   input error: root folder, root URL or set name empty, or a set name that cannot be a file name
+  64  bad usage: unknown option or missing value
+)";
+}
+
+std::string CliVersionText() {
+  return "VELDRA-cli (" + std::string(text::kProgramTitle) + ") " +
+         std::to_string(kProgramVersion.major) + "." + std::to_string(kProgramVersion.minor) +
+         "." + std::to_string(kProgramVersion.revision) + "\n";
+}
+
+}  // namespace veldra

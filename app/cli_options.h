@@ -1,0 +1,49 @@
+#pragma once
+// Command line of the batch runner VELDRA-cli, parsed without running anything.
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "settings/environment_set.h"
+
+namespace veldra {
+
+// Exit statuses of VELDRA-cli.
+inline constexpr int kExitAllWritten = 0;
+inline constexpr int kExitSomeFailed = 1;  // a folder got no page (a missing root included)
+inline constexpr int kExitInputError = 2;  // root folder, root URL or set name refused
+inline constexpr int kExitUsage = 64;      // unknown option, missing value
+
+// The set a batch run uses when none is named: the one named after the window program.
+inline constexpr const char* kDefaultSetName = "VELDRA";
+
+struct CliOptions {
+  std::string program_folder;        // "" for the folder of the executable; no trailing separator
+  std::string set_name = kDefaultSetName;
+  std::optional<std::string> root;   // replaces the set's root folder text when given
+  std::optional<std::string> url;    // replaces the set's root URL text when given
+  bool quiet = false;
+};
+
+enum class CliAction { kRun, kHelp, kVersion, kUsageError };
+
+struct CliParse {
+  CliAction action = CliAction::kRun;
+  CliOptions options;
+  std::string error;  // for kUsageError: what was wrong, one line
+};
+
+// Parses the arguments after the program name. Options take their value as the next argument or
+// after "=" ("--set NAME", "--set=NAME"); a repeated option keeps its last value. --help or -h
+// wins over everything else, then --version.
+CliParse ParseCliOptions(const std::vector<std::string>& args);
+
+// Puts --root and --url into the set's root folder and URL texts, as if typed into the window.
+void ApplyCliOptions(const CliOptions& options, EnvironmentSet& set);
+
+// The --help text (every option and the exit statuses) and the --version line.
+std::string CliUsageText();
+std::string CliVersionText();
+
+}  // namespace veldra

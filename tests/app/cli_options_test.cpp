@@ -1,0 +1,91 @@
+#include "app/cli_options.h"
+
+#include <gtest/gtest.h>
+
+namespace veldra {
+namespace {
+
+CliParse Parse(std::vector<std::string> args) { return ParseCliOptions(args); }
+
+TEST(CliOptions, DefaultsRunTheWindowProgramsSet) {
+  const CliParse p = Parse({});
+  EXPECT_EQ(p.action, CliAction::kRun);
+  EXPECT_EQ(p.options.set_name, "VELDRA");
+  EXPECT_EQ(p.options.program_folder, "");
+  EXPECT_FALSE(p.options.root.has_value());
+  EXPECT_FALSE(p.options.url.has_value());
+  EXPECT_FALSE(p.options.quiet);
+}
+
+TEST(CliOptions, ValuesFollowAsNextArgumentOrAfterEquals) {
+  const CliParse p = Parse({"--program-folder", "/opt/v/", "--set=Music", "--root", "/srv/m",
+                            "--url=/m/?a=b", "--quiet"});
+  ASSERT_EQ(p.action, CliAction::kRun) << p.error;
+  EXPECT_EQ(p.options.program_folder, "/opt/v");
+  EXPECT_EQ(p.options.set_name, "Music");
+  EXPECT_EQ(p.options.root, "/srv/m");
+  EXPECT_EQ(p.options.url, "/m/?a=b");  // only the first "=" separates
+  EXPECT_TRUE(p.options.quiet);
+}
+
+TEST(CliOptions, EmptyAndDashValuesAreTakenAsGiven) {
+  const CliParse p = Parse({"--root", "", "--url", "--quiet", "--set="});
+  ASSERT_EQ(p.action, CliAction::kRun) << p.error;
+  EXPECT_EQ(p.options.root, "");
+  EXPECT_EQ(p.options.url, "--quiet");
+  EXPECT_FALSE(p.options.quiet);
+  EXPECT_EQ(p.options.set_name, "");  // the run refuses it as an input error, not bad usage
+}
+
+TEST(CliOptions, RepeatedOptionKeepsLastValue) {
+  EXPECT_EQ(Parse({"--set", "a", "--set", "b"}).options.set_name, "b");
+  EXPECT_EQ(Parse({"--program-folder", "/"}).options.program_folder, "/");
+}
+
+TEST(CliOptions, BadUsage) {
+  for (const std::vector<std::string>& args :
+       std::vector<std::vector<std::string>>{{"--bogus"},
+                                             {"-q"},
+                                             {"--set"},
+                                             {"--quiet", "--root"},
+                                             {"/srv/music"},
+                                             {"--quiet=yes"}}) {
+    const CliParse p = Parse(args);
+    EXPECT_EQ(p.action, CliAction::kUsageError) << args.back();
+    EXPECT_FALSE(p.error.empty());
+  }
+  EXPECT_NE(Parse({"--set"}).error.find("--set"), std::string::npos);
+  EXPECT_NE(Parse({"--frob"}).error.find("--frob"), std::string::npos);
+}
+
+TEST(CliOptions, HelpWinsThenVersion) {
+  EXPECT_EQ(Parse({"--bogus", "-h"}).action, CliAction::kHelp);
+  EXPECT_EQ(Parse({"--version", "--help"}).action, CliAction::kHelp);
+  EXPECT_EQ(Parse({"--set", "x", "--version"}).action, CliAction::kVersion);
+}
+
+TEST(CliOptions, HelpDocumentsEveryOptionAndStatus) {
+  const std::string help = CliUsageText();
+  for (const char* word : {"--program-folder", "--set", "--root", "--url", "--quiet", "--help",
+                           "-h,", "--version", "VELDRA", "64"})
+    EXPECT_NE(help.find(word), std::string::npos) << word;
+  EXPECT_NE(CliVersionText().find("1.2.2"), std::string::npos);
+}
+
+TEST(CliOptions, RootAndUrlReplaceTheSetsTextsOnlyWhenGiven) {
+  EnvironmentSet set;
+  set.RootFolder = "/old/";
+  set.RootUrl = "/old-url/";
+  CliOptions options;
+  ApplyCliOptions(options, set);
+  EXPECT_EQ(set.RootFolder, "/old/");
+  EXPECT_EQ(set.RootUrl, "/old-url/");
+  options.root = "  /new ";
+  options.url = "";
+  ApplyCliOptions(options, set);
+  EXPECT_EQ(set.RootFolder, "  /new ");  // trimmed later, by the run's own checks
+  EXPECT_EQ(set.RootUrl, "");
+}
+
+}  // namespace
+}  // namespace veldra

@@ -1,0 +1,181 @@
+// Runs the built VELDRA-cli over temporary trees and checks what a scheduler would see.
+
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <filesystem>
+
+#include "platform/cp932.h"
+#include "platform/file_system.h"
+#include "platform/text_file.h"
+#include "tests/support/temp_dir.h"
+
+namespace veldra {
+namespace {
+
+using test::ReadFile;
+using test::TempDir;
+using test::WriteFile;
+
+std::string Quote(const std::string& arg) {
+  std::string out = "'";
+  for (char c : arg) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return out + "'";
+}
+
+struct CliOutcome {
+  int status = -1;
+  std::string out;  // standard output
+  std::string err;  // standard error
+};
+
+class CliRunTest : public ::testing::Test {
+ protected:
+  CliRunTest() {
+    test::MakeFolders(program);
+    std::filesystem::copy_file(std::string(VELDRA_PROGRAM_DIR) + "/VELDRA.gnr",
+                               program + "VELDRA.gnr");
+    WriteFile(root + "a/song.mp3", std::string(200, 'x'));
+    WriteFile(root + "a/b/notes.txt", "n");
+    WriteFile(root + "top.txt", "t");
+  }
+
+  CliOutcome Cli(const std::vector<std::string>& args) {
+    std::string command = Quote(VELDRA_CLI_PATH);
+    for (const std::string& arg : args) command += " " + Quote(arg);
+    command += " >" + Quote(dir / "stdout") + " 2>" + Quote(dir / "stderr");
+    const int raw = std::system(command.c_str());
+    CliOutcome outcome;
+    outcome.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    outcome.out = ReadFile(dir / "stdout");
+    outcome.err = ReadFile(dir / "stderr");
+    return outcome;
+  }
+  std::vector<std::string> WithProgram(std::vector<std::string> args) {
+    args.insert(args.begin(), {"--program-folder", program, "--set", "demo"});
+    return args;
+  }
+
+  TempDir dir;
+  std::string program = dir / "program/";
+  std::string root = dir / "tree/";
+};
+
+TEST_F(CliRunTest, PublishesTreeAndSavesTheSet) {
+  const CliOutcome r = Cli(WithProgram({"--root", root, "--url", "/m/", "--quiet"}));
+  EXPECT_EQ(r.status, 0) << r.out << r.err;
+  EXPECT_EQ(r.out.rfind("★終わったよ★", 0), 0u) << r.out;
+  EXPECT_EQ(r.err, "");
+  for (const char* folder : {"", "a/", "a/b/"}) EXPECT_TRUE(FileExists(root + folder + "index.htm"));
+
+  std::vector<std::string> page;
+  ASSERT_TRUE(ReadTextLines(root + "a/index.htm", Cp932Escape::kHtml, page));
+  bool links_song = false;
+  for (const std::string& line : page) links_song |= line.find("/m/a/song.mp3") != std::string::npos;
+  EXPECT_TRUE(links_song);
+
+  std::vector<std::string> ini;
+  ASSERT_TRUE(ReadTextLines(program + "demo.ini", Cp932Escape::kRoundTrip, ini));
+  bool has_root = false, has_url = false;
+  for (const std::string& line : ini) {
+    has_root |= line == "DIR(0)=" + root;
+    has_url |= line == "URL(0)=/m/";
+  }
+  EXPECT_TRUE(has_root && has_url) << ReadFile(program + "demo.ini");
+  EXPECT_TRUE(FileExists(program + "demo-Head-htm.txt"));
+
+  // The next scheduled run needs neither --root nor --url: the set remembers them.
+  std::filesystem::remove(root + "index.htm");
+  EXPECT_EQ(Cli(WithProgram({"--quiet"})).status, 0);
+  EXPECT_TRUE(FileExists(root + "index.htm"));
+}
+
+TEST_F(CliRunTest, ProgressGoesToStandardErrorUnlessQuiet) {
+  for (int i = 0; i < 100; ++i) test::MakeFolders(root + "many/" + std::to_string(i));
+  const CliOutcome r = Cli(WithProgram({"--root", root, "--url", "/m/"}));
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.err.find("100"), std::string::npos) << r.err;
+  EXPECT_EQ(r.out.find("100 pages"), std::string::npos);
+}
+
+TEST_F(CliRunTest, GathersPagesWrittenByTheRunIntoTheOutputFolder) {
+  const std::string out = dir / "out/";
+  test::MakeFolders(out);
+  WriteFile(out + "index-notes.htm", "mine");
+  WriteFile(out + "index00009.htm", "left from a bigger run");
+  test::MakeFolders(root + "ソ表 x&y#");
+  WriteFile(program + "demo.ini",
+            EncodeCp932("[MAIN]\r\nTEXT1(5)=index.htm\r\nTEXT1(9)=" + out +
+                            "\r\nTEXT1(10)=/pages/\r\nDIR(0)=" + root + "\r\nURL(0)=/m/\r\n",
+                        Cp932Escape::kRoundTrip));
+  const CliOutcome r = Cli(WithProgram({"--quiet"}));
+  EXPECT_EQ(r.status, 0) << r.out;
+
+  // Work list: root, a, a/b, ソ表 x&y# (folders sort before their sub-folders).
+  for (const char* folder : {"", "a/", "a/b/", "ソ表 x&y#/"})
+    EXPECT_FALSE(FileExists(root + folder + "index.htm")) << folder;
+  for (const char* page : {"index00000.htm", "index00001.htm", "index00002.htm", "index00003.htm"})
+    EXPECT_TRUE(FileExists(out + page)) << page;
+  EXPECT_FALSE(FileExists(out + "index00009.htm"));
+  EXPECT_EQ(ReadFile(out + "index-notes.htm"), "mine");
+
+  const std::string gathered_root = ReadFile(out + "index00000.htm");
+  EXPECT_NE(gathered_root.find("HREF=\"/pages/index00001.htm\""), std::string::npos);
+  EXPECT_NE(gathered_root.find("HREF=\"/pages/index00003.htm\""), std::string::npos);
+  EXPECT_EQ(gathered_root.find("AA_TAG"), std::string::npos);
+  EXPECT_EQ(gathered_root.find("/m/a/index.htm"), std::string::npos);
+  const std::string gathered_b = ReadFile(out + "index00002.htm");
+  EXPECT_NE(gathered_b.find("HREF=\"/pages/index00000.htm\""), std::string::npos);
+  EXPECT_NE(gathered_b.find("HREF=\"/pages/index00001.htm\""), std::string::npos);
+  EXPECT_NE(gathered_b.find("HREF=\"/m/a/b/notes.txt\""), std::string::npos);
+}
+
+TEST_F(CliRunTest, MissingRootFolderIsAFailedRun) {
+  const CliOutcome r = Cli(WithProgram({"--root", dir / "nowhere", "--url", "/m/", "--quiet"}));
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.out.rfind("★終わったよ★", 0), 0u) << r.out;
+  EXPECT_GT(r.out.find('\n'), 0u);  // the notice says more than the bare message
+  EXPECT_TRUE(FileExists(program + "demo.ini"));
+}
+
+TEST_F(CliRunTest, InputErrorsStopBeforeAnythingIsWritten) {
+  struct Case {
+    std::vector<std::string> args;
+    std::string message;
+  };
+  for (const Case& c : std::vector<Case>{
+           {{"--root", "  ", "--url", "/m/"}, "ルートのフォルダ名を入力してください"},
+           {{"--root", root, "--url", " "}, "ルートのURL名を入力してください"},
+           {{"--set", "   ", "--root", root, "--url", "/m/"}, "環境セット名の省略はできません"},
+           {{"--set", "../escape", "--root", root, "--url", "/m/"}, "入力エラー"}}) {
+    const CliOutcome r = Cli(WithProgram(c.args));
+    EXPECT_EQ(r.status, 2) << c.message;
+    EXPECT_NE(r.err.find("入力エラー"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
+    EXPECT_EQ(r.out, "");
+  }
+  EXPECT_FALSE(FileExists(root + "index.htm"));
+  EXPECT_FALSE(FileExists(program + "demo.ini"));
+  EXPECT_FALSE(FileExists(dir / "escape.ini"));
+}
+
+TEST_F(CliRunTest, BadUsageAndHelp) {
+  for (const std::vector<std::string>& args :
+       std::vector<std::vector<std::string>>{{"--frobnicate"}, {"--root"}, {"stray"}}) {
+    const CliOutcome r = Cli(WithProgram(args));
+    EXPECT_EQ(r.status, 64) << args[0];
+    EXPECT_EQ(r.out, "");
+    EXPECT_NE(r.err.find("--help"), std::string::npos);
+  }
+  const CliOutcome help = Cli({"--help"});
+  EXPECT_EQ(help.status, 0);
+  EXPECT_NE(help.out.find("--program-folder"), std::string::npos);
+  const CliOutcome version = Cli({"--version"});
+  EXPECT_EQ(version.status, 0);
+  EXPECT_NE(version.out.find("1.2.2"), std::string::npos);
+  EXPECT_FALSE(FileExists(program + "demo.ini"));
+}
+
+}  // namespace
+}  // namespace veldra
