@@ -1,0 +1,31 @@
+#include "settings/column_key.h"
+
+#include <utility>
+
+#include "platform/text_compare.h"
+
+namespace veldra {
+namespace {
+
+constexpr std::pair<std::string_view, std::string_view> kCaptions[] = {
+    {kKeyFileName, "Name"}, {kKeyFileSize, "Size"}, {kKeyTimeStamp, "Date"},  {kKeyTitle, "Title"},
+    {kKeyArtist, "Artist"}, {kKeyAlbum, "Album"},   {kKeyComment, "Comment"}, {kKeyYear, "Year"},
+    {kKeyGenre, "Genre"},   {kKeyTrack, "Tr"},
+};
+
+}  // namespace
+
+std::vector<std::string> DefaultOutputColumns() {
+  return {std::string(kKeyFileSize), std::string(kKeyTimeStamp), std::string(kKeyTitle),
+          std::string(kKeyArtist),   std::string(kKeyAlbum),     std::string(kKeyComment),
+          std::string(kKeyYear),     std::string(kKeyGenre)};
+}
+
+std::string ColumnCaption(std::string_view key) {
+  for (const auto& [column_key, caption] : kCaptions) {
+    if (EqualsNoCase(key, column_key)) return std::string(caption);
+  }
+  return "";
+}
+
+}  // namespace veldra

@@ -1,0 +1,143 @@
+#include "settings/set_file.h"
+
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "platform/file_system.h"
+#include "platform/profile_string.h"
+#include "platform/text_compare.h"
+#include "settings/column_key.h"
+
+namespace veldra {
+namespace {
+
+constexpr size_t kSetNameLimit = 250;  // bytes; with ".ini" it still fits a 255-byte file name
+constexpr char kListSeparator = '@';
+
+std::string IndexedKey(std::string_view prefix, size_t index) {
+  return std::string(prefix) + std::to_string(index) + ")";
+}
+
+std::string TextKey(int index) { return IndexedKey("TEXT1(", static_cast<size_t>(index)); }
+std::string FlagKey(int index) { return IndexedKey("Check1(", static_cast<size_t>(index)); }
+constexpr std::string_view kProcessId3Key = "Check2";
+constexpr std::string_view kFolderHistoryKey = "DIR(";
+constexpr std::string_view kUrlHistoryKey = "URL(";
+constexpr std::string_view kHiddenColumnsKey = "LIST1";
+constexpr std::string_view kOutputColumnsKey = "LIST2";
+
+std::string TrimBlanks(std::string_view text) {
+  const size_t first = text.find_first_not_of(' ');
+  if (first == std::string_view::npos) return "";
+  return std::string(text.substr(first, text.find_last_not_of(' ') - first + 1));
+}
+
+bool IsTrue(std::string_view value) { return EqualsNoCase(value, "TRUE"); }
+
+// Entries numbered from 0 up to the first missing or empty key; later keys after a gap are not
+// part of the history.
+std::vector<std::string> ReadHistory(const IniDocument& ini, std::string_view prefix) {
+  std::vector<std::string> history;
+  for (size_t n = 0;; ++n) {
+    std::string value = ini.Get(kSetSection, IndexedKey(prefix, n));
+    if (value.empty()) return history;
+    history.push_back(std::move(value));
+  }
+}
+
+// Each entry is followed by "@". A rest without a closing "@" (only a hand-edited file has one)
+// is taken as a last entry, so that nothing typed there is lost.
+std::vector<std::string> SplitColumnList(std::string_view value) {
+  std::vector<std::string> entries;
+  while (!value.empty()) {
+    const size_t at = value.find(kListSeparator);
+    entries.emplace_back(value.substr(0, at));
+    if (at == std::string_view::npos) break;
+    value.remove_prefix(at + 1);
+  }
+  return entries;
+}
+
+std::string JoinColumnList(const std::vector<std::string>& entries) {
+  std::string value;
+  for (const std::string& entry : entries) {
+    value += entry;
+    value += kListSeparator;
+  }
+  return value;
+}
+
+}  // namespace
+
+std::string SetIniPath(const ProgramPlace& place, const std::string& set_name) {
+  return place.folder + kPathSeparator + set_name + ".ini";
+}
+
+bool IsValidSetName(const std::string& set_name) {
+  if (set_name.empty() || set_name.size() > kSetNameLimit) return false;
+  if (set_name == "." || set_name == "..") return false;
+  for (const char c : set_name) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (c == kPathSeparator || byte < 0x20 || byte == 0x7F) return false;
+  }
+  return true;
+}
+
+std::string LoadEnvironmentSet(const ProgramPlace& place, EnvironmentSet& set) {
+  std::string set_name = TrimBlanks(set.SetName);
+  if (set_name.empty()) set_name = place.name;
+  const std::string ini_path = SetIniPath(place, set_name);
+
+  IniDocument ini;
+  ini.Load(ini_path);  // a missing file reads as empty values throughout
+
+  set.RootFolderHistory = ReadHistory(ini, kFolderHistoryKey);
+  set.RootFolder = set.RootFolderHistory.empty() ? "" : set.RootFolderHistory.front();
+  set.RootUrlHistory = ReadHistory(ini, kUrlHistoryKey);
+  set.RootUrl = set.RootUrlHistory.empty() ? "" : set.RootUrlHistory.front();
+
+  for (int i = 0; i < kTextFieldCount; ++i) set.TextField(i) = ini.Get(kSetSection, TextKey(i));
+  if (!FileExists(ini_path)) {
+    set.TableTag = "<TABLE border=1 cellspacing=0 cellpadding=3>";
+    set.FolderMarkText = "(DIR)";
+    set.OutputFileName = "index.htm";
+    set.HairlineText = "<HR>";
+  }
+  if (set.HeaderFileName.empty()) set.HeaderFileName = set_name + "-Head-htm.txt";
+  if (set.FooterFileName.empty()) set.FooterFileName = set_name + "-Foot-htm.txt";
+
+  for (int i = 0; i < kFlagCount; ++i) set.Flag(i) = IsTrue(ini.Get(kSetSection, FlagKey(i)));
+  const std::string process_id3 = ini.Get(kSetSection, kProcessId3Key);
+  set.ProcessId3 = process_id3.empty() || IsTrue(process_id3);
+
+  set.HiddenColumns = SplitColumnList(ini.Get(kSetSection, kHiddenColumnsKey));
+  set.OutputColumns = SplitColumnList(ini.Get(kSetSection, kOutputColumnsKey));
+  if (set.OutputColumns.empty() && set.HiddenColumns.empty())
+    set.OutputColumns = DefaultOutputColumns();
+  // A set saved before the track column existed gains it as a hidden column.
+  if (set.HiddenColumns.size() + set.OutputColumns.size() < kColumnKeys.size())
+    set.HiddenColumns.emplace_back(kKeyTrack);
+  return ini_path;
+}
+
+bool SaveEnvironmentSet(const EnvironmentSet& set, const std::string& ini_path) {
+  IniDocument ini;
+  // Other sections and keys of an existing file are kept; one that cannot be read is not
+  // overwritten with only what this set holds.
+  if (!ini.Load(ini_path) && FileExists(ini_path)) return false;
+
+  for (int i = 0; i < kTextFieldCount; ++i) ini.Set(kSetSection, TextKey(i), set.TextField(i));
+  for (int i = 0; i < kFlagCount; ++i)
+    ini.Set(kSetSection, FlagKey(i), set.Flag(i) ? "TRUE" : "FALSE");
+  ini.Set(kSetSection, kProcessId3Key, set.ProcessId3 ? "TRUE" : "FALSE");
+  for (size_t n = 0; n < set.RootFolderHistory.size(); ++n)
+    ini.Set(kSetSection, IndexedKey(kFolderHistoryKey, n), set.RootFolderHistory[n]);
+  for (size_t n = 0; n < set.RootUrlHistory.size(); ++n)
+    ini.Set(kSetSection, IndexedKey(kUrlHistoryKey, n), set.RootUrlHistory[n]);
+  ini.Set(kSetSection, kHiddenColumnsKey, JoinColumnList(set.HiddenColumns));
+  ini.Set(kSetSection, kOutputColumnsKey, JoinColumnList(set.OutputColumns));
+  return ini.Save(ini_path);
+}
+
+}  // namespace veldra

@@ -1,0 +1,240 @@
+#include "settings/set_file.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "tests/support/temp_dir.h"
+
+// Expected sets are written with designated initializers naming only the fields that matter.
+#pragma GCC diagnostic ignored "-Wmissing-field-initializers"
+
+namespace veldra {
+namespace {
+
+using test::ReadFile;
+using test::TempDir;
+using test::TestDataPath;
+using test::WriteFile;
+using Strings = std::vector<std::string>;
+
+const Strings kEightColumns = {"FILE SIZE", "TIME STAMP",  "ID3-TITLE", "ID3-ARTIST",
+                               "ID3-ALBUM", "ID3-COMMENT", "ID3-YEAR",  "ID3-GENRE"};
+
+std::string Join(const Strings& list) {
+  std::string out;
+  for (const std::string& s : list) out += s + "|";
+  return out;
+}
+
+// Every field a load fills, one per line, so that a mismatch shows which field differs.
+std::string Dump(const EnvironmentSet& s) {
+  std::string out = "root=" + s.RootFolder + " " + Join(s.RootFolderHistory) + "\n";
+  out += "url=" + s.RootUrl + " " + Join(s.RootUrlHistory) + "\n";
+  for (int i = 0; i < kTextFieldCount; ++i)
+    out += "text" + std::to_string(i) + "=" + s.TextField(i) + "\n";
+  out += "flags=";
+  for (bool flag : {s.HideExtension, s.ShowNewMark, s.ShowUpdateMark, s.ProcessId3})
+    out += flag ? '1' : '0';
+  return out + "\nout=" + Join(s.OutputColumns) + "\nhidden=" + Join(s.HiddenColumns) + "\n";
+}
+
+class SetFileTest : public ::testing::Test {
+ protected:
+  void WriteSet(const std::string& name, const std::string& body) {
+    WriteFile(SetIniPath(place_, name), "[MAIN]\r\n" + body);
+  }
+  EnvironmentSet Load(const std::string& set_name) {
+    EnvironmentSet set;
+    set.SetName = set_name;
+    ini_path_ = LoadEnvironmentSet(place_, set);
+    EXPECT_EQ(set.SetName, set_name);  // the window's text is left alone
+    return set;
+  }
+
+  TempDir dir_;
+  ProgramPlace place_{dir_.path().substr(0, dir_.path().size() - 1), "VELDRA"};
+  std::string ini_path_;
+};
+
+TEST_F(SetFileTest, PathsAndNames) {
+  EXPECT_EQ(SetIniPath({"/opt/v", "VELDRA"}, " a b "), "/opt/v/ a b .ini");
+  for (const std::string& name :
+       Strings{"VELDRA", "ミュージック", "a.b", "x y", ".hidden", "a\\b", std::string(250, 'n')})
+    EXPECT_TRUE(IsValidSetName(name)) << name;
+  for (const std::string& name : Strings{"", ".", "..", "a/b", "../up", "tab\there", "del\x7F",
+                                         std::string("nul\0x", 5), std::string(251, 'n')})
+    EXPECT_FALSE(IsValidSetName(name)) << name;
+}
+
+TEST_F(SetFileTest, NewSetGetsTheDefaults) {
+  const EnvironmentSet set = Load(" fresh  ");
+  EXPECT_EQ(ini_path_, dir_ / "fresh.ini");
+  EXPECT_FALSE(std::filesystem::exists(ini_path_));  // loading creates nothing
+  EXPECT_EQ(Dump(set), Dump({.TableTag = "<TABLE border=1 cellspacing=0 cellpadding=3>",
+                             .FolderMarkText = "(DIR)",
+                             .OutputFileName = "index.htm",
+                             .HairlineText = "<HR>",
+                             .HeaderFileName = "fresh-Head-htm.txt",
+                             .FooterFileName = "fresh-Foot-htm.txt",
+                             .OutputColumns = kEightColumns,
+                             .HiddenColumns = {"ID3-TRACK"}}));
+
+  // An existing file without the text keys: those texts stay empty, the names still default.
+  WriteSet("VELDRA", "Check2=\r\n");
+  EXPECT_EQ(Dump(Load("")), Dump({.HeaderFileName = "VELDRA-Head-htm.txt",
+                                  .FooterFileName = "VELDRA-Foot-htm.txt",
+                                  .OutputColumns = kEightColumns,
+                                  .HiddenColumns = {"ID3-TRACK"}}));
+  EXPECT_EQ(ini_path_, dir_ / "VELDRA.ini");
+}
+
+TEST_F(SetFileTest, WindowsFileLoadsAndSavesBackByteForByte) {
+  const std::string original = ReadFile(TestDataPath("settings/windows-set.ini"));
+  WriteFile(dir_ / "win.ini", original);
+  const EnvironmentSet set = Load("win");
+  EXPECT_EQ(Dump(set),
+            Dump({.RootFolder = "C:\\ミュージック\\",
+                  .RootFolderHistory = {"C:\\ミュージック\\", "D:\\音楽\\表示\\"},
+                  .RootUrl = "http://example.jp/music/",
+                  .RootUrlHistory = {"http://example.jp/music/", "http://example.jp/ソング/"},
+                  .TableTag = "<TABLE border=1 cellspacing=0 cellpadding=3>",
+                  .FolderMarkText = "<img src=\"dir.gif\">",
+                  .FileMarkText = "♪",
+                  .ThExtra = "bgcolor=\"#CCCCFF\"",
+                  .OutputFileName = "index.htm",
+                  .HairlineText = "<HR>",
+                  .NewMarkText = "<FONT color=\"red\">新着</FONT>",
+                  .UpdateMarkText = "更新",
+                  .OutputFolder = "D:\\公開\\",
+                  .OutputUrl = "http://example.jp/公開/",
+                  .HeaderFileName = "ミュージック-Head-htm.txt",
+                  .FooterFileName = "ミュージック-Foot-htm.txt",
+                  .HideExtension = true,
+                  .ShowNewMark = true,
+                  .OutputColumns = {"FILE SIZE", "TIME STAMP", "ID3-TITLE", "ID3-ARTIST",
+                                    "ID3-ALBUM", "ID3-YEAR", "ID3-GENRE"},
+                  .HiddenColumns = {"ID3-COMMENT", "ID3-TRACK"}}));
+  ASSERT_TRUE(SaveEnvironmentSet(set, ini_path_));
+  EXPECT_EQ(ReadFile(ini_path_), original);
+}
+
+TEST_F(SetFileTest, SetFromBeforeTheTrackColumnGainsItHidden) {
+  std::filesystem::copy_file(TestDataPath("settings/windows-set-old.ini"), dir_ / "old.ini");
+  const EnvironmentSet set = Load("old");
+  EXPECT_EQ(set.OutputColumns, kEightColumns);
+  EXPECT_EQ(set.HiddenColumns, Strings{"ID3-TRACK"});
+  EXPECT_FALSE(set.ProcessId3);
+  EXPECT_EQ(set.HeaderFileName, "old-Head-htm.txt");
+  ASSERT_TRUE(SaveEnvironmentSet(set, ini_path_));
+  EXPECT_NE(ReadFile(ini_path_).find("\r\nLIST1=ID3-TRACK@\r\n"), std::string::npos);
+}
+
+TEST_F(SetFileTest, ColumnListsAndFlags) {
+  WriteSet("a",
+           "LIST1=A@@B@\r\nLIST2=C@D\r\nCheck1(0)=true\r\nCheck1(1)=True\r\n"
+           "Check1(2)=yes\r\nCheck2=tRUE\r\n");
+  EnvironmentSet set = Load("a");
+  // Two "@" in a row give an empty entry; a rest without "@" is taken as a last entry.
+  EXPECT_EQ(set.HiddenColumns, (Strings{"A", "", "B", "ID3-TRACK"}));
+  EXPECT_EQ(set.OutputColumns, (Strings{"C", "D"}));
+  EXPECT_TRUE(set.HideExtension);
+  EXPECT_TRUE(set.ShowNewMark);
+  EXPECT_FALSE(set.ShowUpdateMark);
+  EXPECT_TRUE(set.ProcessId3);
+
+  // All nine hidden: the output list stays empty instead of taking the defaults.
+  WriteSet("b",
+           "LIST1=FILE SIZE@TIME STAMP@ID3-TITLE@ID3-ARTIST@ID3-ALBUM@ID3-COMMENT@"
+           "ID3-YEAR@ID3-GENRE@ID3-TRACK@\r\nCheck1(0)=FALSE\r\nCheck2=no\r\n");
+  set = Load("b");
+  EXPECT_TRUE(set.OutputColumns.empty());
+  EXPECT_EQ(set.HiddenColumns.size(), 9u);
+  EXPECT_FALSE(set.HideExtension);
+  EXPECT_FALSE(set.ProcessId3);
+}
+
+TEST_F(SetFileTest, HistoryEndsAtTheFirstGapAndLaterKeysStay) {
+  WriteSet("gap", "DIR(0)=/a/\r\nDIR(1)=/b/\r\nDIR(3)=/d/\r\nURL(0)=\r\nURL(1)=http://x/\r\n");
+  EnvironmentSet set = Load("gap");
+  EXPECT_EQ(set.RootFolderHistory, (Strings{"/a/", "/b/"}));
+  EXPECT_TRUE(set.RootUrlHistory.empty());  // an empty first entry ends it
+
+  set.RootFolderHistory = {"/new/"};
+  ASSERT_TRUE(SaveEnvironmentSet(set, ini_path_));
+  EXPECT_NE(ReadFile(ini_path_).find("DIR(0)=/new/\r\nDIR(1)=/b/\r\nDIR(3)=/d/\r\n"),
+            std::string::npos);
+  EXPECT_EQ(Load("gap").RootFolderHistory, (Strings{"/new/", "/b/"}));
+}
+
+TEST_F(SetFileTest, NewFileListsKeysInSaveOrder) {
+  EnvironmentSet set = Load("n");
+  set.RootFolderHistory = {"/m/", "/n/"};
+  set.RootUrlHistory = {"http://m/"};
+  set.RootFolder = "/m/";
+  set.RootUrl = "http://m/";
+  set.ThExtra = " nowrap ";
+  set.ShowUpdateMark = true;
+  ASSERT_TRUE(SaveEnvironmentSet(set, ini_path_));
+  EXPECT_EQ(ReadFile(ini_path_),
+            "[MAIN]\r\nTEXT1(0)=<TABLE border=1 cellspacing=0 cellpadding=3>\r\n"
+            "TEXT1(1)=(DIR)\r\nTEXT1(2)=\r\nTEXT1(3)=\" nowrap \"\r\nTEXT1(4)=\r\n"
+            "TEXT1(5)=index.htm\r\nTEXT1(6)=<HR>\r\nTEXT1(7)=\r\nTEXT1(8)=\r\nTEXT1(9)=\r\n"
+            "TEXT1(10)=\r\nTEXT1(11)=n-Head-htm.txt\r\nTEXT1(12)=n-Foot-htm.txt\r\n"
+            "Check1(0)=FALSE\r\nCheck1(1)=FALSE\r\nCheck1(2)=TRUE\r\nCheck2=TRUE\r\n"
+            "DIR(0)=/m/\r\nDIR(1)=/n/\r\nURL(0)=http://m/\r\nLIST1=ID3-TRACK@\r\n"
+            "LIST2=FILE SIZE@TIME STAMP@ID3-TITLE@ID3-ARTIST@ID3-ALBUM@ID3-COMMENT@ID3-YEAR@"
+            "ID3-GENRE@\r\n");
+  EXPECT_EQ(Dump(Load("n")), Dump(set));  // blanks at either end of a text come back too
+}
+
+TEST_F(SetFileTest, SaveKeepsOtherSectionsAndRewritesKeysInPlace) {
+  WriteFile(dir_ / "m.ini",
+            "; note\r\n[OTHER]\r\nTEXT1(0)=x\r\n[main]\r\nlist2=ID3-YEAR@\r\nZ=1\r\n");
+  EnvironmentSet set = Load("m");
+  EXPECT_EQ(set.TableTag, "");  // only section MAIN counts
+  set.TableTag = "<TABLE>";
+  ASSERT_TRUE(SaveEnvironmentSet(set, ini_path_));
+  const std::string saved = ReadFile(ini_path_);
+  EXPECT_EQ(saved.rfind("; note\r\n[OTHER]\r\nTEXT1(0)=x\r\n[main]\r\nLIST2=ID3-YEAR@\r\nZ=1\r\n"
+                        "TEXT1(0)=<TABLE>\r\n",
+                        0),
+            0u)
+      << saved;
+}
+
+TEST_F(SetFileTest, TextsCp932LacksRoundTrip) {
+  EnvironmentSet set = Load("intl");
+  set.RootFolderHistory = {"/srv/Café \xF0\x9F\x8E\xB5/", "/bad\xFF/"};
+  set.RootFolder = set.RootFolderHistory[0];
+  set.NewMarkText = "&#9733; new\r\nline";  // a literal reference stays literal
+  set.UpdateMarkText = "〜";                // WAVE DASH maps to CP932 one way only
+  ASSERT_TRUE(SaveEnvironmentSet(set, ini_path_));
+  EXPECT_EQ(Dump(Load("intl")), Dump(set));
+}
+
+TEST_F(SetFileTest, LongTextSavesWholeAndLoadsCutTo254Bytes) {
+  EnvironmentSet set = Load("long");
+  std::string japanese;
+  for (int i = 0; i < 150; ++i) japanese += "曲";  // 300 bytes of CP932
+  set.TableTag = "a" + japanese;                   // byte 254 is a lead byte
+  set.OutputUrl = std::string(300, 'u');
+  ASSERT_TRUE(SaveEnvironmentSet(set, ini_path_));
+  EXPECT_NE(ReadFile(ini_path_).find(std::string(300, 'u')), std::string::npos);
+
+  const EnvironmentSet back = Load("long");
+  EXPECT_EQ(back.TableTag, "a" + japanese.substr(0, 126 * 3));  // 253 bytes: no half character
+  EXPECT_EQ(back.OutputUrl, std::string(254, 'u'));
+}
+
+TEST_F(SetFileTest, SaveThatCannotWriteReportsIt) {
+  const EnvironmentSet set = Load("x");
+  EXPECT_FALSE(SaveEnvironmentSet(set, dir_ / "no-such-folder/x.ini"));
+  std::filesystem::create_directory(dir_ / "folder.ini");
+  EXPECT_FALSE(SaveEnvironmentSet(set, dir_ / "folder.ini"));
+  // Nothing but the folder is left behind: no temporary file.
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir_.path()), {}), 1);
+}
+
+}  // namespace
+}  // namespace veldra
