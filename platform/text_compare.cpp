@@ -5,8 +5,6 @@
 #include <unicode/ustring.h>
 
 #include <algorithm>
-#include <cstring>
-#include <vector>
 
 #include "platform/utf8.h"
 
@@ -15,57 +13,73 @@ namespace {
 
 constexpr char LowerAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; }
 
-// Case-folds a run of well-formed UTF-8 (full folding) and appends it.
-void AppendFoldedValid(std::string& out, std::string_view run) {
-  if (run.empty()) return;
-  std::vector<char16_t> utf16(run.size() + 1);
-  int32_t len16 = 0;
-  UErrorCode status = U_ZERO_ERROR;
-  u_strFromUTF8(utf16.data(), static_cast<int32_t>(utf16.size()), &len16, run.data(),
-                static_cast<int32_t>(run.size()), &status);
-  if (U_FAILURE(status)) {
-    out.append(run);
-    return;
-  }
-  // Full folding grows a text by at most three times (e.g. U+0390 folds to three characters).
-  std::vector<char16_t> folded(static_cast<size_t>(len16) * 3 + 1);
-  status = U_ZERO_ERROR;
-  const int32_t folded_len = u_strFoldCase(folded.data(), static_cast<int32_t>(folded.size()),
-                                           utf16.data(), len16, U_FOLD_CASE_DEFAULT, &status);
-  if (U_FAILURE(status)) {
-    out.append(run);
-    return;
-  }
-  for (int32_t i = 0; i < folded_len;) {
-    UChar32 c = 0;
-    U16_NEXT(folded.data(), i, folded_len, c);
-    AppendUtf8(out, static_cast<uint32_t>(c));
-  }
-}
+// The bytes of a text's case-folded form (full folding), produced one character at a time so that
+// comparisons stop at the first difference without folding or allocating the whole text. Bytes
+// that are not valid UTF-8 come out as they are.
+class FoldedBytes {
+ public:
+  FoldedBytes(std::string_view text, size_t pos) : text_(text), pos_(pos) {}
 
-// Folds text[from..]: valid runs are folded, bytes that are not valid UTF-8 are kept as they are.
-std::string FoldFrom(std::string_view text, size_t from) {
-  std::string out;
-  out.reserve(text.size() - from + 8);
-  size_t run_start = from;
-  size_t i = from;
-  while (i < text.size()) {
-    uint32_t c = 0;
-    const size_t len = DecodeUtf8(text, i, c);
-    if (len != 0) {
-      i += len;
-      continue;
+  // The next byte, or false at the end.
+  bool Next(unsigned char& out) {
+    if (pending_ == pending_end_ && !Refill()) return false;
+    out = static_cast<unsigned char>(*pending_++);
+    return true;
+  }
+
+ private:
+  bool Refill() {
+    if (pos_ >= text_.size()) return false;
+    const unsigned char b = static_cast<unsigned char>(text_[pos_]);
+    if (b < 0x80) {
+      folded_[0] = LowerAscii(static_cast<char>(b));
+      SetPending(folded_, 1);
+      ++pos_;
+      return true;
     }
-    AppendFoldedValid(out, text.substr(run_start, i - run_start));
-    out += text[i];
-    run_start = ++i;
+    uint32_t c = 0;
+    const size_t len = DecodeUtf8(text_, pos_, c);
+    if (len == 0 || !u_hasBinaryProperty(static_cast<UChar32>(c), UCHAR_CHANGES_WHEN_CASEFOLDED)) {
+      SetPending(text_.data() + pos_, len == 0 ? 1 : len);
+      pos_ += len == 0 ? 1 : len;
+      return true;
+    }
+    pos_ += len;
+    char16_t unit[2];
+    int32_t unit_len = 0;
+    U16_APPEND_UNSAFE(unit, unit_len, c);
+    char16_t folded16[8];
+    UErrorCode status = U_ZERO_ERROR;
+    const int32_t n = u_strFoldCase(folded16, 8, unit, unit_len, U_FOLD_CASE_DEFAULT, &status);
+    size_t length = 0;
+    if (U_FAILURE(status)) {
+      length = WriteUtf8(c, folded_);
+    } else {
+      // A full folding is at most three characters, 12 bytes: folded_ holds them.
+      for (int32_t i = 0; i < n && length + 4 <= sizeof folded_;) {
+        UChar32 f = 0;
+        U16_NEXT(folded16, i, n, f);
+        length += WriteUtf8(static_cast<uint32_t>(f), folded_ + length);
+      }
+    }
+    SetPending(folded_, length);
+    return true;
   }
-  AppendFoldedValid(out, text.substr(run_start));
-  return out;
-}
 
-// Compares the folded texts of a and b. The common all-ASCII prefix is compared in place, so
-// ASCII names never allocate; folding is per character, so the rest can be folded separately.
+  void SetPending(const char* begin, size_t length) {
+    pending_ = begin;
+    pending_end_ = begin + length;
+  }
+
+  std::string_view text_;
+  size_t pos_;
+  char folded_[16];
+  const char* pending_ = nullptr;
+  const char* pending_end_ = nullptr;
+};
+
+// Compares the folded texts of a and b byte by byte. The common all-ASCII prefix is compared in
+// place; folding is per character, so the rest can be folded on its own.
 int CompareFolded(std::string_view a, std::string_view b) {
   size_t i = 0;
   const size_t n = std::min(a.size(), b.size());
@@ -76,14 +90,13 @@ int CompareFolded(std::string_view a, std::string_view b) {
     const char la = LowerAscii(static_cast<char>(ca)), lb = LowerAscii(static_cast<char>(cb));
     if (la != lb) return la < lb ? -1 : 1;
   }
-  if (i == a.size() || i == b.size()) {
-    // Every character folds to at least one, so the longer rest is the greater text.
-    if (a.size() == b.size()) return 0;
-    return a.size() < b.size() ? -1 : 1;
+  FoldedBytes fa(a, i), fb(b, i);
+  for (;;) {
+    unsigned char xa = 0, xb = 0;
+    const bool more_a = fa.Next(xa), more_b = fb.Next(xb);
+    if (!more_a || !more_b) return more_a ? 1 : (more_b ? -1 : 0);
+    if (xa != xb) return xa < xb ? -1 : 1;
   }
-  const std::string fa = FoldFrom(a, i), fb = FoldFrom(b, i);
-  const int r = fa.compare(fb);
-  return r < 0 ? -1 : (r > 0 ? 1 : 0);
 }
 
 // The next unit of text at pos for FindNoCase: a simply case-folded code point, or for a byte that
@@ -139,16 +152,15 @@ bool IsValidUtf8(std::string_view text) {
 }  // namespace
 
 std::string FoldCase(std::string_view utf8) {
-  bool ascii = true;
-  for (char c : utf8) {
-    if (static_cast<unsigned char>(c) >= 0x80) {
-      ascii = false;
-      break;
-    }
+  std::string out;
+  out.reserve(utf8.size());
+  if (std::all_of(utf8.begin(), utf8.end(), [](char c) { return (c & 0x80) == 0; })) {
+    for (char c : utf8) out += LowerAscii(c);
+    return out;
   }
-  if (!ascii) return FoldFrom(utf8, 0);
-  std::string out(utf8);
-  for (char& c : out) c = LowerAscii(c);
+  FoldedBytes folded(utf8, 0);
+  unsigned char b = 0;
+  while (folded.Next(b)) out += static_cast<char>(b);
   return out;
 }
 

@@ -3,6 +3,7 @@
 #include <errno.h>
 #include <fcntl.h>
 #include <stdio.h>
+#include <stdlib.h>
 #include <string.h>
 #include <sys/random.h>
 #include <sys/stat.h>
@@ -145,9 +146,18 @@ bool CreateNewFile(const std::string& path, std::string_view bytes, std::string*
 // writes out what was written; losing both copies needs a power failure, and syncing every page
 // would slow a run down by orders of magnitude.
 bool ReplaceFile(const std::string& path, std::string_view bytes, std::string* err) {
-  const size_t slash = path.rfind('/');
-  const std::string folder = slash == std::string::npos ? "" : path.substr(0, slash + 1);
-  std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+  // A link to a file stays a link: the file it leads to is replaced, beside that file.
+  std::string target = path;
+  struct stat st;
+  if (lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
+    if (char* resolved = realpath(path.c_str(), nullptr)) {
+      target = resolved;
+      free(resolved);
+    }
+  }
+  const size_t slash = target.rfind('/');
+  const std::string folder = slash == std::string::npos ? "" : target.substr(0, slash + 1);
+  std::string name = slash == std::string::npos ? target : target.substr(slash + 1);
   if (name.empty()) {
     SetError(err, "cannot replace", path, EISDIR);
     return false;
@@ -155,8 +165,8 @@ bool ReplaceFile(const std::string& path, std::string_view bytes, std::string* e
   // Keep the temporary name within the 255-byte limit of a file name.
   if (name.size() > 200) name.resize(200);
 
-  struct stat st;
-  const mode_t mode = stat(path.c_str(), &st) == 0 ? (st.st_mode & 0777) : (0666 & ~ProcessUmask());
+  const mode_t mode =
+      stat(target.c_str(), &st) == 0 ? (st.st_mode & 0777) : (0666 & ~ProcessUmask());
 
   std::string temp;
   int fd = -1;
@@ -169,16 +179,16 @@ bool ReplaceFile(const std::string& path, std::string_view bytes, std::string* e
     SetError(err, "cannot create a temporary file for", path, errno);
     return false;
   }
-  bool ok = WriteAll(fd, bytes);
-  int code = errno;
-  if (ok && fchmod(fd, mode) != 0) ok = false, code = errno;
-  if (close(fd) != 0 && ok) ok = false, code = errno;
-  if (ok && rename(temp.c_str(), path.c_str()) != 0) ok = false, code = errno;
-  if (!ok) {
+  int code = 0;
+  if (!WriteAll(fd, bytes) || fchmod(fd, mode) != 0) code = errno;
+  if (close(fd) != 0 && code == 0) code = errno;
+  if (code == 0 && rename(temp.c_str(), target.c_str()) != 0) code = errno;
+  if (code != 0) {
     unlink(temp.c_str());
     SetError(err, "cannot replace", path, code);
+    return false;
   }
-  return ok;
+  return true;
 }
 
 }  // namespace veldra

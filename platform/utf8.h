@@ -47,23 +47,34 @@ inline size_t DecodeUtf8(std::string_view text, size_t pos, uint32_t& c) {
   return len;
 }
 
+// Writes the UTF-8 form of a scalar value (1 to 4 bytes) to out and returns its length.
+inline size_t WriteUtf8(uint32_t c, char* out) {
+  if (c < 0x80) {
+    out[0] = static_cast<char>(c);
+    return 1;
+  }
+  if (c < 0x800) {
+    out[0] = static_cast<char>(0xC0 | c >> 6);
+    out[1] = static_cast<char>(0x80 | (c & 0x3F));
+    return 2;
+  }
+  if (c < 0x10000) {
+    out[0] = static_cast<char>(0xE0 | c >> 12);
+    out[1] = static_cast<char>(0x80 | (c >> 6 & 0x3F));
+    out[2] = static_cast<char>(0x80 | (c & 0x3F));
+    return 3;
+  }
+  out[0] = static_cast<char>(0xF0 | c >> 18);
+  out[1] = static_cast<char>(0x80 | (c >> 12 & 0x3F));
+  out[2] = static_cast<char>(0x80 | (c >> 6 & 0x3F));
+  out[3] = static_cast<char>(0x80 | (c & 0x3F));
+  return 4;
+}
+
 // Appends the UTF-8 form of a scalar value.
 inline void AppendUtf8(std::string& out, uint32_t c) {
-  if (c < 0x80) {
-    out += static_cast<char>(c);
-  } else if (c < 0x800) {
-    out += static_cast<char>(0xC0 | c >> 6);
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else if (c < 0x10000) {
-    out += static_cast<char>(0xE0 | c >> 12);
-    out += static_cast<char>(0x80 | (c >> 6 & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | c >> 18);
-    out += static_cast<char>(0x80 | (c >> 12 & 0x3F));
-    out += static_cast<char>(0x80 | (c >> 6 & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  }
+  char bytes[4];
+  out.append(bytes, WriteUtf8(c, bytes));
 }
 
 }  // namespace veldra

@@ -40,6 +40,27 @@ TEST(FoldCase, EqualityAndOrder) {
   EXPECT_EQ(CompareNoCase("XÉ", "xé"), 0);
 }
 
+TEST(FoldCase, CompareAgreesWithFoldedTexts) {
+  // Comparison folds lazily and stops early; it must give the order of the whole folded texts.
+  const std::vector<std::string> pieces = {"a", "A", "ß", "ss", "SS", "ẞ", "ﬀ", "ff", "\xE2\x84\xAA",
+                                           "k", "Ａ", "ａ", "é", "É", "日", "\xFF", "\xC3", "İ", "i"};
+  std::vector<std::string> texts;
+  for (const std::string& x : pieces) {
+    for (const std::string& y : pieces) texts.push_back(x + y);
+  }
+  for (const std::string& a : texts) {
+    for (const std::string& b : texts) {
+      const int expected = FoldCase(a).compare(FoldCase(b));
+      const int got = CompareNoCase(a, b);
+      ASSERT_EQ(got < 0, expected < 0) << a << " vs " << b;
+      ASSERT_EQ(got == 0, expected == 0) << a << " vs " << b;
+      ASSERT_EQ(EqualsNoCase(a, b), expected == 0) << a << " vs " << b;
+    }
+  }
+  EXPECT_TRUE(EqualsNoCase("ßx", "SSX"));
+  EXPECT_TRUE(EqualsNoCase("ﬀ", "FF"));
+}
+
 TEST(FindNoCase, ReturnsOffsetsInTheOriginalText) {
   const std::string line = "<a href=\"/Music/INDEX.HTM\">";
   EXPECT_EQ(FindNoCase(line, "<A HREF="), 0u);

@@ -133,6 +133,26 @@ TEST(ReplaceFile, FailureInReadOnlyFolderKeepsOldContent) {
   EXPECT_EQ(FolderNames(dir / "ro"), std::vector<std::string>{"index.htm"});
 }
 
+TEST(ReplaceFile, LinkToAFileStaysALink) {
+  TempDir dir;
+  WriteFile(dir / "real/set.ini", "old");
+  ASSERT_EQ(chmod((dir / "real/set.ini").c_str(), 0640), 0);
+  test::MakeFolders(dir / "program/");
+  ASSERT_EQ(symlink("../real/set.ini", (dir / "program/set.ini").c_str()), 0);
+  ASSERT_TRUE(ReplaceFile(dir / "program/set.ini", "new"));
+  struct stat st;
+  ASSERT_EQ(lstat((dir / "program/set.ini").c_str(), &st), 0);
+  EXPECT_TRUE(S_ISLNK(st.st_mode));
+  EXPECT_EQ(ReadFile(dir / "real/set.ini"), "new");
+  EXPECT_EQ(ModeOf(dir / "real/set.ini"), 0640u);
+  EXPECT_EQ(FolderNames(dir / "real"), std::vector<std::string>{"set.ini"});
+  // A dangling link is replaced by the new file itself.
+  ASSERT_EQ(symlink("gone", (dir / "program/dangling").c_str()), 0);
+  ASSERT_TRUE(ReplaceFile(dir / "program/dangling", "d"));
+  ASSERT_EQ(lstat((dir / "program/dangling").c_str(), &st), 0);
+  EXPECT_TRUE(S_ISREG(st.st_mode));
+}
+
 TEST(ReplaceFile, LongNameStillGetsATemporaryFile) {
   TempDir dir;
   const std::string name(250, 'n');
