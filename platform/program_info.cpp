@@ -2,6 +2,8 @@
 
 #include <unistd.h>
 
+#include <string_view>
+
 #include "platform/file_name.h"
 
 namespace veldra {
@@ -16,6 +18,9 @@ const std::string& ExecutablePath() {
       if (n < 0) return std::string();
       if (static_cast<size_t>(n) < buffer.size()) {
         buffer.resize(static_cast<size_t>(n));
+        // The link names a replaced executable (after an update while running) this way.
+        constexpr std::string_view kDeleted = " (deleted)";
+        if (buffer.ends_with(kDeleted)) buffer.resize(buffer.size() - kDeleted.size());
         return buffer;
       }
       buffer.resize(buffer.size() * 2);

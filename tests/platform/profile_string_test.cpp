@@ -4,6 +4,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <random>
+
 #include "tests/support/temp_dir.h"
 
 namespace veldra {
@@ -130,6 +133,28 @@ TEST(ProfileString, WriteFailuresLeaveTheFileAlone) {
   EXPECT_EQ(WriteProfileString("MAIN", "A", "1", ini), 0);
   ASSERT_EQ(chmod(ini.c_str(), 0600), 0);
   EXPECT_EQ(ReadFile(ini), "[MAIN]\r\nKEEP=me\r\n");
+}
+
+TEST(IniDocument, AnyFileContentTakesAnyValue) {
+  // Whatever a damaged or hand-edited file holds, a value set into it reads back as set, and the
+  // other lines stay as they were.
+  std::mt19937 rng(7);
+  TempDir dir;
+  const std::string pool = "[]=;\"' \t\r\nMAINkey&#0\x81\x5C\xFF";
+  for (int round = 0; round < 500; ++round) {
+    std::string file, value;
+    for (int i = static_cast<int>(rng() % 60); i > 0; --i) file += pool[rng() % pool.size()];
+    for (int i = static_cast<int>(rng() % 12); i > 0; --i) value += pool[rng() % pool.size()];
+    IniDocument doc;
+    WriteFile(dir / "f.ini", file);
+    ASSERT_TRUE(doc.Load(dir / "f.ini"));
+    const std::vector<std::string> before = doc.lines();
+    doc.Set("MAIN", "key", value);
+    ASSERT_EQ(doc.Get("main", "KEY"), value) << "file: " << file;
+    size_t kept = 0;
+    for (const std::string& line : doc.lines()) kept += std::count(before.begin(), before.end(), line) > 0;
+    EXPECT_GE(kept + 1, before.size()) << "file: " << file;
+  }
 }
 
 TEST(IniDocument, ManyWritesInOneSaveMatchWritesKeyByKey) {
