@@ -44,7 +44,7 @@ void BuildTables(Cp932Tables& t) {
   }
   UErrorCode status = U_ZERO_ERROR;
   std::unique_ptr<UConverter, decltype(&ucnv_close)> cnv(ucnv_open("ibm-943_P15A-2003", &status),
-                                                          &ucnv_close);
+                                                         &ucnv_close);
   if (U_FAILURE(status) || !cnv) return;  // no ICU data: only ASCII converts
   ucnv_setFallback(cnv.get(), false);
   // Stop callbacks: an unmapped sequence is an error rather than a substitute character.

@@ -14,7 +14,8 @@ namespace veldra {
 namespace {
 
 FileTime ModifiedTime(const struct stat& st) {
-  return FileTime{static_cast<int64_t>(st.st_mtim.tv_sec), static_cast<int32_t>(st.st_mtim.tv_nsec)};
+  return FileTime{static_cast<int64_t>(st.st_mtim.tv_sec),
+                  static_cast<int32_t>(st.st_mtim.tv_nsec)};
 }
 
 // Opens a folder for reading its entries; nullptr (errno set) when it cannot be opened.

@@ -87,9 +87,10 @@ std::string StoredValue(std::string_view value) {
     encoded += value[cut] == '\r' ? "&#13;" : (value[cut] == '\n' ? "&#10;" : "&#0;");
     i = cut + 1;
   }
-  const bool wrap = !encoded.empty() &&
-                    (IsBlank(encoded.front()) || IsBlank(encoded.back()) ||
-                     (encoded.size() >= 2 && IsQuote(encoded.front()) && encoded.front() == encoded.back()));
+  const bool wrap =
+      !encoded.empty() &&
+      (IsBlank(encoded.front()) || IsBlank(encoded.back()) ||
+       (encoded.size() >= 2 && IsQuote(encoded.front()) && encoded.front() == encoded.back()));
   return wrap ? "\"" + encoded + "\"" : encoded;
 }
 

@@ -1,7 +1,7 @@
 #include "platform/text_compare.h"
 
-#include <unicode/ucol.h>
 #include <unicode/uchar.h>
+#include <unicode/ucol.h>
 #include <unicode/ustring.h>
 
 #include <algorithm>
@@ -231,9 +231,9 @@ std::string NameCollator::SortKey(std::string_view a) const {
   const std::u16string u = ToUtf16(a);
   std::string key(u.size() * 4 + 16, '\0');
   for (;;) {
-    const int32_t n = ucol_getSortKey(impl_->collator, u.data(), static_cast<int32_t>(u.size()),
-                                      reinterpret_cast<uint8_t*>(key.data()),
-                                      static_cast<int32_t>(key.size()));
+    const int32_t n =
+        ucol_getSortKey(impl_->collator, u.data(), static_cast<int32_t>(u.size()),
+                        reinterpret_cast<uint8_t*>(key.data()), static_cast<int32_t>(key.size()));
     if (n <= 0) return FoldCase(a);
     if (static_cast<size_t>(n) <= key.size()) {
       key.resize(static_cast<size_t>(n) - 1);  // without the terminating zero byte

@@ -104,8 +104,10 @@ std::vector<std::string> SplitLines(std::string_view text) {
   while (start < text.size()) {
     size_t end = text.find('\n', start);
     const size_t next = end == std::string_view::npos ? text.size() : end + 1;
-    if (end == std::string_view::npos) end = text.size();
-    else if (end > start && text[end - 1] == '\r') --end;
+    if (end == std::string_view::npos)
+      end = text.size();
+    else if (end > start && text[end - 1] == '\r')
+      --end;
     lines.emplace_back(text.substr(start, end - start));
     start = next;
   }

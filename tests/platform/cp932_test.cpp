@@ -26,9 +26,9 @@ TEST(Cp932, JapaneseTextConvertsBothWays) {
   } cases[] = {
       {"日本語", "\x93\xFA\x96\x7B\x8C\xEA"},
       {"ソ表能", "\x83\x5C\x95\x5C\x94\x5C"},  // trail byte 0x5C, the backslash
-      {"ｱｲｳﾞ", "\xB1\xB2\xB3\xDE"},           // half-width katakana: one byte each
-      {"①Ⅰ№", "\x87\x40\x87\x54\x87\x82"},    // NEC special characters
-      {"～￢∥", "\x81\x60\x81\xCA\x81\x61"},    // the Windows choices for these rows
+      {"ｱｲｳﾞ", "\xB1\xB2\xB3\xDE"},            // half-width katakana: one byte each
+      {"①Ⅰ№", "\x87\x40\x87\x54\x87\x82"},     // NEC special characters
+      {"～￢∥", "\x81\x60\x81\xCA\x81\x61"},   // the Windows choices for these rows
       {"a\\b〇", "a\\b\x81\x5A"},
   };
   for (const auto& c : cases) {
@@ -52,7 +52,9 @@ TEST(Cp932, MissingCharactersBecomeReferences) {
 }
 
 TEST(Cp932, InvalidUtf8BytesAreEscapedPerMode) {
-  const std::string bad = "a\xFF" "b\xC3";  // a stray byte and a cut-off sequence
+  const std::string bad =
+      "a\xFF"
+      "b\xC3";  // a stray byte and a cut-off sequence
   EXPECT_EQ(EncodeCp932(bad, kHtml), "a&#65533;b&#65533;");
   EXPECT_EQ(EncodeCp932(bad, kRoundTrip), "a&#56575;b&#56515;");
   EXPECT_EQ(DecodeCp932("a&#56575;b&#56515;", kRoundTrip), bad);

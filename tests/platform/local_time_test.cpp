@@ -22,7 +22,7 @@ TEST(LocalTime, TextsInLocalTime) {
 
 TEST(LocalTime, EdgesOfTheRange) {
   EXPECT_EQ(LocalDateTimeText(0), "1970/01/01 09:00");
-  EXPECT_EQ(LocalDateTimeText(-1), "1970/01/01 08:59");       // before 1970
+  EXPECT_EQ(LocalDateTimeText(-1), "1970/01/01 08:59");          // before 1970
   EXPECT_EQ(LocalDateTimeText(4102412399), "2099/12/31 23:59");  // past 2038
   EXPECT_EQ(LocalDateTimeText(1709218800), "2024/03/01 00:00");  // after 29 February
 }

@@ -50,9 +50,25 @@ TEST(ProfileString, ValuesRoundTripExactly) {
   TempDir dir;
   const std::string ini = dir / "set.ini";
   const std::string values[] = {
-      "", " lead", "trail\t", "  both  ", "\"quoted\"", "'single'", "\"", "'x\"", "\"open",
-      "a=b=c", "[not a section]", ";not a comment", "C:\\音楽\\ソフト\\", "café 😀",
-      "&#233; literal", "bad\xFF" "bytes", "two\r\nlines\nand\rreturns", std::string("nul\0in", 6),
+      "",
+      " lead",
+      "trail\t",
+      "  both  ",
+      "\"quoted\"",
+      "'single'",
+      "\"",
+      "'x\"",
+      "\"open",
+      "a=b=c",
+      "[not a section]",
+      ";not a comment",
+      "C:\\音楽\\ソフト\\",
+      "café 😀",
+      "&#233; literal",
+      "bad\xFF"
+      "bytes",
+      "two\r\nlines\nand\rreturns",
+      std::string("nul\0in", 6),
       "〜 wave dash",
   };
   int i = 0;
@@ -152,7 +168,8 @@ TEST(IniDocument, AnyFileContentTakesAnyValue) {
     doc.Set("MAIN", "key", value);
     ASSERT_EQ(doc.Get("main", "KEY"), value) << "file: " << file;
     size_t kept = 0;
-    for (const std::string& line : doc.lines()) kept += std::count(before.begin(), before.end(), line) > 0;
+    for (const std::string& line : doc.lines())
+      kept += std::count(before.begin(), before.end(), line) > 0;
     EXPECT_GE(kept + 1, before.size()) << "file: " << file;
   }
 }

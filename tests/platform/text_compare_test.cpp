@@ -15,7 +15,10 @@ TEST(FoldCase, FoldsAsciiFullWidthAndSpecialCases) {
   EXPECT_EQ(FoldCase("\xE2\x84\xAA"), "k");  // KELVIN SIGN folds to an ASCII letter
   EXPECT_EQ(FoldCase("日本語"), "日本語");
   // Bytes that are not valid UTF-8 stay as they are, and the text around them still folds.
-  EXPECT_EQ(FoldCase("A\xFF" "B\xC3"), "a\xFF" "b\xC3");
+  EXPECT_EQ(FoldCase("A\xFF"
+                     "B\xC3"),
+            "a\xFF"
+            "b\xC3");
   EXPECT_EQ(FoldCase("Ä\x80Ö"), "ä\x80ö");
 }
 
@@ -24,7 +27,10 @@ TEST(FoldCase, EqualityAndOrder) {
   EXPECT_TRUE(EqualsNoCase("ＡＢＣ", "ａｂｃ"));
   EXPECT_TRUE(EqualsNoCase("Index.htm", "INDEX.HTM"));
   EXPECT_TRUE(EqualsNoCase("STRASSE", "straße"));
-  EXPECT_TRUE(EqualsNoCase("\xE2\x84\xAA" "x", "KX"));
+  EXPECT_TRUE(
+      EqualsNoCase("\xE2\x84\xAA"
+                   "x",
+                   "KX"));
   EXPECT_TRUE(EqualsNoCase("", ""));
   EXPECT_FALSE(EqualsNoCase("index.htm", "index.html"));
   EXPECT_FALSE(EqualsNoCase("a\xFF", "a\xFE"));
@@ -42,8 +48,9 @@ TEST(FoldCase, EqualityAndOrder) {
 
 TEST(FoldCase, CompareAgreesWithFoldedTexts) {
   // Comparison folds lazily and stops early; it must give the order of the whole folded texts.
-  const std::vector<std::string> pieces = {"a", "A", "ß", "ss", "SS", "ẞ", "ﬀ", "ff", "\xE2\x84\xAA",
-                                           "k", "Ａ", "ａ", "é", "É", "日", "\xFF", "\xC3", "İ", "i"};
+  const std::vector<std::string> pieces = {
+      "a",  "A", "ß", "ss", "SS",   "ẞ",    "ﬀ", "ff", "\xE2\x84\xAA", "k", "Ａ",
+      "ａ", "é", "É", "日", "\xFF", "\xC3", "İ", "i"};
   std::vector<std::string> texts;
   for (const std::string& x : pieces) {
     for (const std::string& y : pieces) texts.push_back(x + y);
@@ -72,7 +79,10 @@ TEST(FindNoCase, ReturnsOffsetsInTheOriginalText) {
   EXPECT_EQ(FindNoCase("abc", "c", 9), std::string::npos);
   // Characters before the match that are longer or shorter when folded do not shift the offset.
   EXPECT_EQ(FindNoCase("ẞÄ\xFFＡｂ/Index", "ａＢ/INDEX"), 6u);  // 3 + 2 + 1 bytes before
-  EXPECT_EQ(FindNoCase("\xE2\x84\xAA" "k", "KK"), 0u);
+  EXPECT_EQ(FindNoCase("\xE2\x84\xAA"
+                       "k",
+                       "KK"),
+            0u);
   EXPECT_EQ(FindNoCase("aaab", "aab"), 1u);
   EXPECT_EQ(FindNoCase("ab", "abc"), std::string::npos);
 }
@@ -90,8 +100,8 @@ TEST(NameCollator, IgnoresCaseAndWidth) {
 
 TEST(NameCollator, SortKeysOrderAsCompare) {
   const NameCollator c;
-  std::vector<std::string> names = {"b.mp3", "A.mp3", "c.mp3", "Ｂ.mp3", "10.mp3", "2.mp3",
-                                    "あ", "ア", "漢字", "bad\xFF", "", "a b", "a-b", "ab"};
+  std::vector<std::string> names = {"b.mp3", "A.mp3", "c.mp3",   "Ｂ.mp3", "10.mp3", "2.mp3", "あ",
+                                    "ア",    "漢字",  "bad\xFF", "",       "a b",    "a-b",   "ab"};
   for (const std::string& a : names) {
     for (const std::string& b : names) {
       const int r = c.Compare(a, b);
@@ -112,8 +122,8 @@ TEST(NameCollator, StableSortKeepsArrivalOrderOfTies) {
 
 TEST(NameCollator, FolderSortsBeforeItsSubFolders) {
   const NameCollator c;
-  const std::vector<std::string> folders = {"/r/", "/r/a/", "/r/a b/", "/r/a-b/", "/r/ab/",
-                                            "/r/a.b/", "/r/A/", "/r/á/", "/r/ａ/", "/r/曲/"};
+  const std::vector<std::string> folders = {"/r/",     "/r/a/", "/r/a b/", "/r/a-b/", "/r/ab/",
+                                            "/r/a.b/", "/r/A/", "/r/á/",   "/r/ａ/",  "/r/曲/"};
   for (const std::string& folder : folders) {
     for (const char* sub : {"x/", " /", "-/", "0/", "ー/", "\xCC\x81/", "a/b/"}) {
       EXPECT_LT(c.Compare(folder, folder + sub), 0) << folder << sub;
