@@ -84,7 +84,9 @@ class Walker {
     for (const DirEntry& entry : listed) {
       if (entry.is_folder) {
         frame.folders.push_back(MakeEntry(entry));
-        if (!Known(entry.id) || !on_path_.contains(entry.id)) {
+        // The folder being listed is not on the path yet, so a link to itself is checked apart.
+        const bool on_path = Known(entry.id) && (entry.id == frame.id || on_path_.contains(entry.id));
+        if (!on_path) {
           frame.to_walk.emplace_back(entry.name, entry.id);
         }
       } else if (!IsPageOrSnapshot(entry.name)) {

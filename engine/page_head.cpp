@@ -6,6 +6,22 @@
 
 namespace veldra {
 
+std::string EscapeText(std::string_view text) {
+  std::string escaped = EscapeHtml(text);
+  if (escaped.find_first_of("\r\n") == std::string::npos) return escaped;
+  std::string out;
+  for (char c : escaped) {
+    if (c == '\r') {
+      out += "&#13;";
+    } else if (c == '\n') {
+      out += "&#10;";
+    } else {
+      out += c;
+    }
+  }
+  return out;
+}
+
 std::string ReplaceChar(std::string_view text, char from, char to) {
   std::string out(text);
   for (char& c : out) {
@@ -27,7 +43,7 @@ std::vector<std::string> NavigationLines(const RunContext& run, std::string_view
   for (size_t end = 0; end < relative.size();) {
     const std::string_view parent = std::string_view(relative).substr(0, end);
     lines.push_back("<A HREF=\"" + run.RootUrl + EncodeHrefPath(parent) + run.OutputFileName +
-                    "\">← /" + EscapeHtml(parent) + "</A><BR>");
+                    "\">← /" + EscapeText(parent) + "</A><BR>");
     const size_t slash = relative.find('/', end);
     if (slash == std::string::npos) break;
     end = slash + 1;
@@ -54,7 +70,7 @@ void WritePageHead(PageBuffer& page, const PageContext& context, std::string_vie
   for (const std::string& line : run.HeaderLines) page.AddLine(line);
 
   const std::string relative = RelativeFolderPath(run, folder);
-  page.AddLine("List of <FONT SIZE=\"+2\">" + run.RootUrl + EscapeHtml(relative) +
+  page.AddLine("List of <FONT SIZE=\"+2\">" + run.RootUrl + EscapeText(relative) +
                "</FONT><BR>");
 
   const int64_t now = context.clock.NowUtcSeconds();

@@ -14,6 +14,10 @@ inline constexpr std::string_view kNavigationStart = "<!--AA_TAG_START-->";
 inline constexpr std::string_view kNavigationEnd = "<!--AA_TAG_END-->";
 inline constexpr std::string_view kFoldersToFiles = "<!--AA_TAG_DIRtoFILE-->";
 
+// Untrusted text (a name, a tag field) for a page: EscapeHtml, and line breaks as character
+// references so that every row and link stays on one line of its own.
+std::string EscapeText(std::string_view text);
+
 // The text with every `from` replaced by `to` (case-sensitive).
 std::string ReplaceChar(std::string_view text, char from, char to);
 

@@ -18,7 +18,7 @@ constexpr int64_t kMiB = 1024 * 1024;
 std::string TagCell(const std::string& field) {
   const std::string_view before_nul = std::string_view(field).substr(0, field.find('\0'));
   if (before_nul.find_first_not_of(' ') == std::string_view::npos) return "<BR>";
-  return EscapeHtml(CleanTagField(field));
+  return EscapeText(CleanTagField(field));
 }
 
 bool IsTagColumn(std::string_view key) {
@@ -57,7 +57,7 @@ std::string FileRow(const PageContext& context, std::string_view folder, std::st
 
   std::string row = "<TR>" + Cell(td, run.FileMark) + "<TD" + td + "><A HREF=\"" + run.RootUrl +
                     EncodeHrefPath(relative + std::string(name)) + "\">";
-  row += EscapeHtml(set.HideExtension ? StripExtension(name) : std::string(name));
+  row += EscapeText(set.HideExtension ? StripExtension(name) : std::string(name));
   row += "</A>";
   row += mark;
   row += "</TD>";
@@ -105,7 +105,7 @@ std::string FolderRow(const PageContext& context, std::string_view folder, std::
   const std::string& td = run.TdAttributes;
   std::string row = "<TR>" + Cell(td, run.FolderMark) + "<TD" + td + "><A HREF=\"" + run.RootUrl +
                     EncodeHrefPath(RelativeFolderPath(run, folder) + std::string(name)) + "/" +
-                    run.OutputFileName + "\">" + EscapeHtml(name) + "</A>";
+                    run.OutputFileName + "\">" + EscapeText(name) + "</A>";
   row += mark;
   row += "</TD>";
   const size_t empty_cells = context.set.ProcessId3 ? context.set.OutputColumns.size() : 1;

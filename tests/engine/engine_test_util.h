@@ -1,0 +1,118 @@
+#pragma once
+// Shared pieces of the engine tests: a fixed clock, a default set, setting times, reading pages.
+
+#include <string>
+#include <vector>
+
+#include "engine/run.h"
+#include "platform/cp932.h"
+#include "platform/file_system.h"
+#include "platform/local_time.h"
+#include "platform/text_file.h"
+#include "settings/column_key.h"
+#include "settings/environment_set.h"
+#include "settings/set_file.h"
+
+namespace veldra::test {
+
+// 2000/01/02 14:05 in Tokyo.
+inline constexpr int64_t kNow = 946789500;
+
+class FixedClock final : public Clock {
+ public:
+  explicit FixedClock(int64_t now = kNow) : now_(now) {}
+  int64_t NowUtcSeconds() const override { return now_; }
+
+ private:
+  int64_t now_;
+};
+
+// UTC seconds of a Tokyo local time (no daylight saving there).
+constexpr int64_t TokyoTime(int days_since_2000_01_01, int hour, int minute) {
+  return 946684800 + int64_t{days_since_2000_01_01} * 86400 + (hour - 9) * 3600 + minute * 60;
+}
+
+// The settings a new set has, for a tree at root served at url.
+inline EnvironmentSet DefaultSet(const std::string& root, const std::string& url) {
+  EnvironmentSet set;
+  set.SetName = "VELDRA";
+  set.RootFolder = root;
+  set.RootUrl = url;
+  set.TableTag = "<TABLE border=1 cellspacing=0 cellpadding=3>";
+  set.FolderMarkText = "(DIR)";
+  set.OutputFileName = "index.htm";
+  set.HairlineText = "<HR>";
+  set.HeaderFileName = "VELDRA-Head-htm.txt";
+  set.FooterFileName = "VELDRA-Foot-htm.txt";
+  set.ProcessId3 = true;
+  set.OutputColumns = DefaultOutputColumns();
+  set.HiddenColumns = {"ID3-TRACK"};
+  return set;
+}
+
+// Sets the last-write time of a file or folder.
+inline void SetTime(const std::string& path, int64_t utc_seconds) {
+  RestoreModifiedTime(path, FileTime{utc_seconds, 0});
+}
+
+// A page or template file as UTF-8 lines.
+inline std::vector<std::string> FileLines(const std::string& path) {
+  std::vector<std::string> lines;
+  ReadTextLines(path, Cp932Escape::kHtml, lines);
+  return lines;
+}
+
+// CP932 bytes of UTF-8 lines, each followed by CR LF.
+inline std::string Cp932Lines(const std::vector<std::string>& lines) {
+  std::string out;
+  for (const std::string& line : lines) AppendCp932Line(out, line, Cp932Escape::kHtml);
+  return out;
+}
+
+// An MP3 file: 300 bytes of audio and an ID3v1.1 block with the texts in CP932 and the album
+// blank.
+inline std::string Mp3(const std::string& title, const std::string& artist,
+                       const std::string& comment, uint8_t track, uint8_t genre) {
+  std::string block = "TAG";
+  const auto field = [&block](const std::string& utf8, size_t width) {
+    std::string bytes = EncodeCp932(utf8, Cp932Escape::kHtml);
+    bytes.resize(width, '\0');
+    block += bytes;
+  };
+  field(title, 30);
+  field(artist, 30);
+  field("  ", 30);
+  field("1999", 4);
+  field(comment, 28);
+  block += '\0';
+  block += static_cast<char>(track);
+  block += static_cast<char>(genre);
+  return std::string(300, 'U') + block;
+}
+
+// The program folder of a test (a TempDir path without its trailing separator).
+inline ProgramPlace PlaceIn(const std::string& folder_with_separator) {
+  return ProgramPlace{folder_with_separator.substr(0, folder_with_separator.size() - 1), "VELDRA"};
+}
+
+// Runs a set (after its input steps) at a fixed time.
+inline RunResult RunAt(const EnvironmentSet& set, const ProgramPlace& place, int64_t now = kNow,
+                       RunObserver* observer = nullptr) {
+  const FixedClock clock(now);
+  return ExecuteRun(set, place, clock, observer);
+}
+
+// A run observer that records the order of events.
+class RecordingObserver final : public RunObserver {
+ public:
+  void FolderStarted(const std::string& folder) override { started.push_back(folder); }
+  void PageWritten(const std::string& folder, size_t count) override {
+    written.push_back(folder);
+    counts.push_back(count);
+  }
+  std::vector<std::string> started;
+  std::vector<std::string> written;
+  std::vector<size_t> counts;
+};
+
+}  // namespace veldra::test

@@ -1,0 +1,143 @@
+#include "engine/folder_walk.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "engine/run_context.h"
+#include "tests/engine/engine_test_util.h"
+#include "tests/support/temp_dir.h"
+
+namespace veldra {
+namespace {
+
+using test::MakeFolders;
+using test::TempDir;
+using test::WriteFile;
+using Lines = std::vector<std::string>;
+
+// Walks a tree with the default set and empty templates.
+struct Walk {
+  explicit Walk(const std::string& root, RunObserver* observer = nullptr) {
+    EnvironmentSet set = test::DefaultSet(root, "/");
+    set.ProcessId3 = false;
+    run = BuildRunContext(set, ProgramPlace{"/nowhere", "VELDRA"});
+    const test::FixedClock clock;
+    const NameCollator collator;
+    WalkFolder(PageContext{run, set, clock}, collator, observer, report, work_list);
+  }
+  RunContext run;
+  RunReport report;
+  Lines work_list;
+};
+
+TEST(WalkFolder, PagesDeepestFirstAndWorkListSorted) {
+  TempDir tree;
+  MakeFolders(tree / "A/A1");
+  MakeFolders(tree / "B");
+  test::RecordingObserver observer;
+  const Walk walk(tree.path(), &observer);
+  // Sub-folders are walked in listing order, which the file system chooses.
+  const bool a_first = observer.started[1] == tree / "A/";
+  const Lines expected_pages =
+      a_first ? Lines{tree / "A/A1/", tree / "A/", tree / "B/", tree.path()}
+              : Lines{tree / "B/", tree / "A/A1/", tree / "A/", tree.path()};
+  EXPECT_EQ(observer.written, expected_pages);
+  EXPECT_EQ(observer.counts, (std::vector<size_t>{1, 2, 3, 4}));
+  EXPECT_EQ(observer.started.size(), 4u);
+  EXPECT_EQ(walk.work_list, (Lines{tree.path(), tree / "A/", tree / "A/A1/", tree / "B/"}));
+  EXPECT_EQ(walk.report.pages_written, 4u);
+  EXPECT_TRUE(walk.report.AllWritten());
+}
+
+TEST(WalkFolder, WorkListPutsAFolderBeforeItsSubFolders) {
+  TempDir tree;
+  MakeFolders(tree / "a/x");
+  MakeFolders(tree / "a b");
+  MakeFolders(tree / "a-b");
+  MakeFolders(tree / "A.");
+  const Walk walk(tree.path());
+  ASSERT_EQ(walk.work_list.size(), 6u);
+  EXPECT_EQ(walk.work_list[0], tree.path());
+  const auto at = [&](const std::string& path) {
+    return std::find(walk.work_list.begin(), walk.work_list.end(), path) - walk.work_list.begin();
+  };
+  EXPECT_LT(at(tree / "a/"), at(tree / "a/x/"));
+}
+
+TEST(WalkFolder, PageAndSnapshotNamesAreNotListed) {
+  TempDir tree;
+  for (const char* name : {"index.htm", "INDEX.HTM", "index.htm.csv", "Index.Htm.Csv",
+                           "index.htm.bak", "index.html", "ｉｎｄｅｘ.htm"})
+    WriteFile(tree / name, "x");
+  Walk walk(tree.path());
+  const std::string page =
+      DecodeCp932(test::ReadFile(tree / "index.htm"), Cp932Escape::kHtml);
+  EXPECT_NE(page.find("[ Dir = 0 / Files = 3 ]"), std::string::npos) << page;
+  EXPECT_NE(page.find(">index.htm.bak</A>"), std::string::npos);
+  EXPECT_NE(page.find(">index.html</A>"), std::string::npos);
+  // Case folding does not fold width: the full-width name is another name.
+  EXPECT_NE(page.find(">ｉｎｄｅｘ.htm</A>"), std::string::npos);
+}
+
+TEST(WalkFolder, AFolderThatCannotBeListedIsARowWithoutAPage) {
+  TempDir tree;
+  MakeFolders(tree / "one");
+  MakeFolders(tree / "two");
+  // Whichever sub-folder is entered first, the other vanishes before its turn.
+  struct Remover : RunObserver {
+    std::string root;
+    std::string removed;
+    void FolderStarted(const std::string& folder) override {
+      if (folder == root || !removed.empty()) return;
+      removed = root + (folder == root + "one/" ? "two" : "one");
+      std::filesystem::remove(removed);
+    }
+  } remover;
+  remover.root = tree.path();
+  const Walk walk(tree.path(), &remover);
+  EXPECT_EQ(walk.report.folders_not_listed, Lines{remover.removed + "/"});
+  EXPECT_FALSE(walk.report.AllWritten());
+  EXPECT_EQ(walk.work_list.size(), 2u);
+  const std::string name = remover.removed.substr(tree.path().size());
+  EXPECT_NE(test::ReadFile(tree / "index.htm").find(">" + name + "</A>"), std::string::npos);
+}
+
+TEST(WalkFolder, MissingRoot) {
+  TempDir tree;
+  const Walk walk(tree / "nothing/");
+  EXPECT_FALSE(walk.report.root_found);
+  EXPECT_TRUE(walk.work_list.empty());
+  EXPECT_FALSE(walk.report.AllWritten());
+}
+
+TEST(WalkFolder, LinkBackUpTheTreeIsARowNotACycle) {
+  TempDir tree;
+  MakeFolders(tree / "a/b");
+  std::filesystem::create_directory_symlink(tree.path(), tree / "a/b/up");
+  std::filesystem::create_directory_symlink(tree / "a", tree / "a/self");
+  MakeFolders(tree / "c");
+  std::filesystem::create_directory_symlink(tree / "c", tree / "a/to-c");  // not on the path
+  const Walk walk(tree.path());
+  EXPECT_EQ(walk.work_list, (Lines{tree.path(), tree / "a/", tree / "a/b/", tree / "a/to-c/",
+                                   tree / "c/"}));
+  EXPECT_NE(test::ReadFile(tree / "a/b/index.htm").find(">up</A>"), std::string::npos);
+  EXPECT_NE(test::ReadFile(tree / "a/index.htm").find(">self</A>"), std::string::npos);
+  EXPECT_TRUE(walk.report.AllWritten());
+}
+
+TEST(WalkFolder, ThousandLevelsDeep) {
+  TempDir tree;
+  std::string path = tree.path();
+  for (int i = 0; i < 1000; ++i) path += "d/";
+  MakeFolders(path);
+  const Walk walk(tree.path());
+  EXPECT_EQ(walk.report.pages_written, 1001u);
+  EXPECT_TRUE(walk.report.AllWritten());
+  EXPECT_EQ(walk.work_list.back(), path);
+  // The deepest page links back to all 1000 enclosing folders.
+  EXPECT_EQ(test::FileLines(path + "index.htm").size(), 10u + 1000u);
+}
+
+}  // namespace
+}  // namespace veldra

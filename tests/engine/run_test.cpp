@@ -1,0 +1,204 @@
+#include "engine/run.h"
+
+#include <gtest/gtest.h>
+
+#include "engine/messages.h"
+#include "engine/run_context.h"
+#include "tests/engine/engine_test_util.h"
+#include "tests/support/temp_dir.h"
+
+namespace veldra {
+namespace {
+
+using test::FileLines;
+using test::ReadFile;
+using test::TempDir;
+using test::WriteFile;
+using Lines = std::vector<std::string>;
+
+TEST(PrepareRunInput, TrimsAppendsTheSeparatorAndUpdatesHistories) {
+  EnvironmentSet set;
+  set.RootFolder = "  /srv/www  ";
+  set.RootUrl = " /A/ ";
+  set.SetName = " music ";
+  set.RootFolderHistory = {"/old/", "/SRV/WWW/"};
+  set.RootUrlHistory = {"/b/", "/a/"};
+  Lines set_list = {"VELDRA", "music"};
+  EXPECT_EQ(PrepareRunInput(set, set_list), InputError::kNone);
+  EXPECT_EQ(set.RootFolder, "/srv/www/");
+  EXPECT_EQ(set.RootUrl, "/A/");
+  EXPECT_EQ(set.SetName, "music");
+  EXPECT_EQ(set.RootFolderHistory, (Lines{"/srv/www/", "/old/"}));
+  EXPECT_EQ(set.RootUrlHistory, (Lines{"/A/", "/b/"}));
+  EXPECT_EQ(set_list, (Lines{"music", "VELDRA"}));
+
+  // A new value only grows a history; only blanks are trimmed.
+  set.RootFolder = "\t/x/";
+  set.RootUrlHistory = {"x"};
+  set.RootUrl = "y";
+  EXPECT_EQ(PrepareRunInput(set, set_list), InputError::kNone);
+  EXPECT_EQ(set.RootFolder, "\t/x/");
+  EXPECT_EQ(set.RootUrlHistory, (Lines{"y", "x"}));
+}
+
+TEST(PrepareRunInput, ChecksInOrderAndChangesOnlyTheTexts) {
+  EnvironmentSet set;
+  set.RootFolder = "   ";
+  set.RootUrl = "";
+  set.SetName = "";
+  set.RootFolderHistory = {"/h/"};
+  Lines set_list = {"VELDRA"};
+  EXPECT_EQ(PrepareRunInput(set, set_list), InputError::kRootFolderEmpty);
+  EXPECT_EQ(set.RootFolder, "");
+
+  set.RootFolder = "/data";
+  EXPECT_EQ(PrepareRunInput(set, set_list), InputError::kRootUrlEmpty);
+  EXPECT_EQ(set.RootFolder, "/data/");  // the separator stays although the run stopped
+
+  set.RootUrl = " / ";
+  EXPECT_EQ(PrepareRunInput(set, set_list), InputError::kSetNameEmpty);
+  EXPECT_EQ(set.RootUrl, "/");
+
+  for (const char* bad : {"../evil", "a/b", "x\ny", "..", "."}) {
+    set.SetName = bad;
+    EXPECT_EQ(PrepareRunInput(set, set_list), InputError::kSetNameInvalid) << bad;
+  }
+  EXPECT_EQ(set.RootFolderHistory, Lines{"/h/"});
+  EXPECT_EQ(set_list, Lines{"VELDRA"});
+  EXPECT_TRUE(set.RootUrlHistory.empty());
+
+  EXPECT_EQ(InputErrorMessage(InputError::kRootFolderEmpty), text::kRootFolderEmpty);
+  EXPECT_EQ(InputErrorMessage(InputError::kRootUrlEmpty), text::kRootUrlEmpty);
+  EXPECT_EQ(InputErrorMessage(InputError::kSetNameEmpty), text::kSetNameEmpty);
+  EXPECT_EQ(InputErrorMessage(InputError::kSetNameInvalid), text::kSetNameInvalid);
+  EXPECT_EQ(InputErrorMessage(InputError::kNone), "");
+}
+
+TEST(BuildRunContext, ValuesFromTheSettings) {
+  EnvironmentSet set = test::DefaultSet(" /r ", "  /u  ");
+  set.ThExtra = "  bgcolor=red ";
+  set.TdExtra = "";
+  set.FolderMarkText = "   ";
+  set.FileMarkText = " ♪ ";
+  set.OutputFileName = " index.htm";
+  set.ShowUpdateMark = true;
+  set.HeaderFileName = "h.txt";
+  const RunContext run = BuildRunContext(set, ProgramPlace{"/prog", "VELDRA"});
+  EXPECT_EQ(run.RootPath, "/r/");
+  EXPECT_EQ(run.RootUrl, "/u");
+  EXPECT_EQ(run.ThAttributes, " bgcolor=red");
+  EXPECT_EQ(run.TdAttributes, "");
+  EXPECT_EQ(run.FolderMark, "<BR>");
+  EXPECT_EQ(run.FileMark, "♪");
+  EXPECT_EQ(run.OutputFileName, " index.htm");
+  EXPECT_TRUE(run.MarksWanted);
+  EXPECT_EQ(run.HeaderPath, "/prog/h.txt");
+  EXPECT_EQ(run.FooterPath, "/prog/VELDRA-Foot-htm.txt");
+}
+
+class RunTest : public ::testing::Test {
+ protected:
+  RunResult Run() { return test::RunAt(set, test::PlaceIn(program.path())); }
+  TempDir program;
+  TempDir tree;
+  EnvironmentSet set = test::DefaultSet(tree.path(), "/files/");
+};
+
+TEST_F(RunTest, CreatesMissingTemplatesAndSavesTheSet) {
+  const RunResult result = Run();
+  EXPECT_EQ(FileLines(program / "VELDRA-Head-htm.txt"), DefaultHeaderLines());
+  EXPECT_EQ(ReadFile(program / "VELDRA-Foot-htm.txt"), "<HR>\r\n</BODY>\r\n</HTML>\r\n");
+  EXPECT_EQ(result.context.HeaderLines, DefaultHeaderLines());
+  EXPECT_EQ(result.context.FooterLines, DefaultFooterLines());
+  EXPECT_EQ(result.ini_path, program / "VELDRA.ini");
+  EXPECT_EQ(result.context.IniPath, result.ini_path);
+  EXPECT_TRUE(FileExists(program / "VELDRA.ini"));
+  EXPECT_EQ(result.work_list, Lines{tree.path()});
+  EXPECT_TRUE(result.report.problems.empty());
+  EXPECT_EQ(FormatRunNotice(result.report), std::string(text::kRunFinished) + "\n" +
+                                                std::string(text::kNoticePagesWritten) + "1件");
+}
+
+TEST_F(RunTest, ExistingTemplatesAreReadNotOverwritten) {
+  WriteFile(program / "VELDRA-Head-htm.txt", EncodeCp932("<HTML>\r\n<BODY>ヘッダ", Cp932Escape::kHtml));
+  WriteFile(program / "VELDRA-Foot-htm.txt", "");
+  const RunResult result = Run();
+  EXPECT_EQ(result.context.HeaderLines, (Lines{"<HTML>", "<BODY>ヘッダ"}));
+  EXPECT_TRUE(result.context.FooterLines.empty());
+  EXPECT_EQ(ReadFile(program / "VELDRA-Foot-htm.txt"), "");
+}
+
+TEST_F(RunTest, TemplateThatCannotBeMadeIsReportedAndTheRunGoesOn) {
+  set.HeaderFileName = "";  // the path names the program folder itself
+  set.FooterFileName = "no-such-folder/foot.txt";
+  const RunResult result = Run();
+  EXPECT_TRUE(result.context.HeaderLines.empty());
+  EXPECT_TRUE(result.context.FooterLines.empty());
+  EXPECT_EQ(result.report.problems.size(), 2u);
+  EXPECT_EQ(result.report.pages_written, 1u);
+  EXPECT_TRUE(result.report.AllWritten());
+  EXPECT_NE(FormatRunNotice(result.report).find(text::kNoticeProblems), std::string::npos);
+}
+
+TEST_F(RunTest, MissingRootStillSavesAndSaysSo) {
+  set.RootFolder = tree / "missing/";
+  const RunResult result = Run();
+  EXPECT_FALSE(result.report.root_found);
+  EXPECT_FALSE(result.report.AllWritten());
+  EXPECT_TRUE(FileExists(program / "VELDRA.ini"));
+  const std::string notice = FormatRunNotice(result.report);
+  EXPECT_TRUE(notice.starts_with(text::kRunFinished));
+  EXPECT_NE(notice.find(text::kNoticeRootNotListed), std::string::npos);
+}
+
+TEST_F(RunTest, GatheringRunsOnlyWithBothOutputSettings) {
+  TempDir out;
+  set.OutputFolder = out.path();
+  const RunResult without_url = Run();
+  EXPECT_FALSE(without_url.report.gathering);
+  EXPECT_TRUE(FileExists(tree / "index.htm"));
+
+  set.OutputUrl = "/pages/";
+  const RunResult gathered = Run();
+  EXPECT_TRUE(gathered.report.gathering);
+  EXPECT_EQ(gathered.report.pages_gathered, 1u);
+  EXPECT_TRUE(FileExists(out / "index00000.htm"));
+}
+
+TEST(FormatRunNotice, ListsAtMostTenOfEachKind) {
+  RunReport report;
+  report.pages_written = 5;
+  for (int i = 0; i < 12; ++i) report.folders_not_listed.push_back("/r/" + std::to_string(i) + "/");
+  report.pages_not_written = {"/r/p/"};
+  report.gathering = true;
+  report.pages_gathered = 4;
+  report.pages_not_gathered = {"/r/q/"};
+  report.problems = {"problem"};
+  const std::string notice = FormatRunNotice(report);
+  const std::string indent(text::kNoticeListIndent);
+  std::string expected = std::string(text::kRunFinished) + "\n" +
+                         std::string(text::kNoticePagesWritten) + "5件\n" +
+                         std::string(text::kNoticeFoldersNotListed) + "12件\n";
+  for (int i = 0; i < 10; ++i) expected += indent + "/r/" + std::to_string(i) + "/\n";
+  expected += indent + "…ほか2件\n" + std::string(text::kNoticePagesNotWritten) + "1件\n" +
+              indent + "/r/p/\n" + std::string(text::kNoticePagesGathered) + "4件\n" +
+              std::string(text::kNoticePagesNotGathered) + "1件\n" + indent + "/r/q/\n" +
+              std::string(text::kNoticeProblems) + "\n" + indent + "problem";
+  EXPECT_EQ(notice, expected);
+  EXPECT_FALSE(report.AllWritten());
+}
+
+TEST(RunReport, AllWritten) {
+  RunReport report;
+  EXPECT_TRUE(report.AllWritten());
+  report.problems = {"a template is missing"};
+  EXPECT_TRUE(report.AllWritten());
+  report.gathering = true;
+  report.pages_not_gathered = {"/r/"};
+  EXPECT_FALSE(report.AllWritten());
+  report.gathering = false;
+  EXPECT_TRUE(report.AllWritten());
+}
+
+}  // namespace
+}  // namespace veldra
