@@ -1,0 +1,17 @@
+// The window program VELDRA: the main window on the set named after the program.
+
+#include <QApplication>
+
+#include "platform/program_info.h"
+#include "ui/dialogs.h"
+#include "ui/main_form.h"
+
+int main(int argc, char* argv[]) {
+  QApplication app(argc, argv);
+  QApplication::setApplicationName(QStringLiteral("VELDRA"));
+  QApplication::setDesktopFileName(QStringLiteral("veldra"));
+  veldra::QtDialogs dialogs;
+  veldra::MainForm form({veldra::ProgramFolder(), veldra::ProgramName()}, dialogs);
+  form.show();
+  return QApplication::exec();
+}

@@ -1,0 +1,179 @@
+// The Start button: the input checks with their messages, a run off the window's thread that
+// writes pages and saves the set, the histories it leaves, and the window's state meanwhile.
+
+#include <QDir>
+#include <QFile>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTest>
+
+#include "ui_test_support.h"
+
+namespace veldra::test {
+namespace {
+
+constexpr int kRunTimeoutMs = 30000;
+
+struct RunInput {
+  QString root, url, set;
+};
+
+void Type(QWidget& form, const RunInput& input) {
+  Control<QComboBox>(form, "Combo1")->setEditText(input.root);
+  Control<QComboBox>(form, "Combo2")->setEditText(input.url);
+  Control<QComboBox>(form, "Combo3")->setEditText(input.set);
+}
+
+void ClickStart(QWidget& form) {
+  QTest::mouseClick(Control<QPushButton>(form, "Command1"), Qt::LeftButton);
+}
+
+// A small tree: root/a.txt, root/sub/b.txt.
+QString MakeTree(const QTemporaryDir& dir) {
+  const QString root = QDir(dir.path()).absoluteFilePath(QStringLiteral("root"));
+  WriteBytes(root + QStringLiteral("/a.txt"), "a");
+  WriteBytes(root + QStringLiteral("/sub/b.txt"), "bb");
+  return root;
+}
+
+QStringList ListTexts(const QListWidget& list) {
+  QStringList texts;
+  for (int row = 0; row < list.count(); ++row) texts.append(list.item(row)->text());
+  return texts;
+}
+
+}  // namespace
+
+class RunTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void InputErrors_data() {
+    QTest::addColumn<QString>("root");
+    QTest::addColumn<QString>("url");
+    QTest::addColumn<QString>("set");
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<QString>("root_after");
+    QTest::addColumn<QString>("url_after");
+    QTest::addColumn<QString>("set_after");
+    QTest::newRow("root blank") << QStringLiteral("   ") << QStringLiteral(" /u/ ")
+                                << QStringLiteral("VELDRA")
+                                << QStringLiteral("ルートのフォルダ名を入力してください")
+                                << QString() << QStringLiteral("/u/") << QStringLiteral("VELDRA");
+    // The separator is appended before the URL is checked, and stays.
+    QTest::newRow("url empty") << QStringLiteral("  /data ") << QString()
+                               << QStringLiteral("VELDRA")
+                               << QStringLiteral("ルートのURL名を入力してください")
+                               << QStringLiteral("/data/") << QString() << QStringLiteral("VELDRA");
+    QTest::newRow("set blank") << QStringLiteral("/data/") << QStringLiteral("/u/")
+                               << QStringLiteral("  ")
+                               << QStringLiteral("環境セット名の省略はできません")
+                               << QStringLiteral("/data/") << QStringLiteral("/u/") << QString();
+    QTest::newRow("set with separator")
+        << QStringLiteral("/data") << QStringLiteral("/u/") << QStringLiteral(" ../evil ")
+        << QStringLiteral("環境セット名にはフォルダの区切り文字や制御文字は使えません")
+        << QStringLiteral("/data/") << QStringLiteral("/u/") << QStringLiteral("../evil");
+  }
+
+  void InputErrors() {
+    QFETCH(QString, root);
+    QFETCH(QString, url);
+    QFETCH(QString, set);
+    QFETCH(QString, message);
+    QFETCH(QString, root_after);
+    QFETCH(QString, url_after);
+    QFETCH(QString, set_after);
+    TestProgram program;
+    auto form = program.Open();
+    Type(*form, {root, url, set});
+    ClickStart(*form);
+
+    QVERIFY(!form->IsRunning());
+    QCOMPARE(program.dialogs.messages.size(), size_t{1});
+    QCOMPARE(program.dialogs.messages[0].text, message);
+    QCOMPARE(program.dialogs.messages[0].title, QStringLiteral("入力エラー"));
+    QVERIFY(program.dialogs.messages[0].icon == Dialogs::Icon::kNone);
+    QCOMPARE(Control<QComboBox>(*form, "Combo1")->currentText(), root_after);
+    QCOMPARE(Control<QComboBox>(*form, "Combo2")->currentText(), url_after);
+    QCOMPARE(Control<QComboBox>(*form, "Combo3")->currentText(), set_after);
+    // Histories and files are touched only by a run that passed its checks.
+    QCOMPARE(Control<QComboBox>(*form, "Combo1")->count(), 0);
+    QCOMPARE(Control<QComboBox>(*form, "Combo2")->count(), 0);
+    QCOMPARE(Items(*Control<QComboBox>(*form, "Combo3")), QStringList{QStringLiteral("VELDRA")});
+    QVERIFY(QDir(program.Path(QString())).entryList(QDir::Files).isEmpty());
+  }
+
+  void RunWritesPagesAndSavesTheSet() {
+    TestProgram program;
+    QTemporaryDir tree;
+    const QString root = MakeTree(tree);
+    auto form = program.Open();
+    Type(*form, {QStringLiteral("  ") + root + QStringLiteral(" "), QStringLiteral(" /files/"),
+                 QStringLiteral(" Music ")});
+    ClickStart(*form);
+
+    // The run goes on off the window's thread; until it ends the tabs take no input and a close
+    // is put off.
+    QVERIFY(form->IsRunning());
+    QVERIFY(!Control<QTabWidget>(*form, "SSTab1")->isEnabled());
+    QVERIFY(!form->close());
+    QTRY_VERIFY_WITH_TIMEOUT(!form->IsRunning(), kRunTimeoutMs);
+    QVERIFY(Control<QTabWidget>(*form, "SSTab1")->isEnabled());
+
+    QCOMPARE(program.dialogs.messages.size(), size_t{1});
+    const FakeDialogs::Message& notice = program.dialogs.messages[0];
+    QCOMPARE(notice.title, QStringLiteral("お知らせ (ファイル一覧HTML作成 mp3+)"));
+    QVERIFY(notice.icon == Dialogs::Icon::kInformation);
+    QVERIFY2(notice.text.startsWith(QStringLiteral("★終わったよ★")), qPrintable(notice.text));
+
+    QVERIFY(QFile::exists(root + QStringLiteral("/index.htm")));
+    QVERIFY(QFile::exists(root + QStringLiteral("/sub/index.htm")));
+    QCOMPARE(ListTexts(*Control<QListWidget>(*form, "List3")),
+             QStringList({root + u'/', root + QStringLiteral("/sub/")}));
+    QCOMPARE(Control<QComboBox>(*form, "Combo1")->currentText(), root + u'/');
+    QCOMPARE(QString::fromStdString(form->ini_path()), program.Path(QStringLiteral("Music.ini")));
+    const QByteArray saved = program.Read(QStringLiteral("Music.ini"));
+    QVERIFY(saved.contains("DIR(0)=" + (root + u'/').toUtf8()));
+    QVERIFY(saved.contains("URL(0)=/files/"));
+
+    // The close asked for during the run happened after it, and saved into the run's set.
+    QTRY_VERIFY(!form->isVisible());
+    QVERIFY(!QFile::exists(program.Path(QStringLiteral("VELDRA.ini"))));
+  }
+
+  void HistoriesKeepEachValueOnceMostRecentFirst() {
+    TestProgram program;
+    QTemporaryDir tree;
+    const QString first = MakeTree(tree) + u'/';
+    const QString second = first + QStringLiteral("sub/");
+    auto form = program.Open();
+    const RunInput runs[] = {{first, QStringLiteral("/a/"), QStringLiteral("VELDRA")},
+                             {second, QStringLiteral("/b/"), QStringLiteral("Other")},
+                             {first, QStringLiteral("/A/"), QStringLiteral("VELDRA")}};
+    for (const RunInput& run : runs) {
+      Type(*form, run);
+      ClickStart(*form);
+      QTRY_VERIFY_WITH_TIMEOUT(!form->IsRunning(), kRunTimeoutMs);
+    }
+    QCOMPARE(program.dialogs.messages.size(), size_t{3});
+    QCOMPARE(Items(*Control<QComboBox>(*form, "Combo1")), QStringList({first, second}));
+    // "/a/" matched "/A/" without regard to case and gave way to it.
+    QCOMPARE(Items(*Control<QComboBox>(*form, "Combo2")),
+             QStringList({QStringLiteral("/A/"), QStringLiteral("/b/")}));
+    // The set list takes the used name at its top, out of its sorted order.
+    QCOMPARE(Items(*Control<QComboBox>(*form, "Combo3")),
+             QStringList({QStringLiteral("VELDRA"), QStringLiteral("Other")}));
+    QVERIFY(program.Read(QStringLiteral("VELDRA.ini")).contains("URL(1)=/b/"));
+    QVERIFY(program.Read(QStringLiteral("Other.ini")).contains("URL(0)=/b/"));
+  }
+};
+
+int RunRunTest(int argc, char** argv) {
+  RunTest test;
+  return QTest::qExec(&test, argc, argv);
+}
+
+}  // namespace veldra::test
+
+#include "run_test.moc"

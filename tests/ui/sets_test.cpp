@@ -1,0 +1,193 @@
+// Start-up, switching sets and closing: which set the window shows, which file it saves into.
+
+#include <QCheckBox>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QTest>
+
+#include "ui_test_support.h"
+
+namespace veldra::test {
+namespace {
+
+QLineEdit* Text(const QWidget& form, int index) {
+  const QByteArray name = "Text1_" + QByteArray::number(index);
+  return Control<QLineEdit>(form, name.constData());
+}
+
+QStringList ListTexts(const QListWidget& list) {
+  QStringList texts;
+  for (int row = 0; row < list.count(); ++row) texts.append(list.item(row)->text());
+  return texts;
+}
+
+// Chooses an entry of the set list as the user does.
+void ChooseSet(QWidget& form, const QString& name) {
+  auto* combo = Control<QComboBox>(form, "Combo3");
+  const int index = combo->findText(name);
+  if (index < 0) qFatal("no set %s", qPrintable(name));
+  combo->setCurrentIndex(index);
+  emit combo->activated(index);
+}
+
+}  // namespace
+
+class SetsTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void FirstStartShowsTheProgramSetWithDefaults() {
+    TestProgram program;
+    auto form = program.Open();
+    auto* combo3 = Control<QComboBox>(*form, "Combo3");
+    QCOMPARE(Items(*combo3), QStringList{QStringLiteral("VELDRA")});
+    QCOMPARE(combo3->currentText(), QStringLiteral("VELDRA"));
+    QCOMPARE(QString::fromStdString(form->ini_path()), program.Path(QStringLiteral("VELDRA.ini")));
+
+    QCOMPARE(Text(*form, 0)->text(),
+             QStringLiteral("<TABLE border=1 cellspacing=0 cellpadding=3>"));
+    QCOMPARE(Text(*form, 1)->text(), QStringLiteral("(DIR)"));
+    QCOMPARE(Text(*form, 2)->text(), QString());
+    QCOMPARE(Text(*form, 5)->text(), QStringLiteral("index.htm"));
+    QCOMPARE(Text(*form, 6)->text(), QStringLiteral("<HR>"));
+    QCOMPARE(Text(*form, 11)->text(), QStringLiteral("VELDRA-Head-htm.txt"));
+    QCOMPARE(Text(*form, 12)->text(), QStringLiteral("VELDRA-Foot-htm.txt"));
+    QVERIFY(Control<QCheckBox>(*form, "Check2")->isChecked());
+    QVERIFY(!Control<QCheckBox>(*form, "Check1_1")->isChecked());
+    QCOMPARE(ListTexts(*Control<QListWidget>(*form, "List1")),
+             QStringList{QStringLiteral("ID3-TRACK")});
+    QCOMPARE(Control<QListWidget>(*form, "List2")->count(), 8);
+    QCOMPARE(Control<QComboBox>(*form, "Combo1")->currentText(), QString());
+
+    QCOMPARE(Control<QLabel>(*form, "Label1_2")->text(),
+             QStringLiteral("VELDRA Build 1.2.2\nCopyright (C) 2026 VELDRA mp3+ developers\n\n"
+                            "フォルダごとにファイル一覧のHTMLページを作ります"));
+
+    QVERIFY(program.Read(QStringLiteral("VELDRA.ini")).isEmpty());
+    form->close();
+    QVERIFY(program.Read(QStringLiteral("VELDRA.ini")).contains("TEXT1(5)=index.htm"));
+  }
+
+  void SetListIsSortedWithoutRegardToCase() {
+    TestProgram program;
+    for (const char* file : {"b.ini", "Alpha.ini", "my.set.ini", "zeta.ini", "notes.txt"}) {
+      program.WriteIni(QString::fromLatin1(file), {QStringLiteral("[MAIN]")});
+    }
+    auto form = program.Open();
+    auto* combo3 = Control<QComboBox>(*form, "Combo3");
+    QCOMPARE(Items(*combo3),
+             QStringList({QStringLiteral("Alpha"), QStringLiteral("b"), QStringLiteral("my.set"),
+                          QStringLiteral("VELDRA"), QStringLiteral("zeta")}));
+    QCOMPARE(combo3->currentText(), QStringLiteral("VELDRA"));
+  }
+
+  void OwnSetFileInOtherCapitalsIsListedOnce() {
+    TestProgram program;
+    program.WriteIni(QStringLiteral("veldra.ini"), {QStringLiteral("[MAIN]")});
+    program.WriteIni(QStringLiteral("other.ini"), {QStringLiteral("[MAIN]")});
+    auto form = program.Open();
+    QCOMPARE(Items(*Control<QComboBox>(*form, "Combo3")),
+             QStringList({QStringLiteral("other"), QStringLiteral("VELDRA")}));
+  }
+
+  void SpacedNameListsAndLoadsWithoutItsSpaces() {
+    TestProgram program;
+    program.WriteIni(QStringLiteral("spaced  .ini"),
+                     {QStringLiteral("[MAIN]"), QStringLiteral("TEXT1(5)=spaced-file.htm")});
+    program.WriteIni(QStringLiteral("spaced.ini"),
+                     {QStringLiteral("[MAIN]"), QStringLiteral("TEXT1(5)=trimmed.htm")});
+    auto form = program.Open();
+    QVERIFY(Items(*Control<QComboBox>(*form, "Combo3")).contains(QStringLiteral("spaced")));
+    ChooseSet(*form, QStringLiteral("spaced"));
+    QCOMPARE(QString::fromStdString(form->ini_path()), program.Path(QStringLiteral("spaced.ini")));
+    QCOMPARE(Text(*form, 5)->text(), QStringLiteral("trimmed.htm"));
+  }
+
+  void SwitchingSetsDropsUnsavedEdits() {
+    TestProgram program;
+    program.WriteIni(
+        QStringLiteral("A.ini"),
+        {QStringLiteral("[MAIN]"), QStringLiteral("TEXT1(5)=a.htm"), QStringLiteral("DIR(0)=/a/")});
+    program.WriteIni(QStringLiteral("B.ini"),
+                     {QStringLiteral("[MAIN]"), QStringLiteral("TEXT1(5)=b.htm")});
+    const QByteArray a_before = program.Read(QStringLiteral("A.ini"));
+    auto form = program.Open();
+
+    ChooseSet(*form, QStringLiteral("A"));
+    QCOMPARE(Control<QComboBox>(*form, "Combo3")->currentText(), QStringLiteral("A"));
+    QCOMPARE(Text(*form, 5)->text(), QStringLiteral("a.htm"));
+    QCOMPARE(Control<QComboBox>(*form, "Combo1")->currentText(), QStringLiteral("/a/"));
+    Text(*form, 5)->setText(QStringLiteral("edited.htm"));
+
+    ChooseSet(*form, QStringLiteral("B"));
+    QCOMPARE(Text(*form, 5)->text(), QStringLiteral("b.htm"));
+    // Nothing of A survives the switch, the root folder included.
+    QCOMPARE(Control<QComboBox>(*form, "Combo1")->currentText(), QString());
+    QCOMPARE(Control<QComboBox>(*form, "Combo1")->count(), 0);
+
+    ChooseSet(*form, QStringLiteral("A"));
+    QCOMPARE(Text(*form, 5)->text(), QStringLiteral("a.htm"));
+    QCOMPARE(program.Read(QStringLiteral("A.ini")), a_before);
+
+    // Choosing the set already shown reloads it.
+    Text(*form, 5)->setText(QStringLiteral("edited again.htm"));
+    ChooseSet(*form, QStringLiteral("A"));
+    QCOMPARE(Text(*form, 5)->text(), QStringLiteral("a.htm"));
+  }
+
+  void ChoosingASetWhoseFileIsGoneShowsDefaults() {
+    TestProgram program;
+    program.WriteIni(QStringLiteral("gone.ini"),
+                     {QStringLiteral("[MAIN]"), QStringLiteral("TEXT1(5)=g.htm")});
+    auto form = program.Open();
+    QVERIFY(QFile::remove(program.Path(QStringLiteral("gone.ini"))));
+    ChooseSet(*form, QStringLiteral("gone"));
+    QCOMPARE(Text(*form, 5)->text(), QStringLiteral("index.htm"));
+    QCOMPARE(Text(*form, 11)->text(), QStringLiteral("gone-Head-htm.txt"));
+  }
+
+  void ClosingSavesIntoTheSetInUseNotATypedName() {
+    TestProgram program;
+    program.WriteIni(QStringLiteral("A.ini"),
+                     {QStringLiteral("[MAIN]"), QStringLiteral("TEXT1(5)=a.htm")});
+    auto form = program.Open();
+    ChooseSet(*form, QStringLiteral("A"));
+    Control<QComboBox>(*form, "Combo3")->setEditText(QStringLiteral("Typed"));
+    Text(*form, 5)->setText(QStringLiteral("closing.htm"));
+    Control<QCheckBox>(*form, "Check1_0")->setChecked(true);
+    form->close();
+
+    const QByteArray saved = program.Read(QStringLiteral("A.ini"));
+    QVERIFY(saved.contains("TEXT1(5)=closing.htm"));
+    QVERIFY(saved.contains("Check1(0)=TRUE"));
+    QVERIFY(!QFile::exists(program.Path(QStringLiteral("Typed.ini"))));
+    QVERIFY(!QFile::exists(program.Path(QStringLiteral("VELDRA.ini"))));
+  }
+
+  void WindowAlwaysOpensOnTheProgramSet() {
+    TestProgram program;
+    program.WriteIni(QStringLiteral("A.ini"),
+                     {QStringLiteral("[MAIN]"), QStringLiteral("TEXT1(5)=a.htm")});
+    program.WriteIni(QStringLiteral("VELDRA.ini"),
+                     {QStringLiteral("[MAIN]"), QStringLiteral("TEXT1(5)=v.htm")});
+    {
+      auto form = program.Open();
+      ChooseSet(*form, QStringLiteral("A"));
+      form->close();
+    }
+    auto form = program.Open();
+    QCOMPARE(Control<QComboBox>(*form, "Combo3")->currentText(), QStringLiteral("VELDRA"));
+    QCOMPARE(Text(*form, 5)->text(), QStringLiteral("v.htm"));
+  }
+};
+
+int RunSetsTest(int argc, char** argv) {
+  SetsTest test;
+  return QTest::qExec(&test, argc, argv);
+}
+
+}  // namespace veldra::test
+
+#include "sets_test.moc"

@@ -1,0 +1,226 @@
+// The window's make-up: caption, tabs, every control with its caption and tooltip on its tab,
+// the fixed size, and Combo1_Click keeping the URL in step with the chosen folder.
+
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTest>
+
+#include "ui_test_support.h"
+
+namespace veldra::test {
+
+class WindowTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void CaptionAndTabs() {
+    TestProgram program;
+    auto form = program.Open();
+    QCOMPARE(form->objectName(), QStringLiteral("main_form"));
+    QCOMPARE(form->windowTitle(), QStringLiteral("ファイル一覧HTML作成 mp3+"));
+    auto* tabs = Control<QTabWidget>(*form, "SSTab1");
+    const QStringList expected = {QStringLiteral("処理"), QStringLiteral("Option①"),
+                                  QStringLiteral("Option②"), QStringLiteral("Option③"),
+                                  QStringLiteral("ばーじょん")};
+    QCOMPARE(tabs->count(), expected.size());
+    for (int i = 0; i < tabs->count(); ++i) QCOMPARE(tabs->tabText(i), expected[i]);
+    QCOMPARE(tabs->currentIndex(), 0);
+  }
+
+  void ControlsSitOnTheirTabsWithCaptionsAndTooltips_data() {
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<int>("tab");
+    QTest::addColumn<QString>("caption");
+    QTest::addColumn<QString>("tooltip");
+    const QString image = QStringLiteral("<img src=\"...\">とかにすると画像にできます");
+    const QString cell = QStringLiteral("bgcolor=redなどの色指定など");
+    const QString gather = QStringLiteral("HTMLファイルを別フォルダに集約したい場合はココに指定");
+    const QString mark = QStringLiteral("<img src=\"...\">とかでもOK");
+    const QString browse = QStringLiteral("フォルダの参照");
+    struct Row {
+      const char* name;
+      int tab;
+      QString caption, tooltip;
+    };
+    const Row rows[] = {
+        {"Label1_0", 0, QStringLiteral("ルートのフォルダ名"), {}},
+        {"Combo1", 0, {}, QStringLiteral("\"/srv/www/files/\"\u3000とか入力します")},
+        {"Command2_0", 0, QStringLiteral("…"), browse},
+        {"Label1_1", 0, QStringLiteral("そのURL名"), {}},
+        {"Combo2", 0, {}, QStringLiteral("/files/ や http://www.example.com/files/ などのURL名")},
+        {"Label1_13", 0, QStringLiteral("環境セットの切替"), {}},
+        {"Combo3",
+         0,
+         {},
+         QStringLiteral("設定した環境を複数個、切り替えて使用したい場合に指定します。"
+                        "(INIファイルの名前になります)")},
+        {"Command1", 0, QStringLiteral("開始(&G)"), QStringLiteral("処理を開始します")},
+        {"Frame1_0", 0, {}, {}},
+        {"Frame1_2", 1, QStringLiteral("HTML表示のタグ関係"), {}},
+        {"Text1_0", 1, {}, QStringLiteral("テーブル全体の色指定はココで指定")},
+        {"Label1_3", 1, QStringLiteral("フォルダ表示"), {}},
+        {"Text1_1", 1, {}, image},
+        {"Label1_4", 1, QStringLiteral("ファイル表示"), {}},
+        {"Text1_2", 1, {}, image},
+        {"Check1_0", 1, QStringLiteral("拡張子は表示しない"), {}},
+        {"Label1_10", 1, QStringLiteral("ヘアライン表示"), {}},
+        {"Text1_6", 1, {}, {}},
+        {"Label1_14", 1, QStringLiteral("ヘッダ部のファイル名"), {}},
+        {"Text1_11", 1, {}, {}},
+        {"Label1_15", 1, QStringLiteral("フッタ部のファイル名"), {}},
+        {"Text1_12", 1, {}, {}},
+        {"Frame1_3", 1, QStringLiteral("各行の<TH><TD>に対しての追加"), {}},
+        {"Label1_5", 1, QStringLiteral("<TH\u3000"), {}},
+        {"Text1_3", 1, {}, cell},
+        {"Label1_7", 1, QStringLiteral(">"), {}},
+        {"Label1_6", 1, QStringLiteral("<TD\u3000"), {}},
+        {"Text1_4", 1, {}, cell},
+        {"Label1_8", 1, QStringLiteral(">"), {}},
+        {"Frame1_4", 2, {}, {}},
+        {"Label1_9", 2, QStringLiteral("出力するHTMLファイル名"), {}},
+        {"Text1_5", 2, {}, {}},
+        {"Label1_11", 2, QStringLiteral("出力先フォルダ名"), {}},
+        {"Text1_9", 2, {}, gather},
+        {"Command2_1", 2, QStringLiteral("…"), browse},
+        {"Label1_12", 2, QStringLiteral("出力先のURL名"), {}},
+        {"Text1_10", 2, {}, gather},
+        {"Frame1_6", 2, QStringLiteral("差分に \"new\""), {}},
+        {"Check1_1", 2, QStringLiteral("付けて表示する →"), {}},
+        {"Text1_7", 2, {}, mark},
+        {"Frame1_7", 2, QStringLiteral("更新に \"update\""), {}},
+        {"Check1_2", 2, QStringLiteral("付けて表示する →"), {}},
+        {"Text1_8", 2, {}, mark},
+        {"Label2_0", 3, QStringLiteral("出力しない項目"), {}},
+        {"List1", 3, {}, {}},
+        {"Command3_0", 3, QStringLiteral(">>>"), QStringLiteral("出力する項目へmove")},
+        {"Command3_1", 3, QStringLiteral("<<<"), QStringLiteral("出力する項目からreMove")},
+        {"Command3_2", 3, QStringLiteral("↑"), QStringLiteral("上に移動")},
+        {"Command3_3", 3, QStringLiteral("↓"), QStringLiteral("下に移動")},
+        {"Label2_1", 3, QStringLiteral("出力する項目"), {}},
+        {"List2", 3, {}, QStringLiteral("この順番で出力されます。ただし先頭はファイル名固定です")},
+        {"Check2", 3, QStringLiteral("ID3タグの処理をする"), {}},
+        {"Frame1_1", 4, {}, {}},
+        {"Label1_2", 4, {}, {}},
+        {"List3", 4, {}, {}},
+    };
+    for (const Row& row : rows) {
+      QTest::newRow(row.name) << QString::fromLatin1(row.name) << row.tab << row.caption
+                              << row.tooltip;
+    }
+  }
+
+  void ControlsSitOnTheirTabsWithCaptionsAndTooltips() {
+    QFETCH(QString, name);
+    QFETCH(int, tab);
+    QFETCH(QString, caption);
+    QFETCH(QString, tooltip);
+    TestProgram program;
+    auto form = program.Open();
+    auto* widget = form->findChild<QWidget*>(name);
+    QVERIFY2(widget != nullptr, qPrintable(name));
+    QVERIFY(Control<QTabWidget>(*form, "SSTab1")->widget(tab)->isAncestorOf(widget));
+    QCOMPARE(widget->toolTip(), tooltip);
+    QString shown;
+    if (auto* label = qobject_cast<QLabel*>(widget)) {
+      if (name == QStringLiteral("Label1_2")) return;  // the version text; see SetsTest
+      shown = label->text();
+      // "<TH　" and the like are shown as written, not taken for markup.
+      QCOMPARE(label->textFormat(), Qt::PlainText);
+    } else if (auto* button = qobject_cast<QAbstractButton*>(widget)) {
+      shown = button->text();
+    } else if (auto* frame = qobject_cast<QGroupBox*>(widget)) {
+      shown = frame->title();
+    }
+    QCOMPARE(shown, caption);
+  }
+
+  void FramesGroupTheirControls() {
+    TestProgram program;
+    auto form = program.Open();
+    const struct {
+      const char* frame;
+      std::vector<const char*> members;
+    } groups[] = {
+        {"Frame1_0", {"Label1_0", "Combo1", "Command2_0", "Label1_1", "Combo2"}},
+        {"Frame1_2",
+         {"Text1_0", "Text1_1", "Text1_2", "Check1_0", "Text1_6", "Text1_11", "Text1_12"}},
+        {"Frame1_3", {"Label1_5", "Text1_3", "Label1_7", "Label1_6", "Text1_4", "Label1_8"}},
+        {"Frame1_4", {"Text1_5", "Text1_9", "Command2_1", "Text1_10"}},
+        {"Frame1_6", {"Check1_1", "Text1_7"}},
+        {"Frame1_7", {"Check1_2", "Text1_8"}},
+        {"Frame1_1", {"Label1_2"}},
+    };
+    for (const auto& group : groups) {
+      auto* frame = Control<QGroupBox>(*form, group.frame);
+      for (const char* member : group.members) {
+        QVERIFY2(frame->isAncestorOf(Control<QWidget>(*form, member)), member);
+      }
+    }
+    QVERIFY(
+        !Control<QGroupBox>(*form, "Frame1_0")->isAncestorOf(Control<QWidget>(*form, "Combo3")));
+  }
+
+  void ComboBoxesAreEditableAndStartButtonTakesAltG() {
+    TestProgram program;
+    auto form = program.Open();
+    for (const char* name : {"Combo1", "Combo2", "Combo3"}) {
+      auto* combo = Control<QComboBox>(*form, name);
+      QVERIFY(combo->isEditable());
+      QCOMPARE(combo->insertPolicy(), QComboBox::NoInsert);
+    }
+    QCOMPARE(Control<QPushButton>(*form, "Command1")->shortcut(),
+             QKeySequence(QStringLiteral("Alt+G")));
+  }
+
+  void WindowHasAFixedSizeThatLongTextsDoNotChange() {
+    TestProgram program;
+    auto form = program.Open();
+    form->show();
+    QVERIFY(QTest::qWaitForWindowExposed(form.get()));
+    const QSize size = form->size();
+    QCOMPARE(form->minimumSize(), form->maximumSize());
+    Control<QComboBox>(*form, "Combo1")->addItem(QString(300, u'x'));
+    Control<QComboBox>(*form, "Combo1")->setEditText(QString(300, u'y'));
+    Control<QLabel>(*form, "ProgressLine")->setText(QString(300, u'z'));
+    QApplication::processEvents();
+    QCOMPARE(form->size(), size);
+  }
+
+  void ChoosingAFolderSelectsTheUrlAtItsPlace() {
+    TestProgram program;
+    program.WriteIni(QStringLiteral("VELDRA.ini"),
+                     {QStringLiteral("[MAIN]"), QStringLiteral("DIR(0)=/d0/"),
+                      QStringLiteral("DIR(1)=/d1/"), QStringLiteral("DIR(2)=/d2/"),
+                      QStringLiteral("URL(0)=/u0/"), QStringLiteral("URL(1)=/u1/")});
+    auto form = program.Open();
+    auto* combo1 = Control<QComboBox>(*form, "Combo1");
+    auto* combo2 = Control<QComboBox>(*form, "Combo2");
+    QCOMPARE(combo2->currentText(), QStringLiteral("/u0/"));
+
+    combo1->setCurrentIndex(1);
+    emit combo1->activated(1);
+    QCOMPARE(combo2->currentIndex(), 1);
+    QCOMPARE(combo2->currentText(), QStringLiteral("/u1/"));
+
+    // The URL history is shorter: the URL stays as it is.
+    combo2->setEditText(QStringLiteral("/typed/"));
+    combo1->setCurrentIndex(2);
+    emit combo1->activated(2);
+    QCOMPARE(combo2->currentText(), QStringLiteral("/typed/"));
+    QCOMPARE(Items(*combo2), QStringList({QStringLiteral("/u0/"), QStringLiteral("/u1/")}));
+  }
+};
+
+int RunWindowTest(int argc, char** argv) {
+  WindowTest test;
+  return QTest::qExec(&test, argc, argv);
+}
+
+}  // namespace veldra::test
+
+#include "window_test.moc"

@@ -1,0 +1,21 @@
+#include "ui/folder_browse.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+#include "ui/dialogs.h"
+
+namespace veldra {
+
+int BrowseForFolder(Dialogs& dialogs, QWidget* owner, const QString& title, QString& path) {
+  std::optional<QString> picked = dialogs.PickFolder(owner, title);
+  if (!picked) return kBrowseCancelled;
+  QString chosen = QDir::fromNativeSeparators(*picked);
+  QFileInfo info(chosen);
+  if (chosen.isEmpty() || !info.isAbsolute() || !info.isDir()) return kBrowseFailed;
+  if (!chosen.endsWith(u'/')) chosen.append(u'/');
+  path = chosen;
+  return kBrowseChosen;
+}
+
+}  // namespace veldra

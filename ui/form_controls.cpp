@@ -1,0 +1,327 @@
+#include "ui/form_controls.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QHelpEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QToolTip>
+#include <QVBoxLayout>
+#include <limits>
+#include <tuple>
+
+namespace veldra {
+namespace {
+
+// A set's texts are not cut by the edit boxes (their default limit is 32767 characters).
+constexpr int kNoLengthLimit = std::numeric_limits<int>::max();
+
+// Tooltips that hold HTML examples ("<img src=...>") must show as written, but QToolTip takes
+// any text that starts like a tag for rich text. This filter shows such tooltips escaped.
+class PlainToolTipFilter final : public QObject {
+ public:
+  using QObject::QObject;
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() != QEvent::ToolTip) return false;
+    auto* widget = qobject_cast<QWidget*>(watched);
+    if (widget == nullptr || !Qt::mightBeRichText(widget->toolTip())) return false;
+    auto* help = static_cast<QHelpEvent*>(event);
+    QToolTip::showText(help->globalPos(),
+                       QStringLiteral("<p style='white-space:pre'>") +
+                           widget->toolTip().toHtmlEscaped() + QStringLiteral("</p>"),
+                       widget);
+    return true;
+  }
+};
+
+class Builder {
+ public:
+  explicit Builder(QWidget& form) : form_(form), filter_(new PlainToolTipFilter(&form)) {}
+
+  FormControls Build() {
+    auto* layout = new QVBoxLayout(&form_);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
+    c_.SSTab1 = Named(new QTabWidget(&form_), QStringLiteral("SSTab1"));
+    c_.SSTab1->addTab(ProcessTab(), QStringLiteral("処理"));
+    c_.SSTab1->addTab(OptionTab1(), QStringLiteral("Option①"));
+    c_.SSTab1->addTab(OptionTab2(), QStringLiteral("Option②"));
+    c_.SSTab1->addTab(ColumnTab(), QStringLiteral("Option③"));
+    c_.SSTab1->addTab(VersionTab(), QStringLiteral("ばーじょん"));
+    c_.SSTab1->setCurrentIndex(0);
+    layout->addWidget(c_.SSTab1);
+
+    c_.ProgressLine = Named(new QLabel(&form_), QStringLiteral("ProgressLine"));
+    c_.ProgressLine->setTextFormat(Qt::PlainText);
+    // A long folder name must not widen the fixed-size window: the line takes the width it is
+    // given and the text is elided to fit.
+    c_.ProgressLine->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+    c_.ProgressLine->setMinimumHeight(c_.ProgressLine->fontMetrics().height());
+    layout->addWidget(c_.ProgressLine);
+    return c_;
+  }
+
+ private:
+  template <typename W>
+  W* Named(W* widget, const QString& name) {
+    widget->setObjectName(name);
+    return widget;
+  }
+
+  static QString Indexed(const char* control, int index) {
+    return QString::fromLatin1(control) + u'_' + QString::number(index);
+  }
+
+  void Tip(QWidget* widget, const QString& tip) {
+    widget->setToolTip(tip);
+    widget->installEventFilter(filter_);
+  }
+
+  QLabel* Label1(int index, const QString& caption) {
+    auto* label = Named(new QLabel(caption), Indexed("Label1", index));
+    label->setTextFormat(Qt::PlainText);
+    c_.Label1[static_cast<size_t>(index)] = label;
+    return label;
+  }
+
+  QLabel* Label2(int index, const QString& caption) {
+    auto* label = Named(new QLabel(caption), Indexed("Label2", index));
+    label->setTextFormat(Qt::PlainText);
+    c_.Label2[static_cast<size_t>(index)] = label;
+    return label;
+  }
+
+  QLineEdit* Text1(int index, const QString& tip = QString()) {
+    auto* edit = Named(new QLineEdit, Indexed("Text1", index));
+    edit->setMinimumWidth(edit->fontMetrics().averageCharWidth() * 14);
+    edit->setMaxLength(kNoLengthLimit);
+    if (!tip.isEmpty()) Tip(edit, tip);
+    c_.Text1[static_cast<size_t>(index)] = edit;
+    return edit;
+  }
+
+  QCheckBox* Check1(int index, const QString& caption) {
+    auto* box = Named(new QCheckBox(caption), Indexed("Check1", index));
+    c_.Check1[static_cast<size_t>(index)] = box;
+    return box;
+  }
+
+  QGroupBox* Frame1(int index, const QString& caption = QString()) {
+    auto* frame = Named(new QGroupBox(caption), Indexed("Frame1", index));
+    c_.Frame1[static_cast<size_t>(index)] = frame;
+    return frame;
+  }
+
+  QPushButton* BrowseButton(int index) {
+    auto* button = Named(new QPushButton(QStringLiteral("…")), Indexed("Command2", index));
+    Tip(button, QStringLiteral("フォルダの参照"));
+    button->setFixedWidth(button->fontMetrics().horizontalAdvance(QStringLiteral("…")) * 3);
+    c_.Command2[static_cast<size_t>(index)] = button;
+    return button;
+  }
+
+  QComboBox* Combo(const QString& name, const QString& tip) {
+    auto* combo = Named(new QComboBox, name);
+    combo->setEditable(true);
+    combo->setInsertPolicy(QComboBox::NoInsert);
+    // The width follows the window, not the longest history entry.
+    combo->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    combo->setMinimumContentsLength(32);
+    combo->lineEdit()->setMaxLength(kNoLengthLimit);
+    Tip(combo, tip);
+    return combo;
+  }
+
+  QWidget* ProcessTab() {
+    auto* tab = new QWidget;
+    auto* layout = new QVBoxLayout(tab);
+
+    QGroupBox* frame = Frame1(0);
+    auto* grid = new QGridLayout(frame);
+    c_.Combo1 =
+        Combo(QStringLiteral("Combo1"), QStringLiteral("\"/srv/www/files/\"\u3000とか入力します"));
+    c_.Combo2 = Combo(QStringLiteral("Combo2"),
+                      QStringLiteral("/files/ や http://www.example.com/files/ などのURL名"));
+    grid->addWidget(Label1(0, QStringLiteral("ルートのフォルダ名")), 0, 0);
+    grid->addWidget(c_.Combo1, 0, 1);
+    grid->addWidget(BrowseButton(0), 0, 2);
+    grid->addWidget(Label1(1, QStringLiteral("そのURL名")), 1, 0);
+    grid->addWidget(c_.Combo2, 1, 1);
+    grid->setColumnStretch(1, 1);
+    layout->addWidget(frame);
+
+    auto* row = new QHBoxLayout;
+    c_.Combo3 = Combo(QStringLiteral("Combo3"),
+                      QStringLiteral("設定した環境を複数個、切り替えて使用したい場合に指定します。"
+                                     "(INIファイルの名前になります)"));
+    c_.Combo3->setMinimumContentsLength(16);
+    c_.Command1 = Named(new QPushButton(QStringLiteral("開始(&G)")), QStringLiteral("Command1"));
+    Tip(c_.Command1, QStringLiteral("処理を開始します"));
+    c_.Command1->setMinimumSize(c_.Command1->fontMetrics().horizontalAdvance(u'M') * 10,
+                                c_.Command1->fontMetrics().height() * 3);
+    auto* set_column = new QVBoxLayout;
+    set_column->addWidget(Label1(13, QStringLiteral("環境セットの切替")));
+    set_column->addWidget(c_.Combo3);
+    row->addLayout(set_column, 1);
+    row->addWidget(c_.Command1, 0, Qt::AlignBottom);
+    layout->addLayout(row);
+    layout->addStretch(1);
+    return tab;
+  }
+
+  QWidget* OptionTab1() {
+    const QString image_tip = QStringLiteral("<img src=\"...\">とかにすると画像にできます");
+    const QString cell_tip = QStringLiteral("bgcolor=redなどの色指定など");
+    auto* tab = new QWidget;
+    auto* layout = new QVBoxLayout(tab);
+
+    QGroupBox* tags = Frame1(2, QStringLiteral("HTML表示のタグ関係"));
+    auto* grid = new QGridLayout(tags);
+    grid->addWidget(Text1(0, QStringLiteral("テーブル全体の色指定はココで指定")), 0, 0, 1, 4);
+    grid->addWidget(Label1(3, QStringLiteral("フォルダ表示")), 1, 0);
+    grid->addWidget(Text1(1, image_tip), 1, 1);
+    grid->addWidget(Label1(4, QStringLiteral("ファイル表示")), 1, 2);
+    grid->addWidget(Text1(2, image_tip), 1, 3);
+    grid->addWidget(Check1(0, QStringLiteral("拡張子は表示しない")), 2, 0, 1, 2);
+    grid->addWidget(Label1(10, QStringLiteral("ヘアライン表示")), 2, 2);
+    grid->addWidget(Text1(6), 2, 3);
+    grid->addWidget(Label1(14, QStringLiteral("ヘッダ部のファイル名")), 3, 0);
+    grid->addWidget(Text1(11), 3, 1, 1, 3);
+    grid->addWidget(Label1(15, QStringLiteral("フッタ部のファイル名")), 4, 0);
+    grid->addWidget(Text1(12), 4, 1, 1, 3);
+    grid->setColumnStretch(1, 1);
+    grid->setColumnStretch(3, 1);
+    layout->addWidget(tags);
+
+    QGroupBox* cells = Frame1(3, QStringLiteral("各行の<TH><TD>に対しての追加"));
+    auto* cell_grid = new QGridLayout(cells);
+    cell_grid->addWidget(Label1(5, QStringLiteral("<TH\u3000")), 0, 0);
+    cell_grid->addWidget(Text1(3, cell_tip), 0, 1);
+    cell_grid->addWidget(Label1(7, QStringLiteral(">")), 0, 2);
+    cell_grid->addWidget(Label1(6, QStringLiteral("<TD\u3000")), 1, 0);
+    cell_grid->addWidget(Text1(4, cell_tip), 1, 1);
+    cell_grid->addWidget(Label1(8, QStringLiteral(">")), 1, 2);
+    cell_grid->setColumnStretch(1, 1);
+    layout->addWidget(cells);
+    layout->addStretch(1);
+    return tab;
+  }
+
+  QWidget* OptionTab2() {
+    const QString gather_tip =
+        QStringLiteral("HTMLファイルを別フォルダに集約したい場合はココに指定");
+    const QString mark_tip = QStringLiteral("<img src=\"...\">とかでもOK");
+    auto* tab = new QWidget;
+    auto* layout = new QVBoxLayout(tab);
+
+    QGroupBox* output = Frame1(4);
+    auto* grid = new QGridLayout(output);
+    grid->addWidget(Label1(9, QStringLiteral("出力するHTMLファイル名")), 0, 0);
+    grid->addWidget(Text1(5), 0, 1, 1, 2);
+    grid->addWidget(Label1(11, QStringLiteral("出力先フォルダ名")), 1, 0);
+    grid->addWidget(Text1(9, gather_tip), 1, 1);
+    grid->addWidget(BrowseButton(1), 1, 2);
+    grid->addWidget(Label1(12, QStringLiteral("出力先のURL名")), 2, 0);
+    grid->addWidget(Text1(10, gather_tip), 2, 1, 1, 2);
+    grid->setColumnStretch(1, 1);
+    layout->addWidget(output);
+
+    const struct {
+      int frame, check, text;
+      const char16_t* caption;
+    } marks[] = {{6, 1, 7, u"差分に \"new\""}, {7, 2, 8, u"更新に \"update\""}};
+    for (const auto& mark : marks) {
+      QGroupBox* frame = Frame1(mark.frame, QString::fromUtf16(mark.caption));
+      auto* row = new QHBoxLayout(frame);
+      row->addWidget(Check1(mark.check, QStringLiteral("付けて表示する →")));
+      row->addWidget(Text1(mark.text, mark_tip), 1);
+      layout->addWidget(frame);
+    }
+    layout->addStretch(1);
+    return tab;
+  }
+
+  QListWidget* ColumnList(const QString& name) {
+    auto* list = Named(new QListWidget, name);
+    list->setSelectionMode(QAbstractItemView::SingleSelection);
+    const QFontMetrics metrics = list->fontMetrics();
+    list->setFixedSize(metrics.horizontalAdvance(QStringLiteral("ID3-COMMENT")) + 48,
+                       metrics.height() * 9 + 12);
+    return list;
+  }
+
+  QPushButton* MoveButton(int index, const QString& caption, const QString& tip) {
+    auto* button = Named(new QPushButton(caption), Indexed("Command3", index));
+    Tip(button, tip);
+    button->setFixedWidth(button->fontMetrics().horizontalAdvance(QStringLiteral("<<<")) * 3);
+    c_.Command3[static_cast<size_t>(index)] = button;
+    return button;
+  }
+
+  QWidget* ColumnTab() {
+    auto* tab = new QWidget;
+    auto* grid = new QGridLayout(tab);
+    c_.List1 = ColumnList(QStringLiteral("List1"));
+    c_.List2 = ColumnList(QStringLiteral("List2"));
+    Tip(c_.List2, QStringLiteral("この順番で出力されます。ただし先頭はファイル名固定です"));
+
+    auto* between = new QVBoxLayout;
+    between->addStretch(1);
+    between->addWidget(MoveButton(0, QStringLiteral(">>>"), QStringLiteral("出力する項目へmove")));
+    between->addWidget(
+        MoveButton(1, QStringLiteral("<<<"), QStringLiteral("出力する項目からreMove")));
+    between->addStretch(1);
+    auto* order = new QVBoxLayout;
+    order->addStretch(1);
+    for (auto [index, caption, tip] :
+         {std::tuple{2, u"↑", u"上に移動"}, std::tuple{3, u"↓", u"下に移動"}}) {
+      QPushButton* button = MoveButton(index, QString::fromUtf16(caption), QString::fromUtf16(tip));
+      button->setFixedWidth(button->fontMetrics().height() * 2);
+      order->addWidget(button);
+    }
+    order->addStretch(1);
+
+    grid->addWidget(Label2(0, QStringLiteral("出力しない項目")), 0, 0);
+    grid->addWidget(Label2(1, QStringLiteral("出力する項目")), 0, 3);
+    grid->addWidget(c_.List1, 1, 0);
+    grid->addLayout(between, 1, 1);
+    grid->addLayout(order, 1, 2);
+    grid->addWidget(c_.List2, 1, 3);
+    c_.Check2 =
+        Named(new QCheckBox(QStringLiteral("ID3タグの処理をする")), QStringLiteral("Check2"));
+    grid->addWidget(c_.Check2, 2, 0, 1, 4);
+    grid->setRowStretch(3, 1);
+    return tab;
+  }
+
+  QWidget* VersionTab() {
+    auto* tab = new QWidget;
+    auto* layout = new QVBoxLayout(tab);
+    QGroupBox* frame = Frame1(1);
+    auto* inside = new QVBoxLayout(frame);
+    inside->addWidget(Label1(2, QString()));
+    layout->addWidget(frame);
+    c_.List3 = Named(new QListWidget, QStringLiteral("List3"));
+    c_.List3->setFixedHeight(c_.List3->fontMetrics().height() + 2 * c_.List3->frameWidth() + 4);
+    layout->addWidget(c_.List3);
+    layout->addStretch(1);
+    return tab;
+  }
+
+  QWidget& form_;
+  PlainToolTipFilter* filter_;
+  FormControls c_;
+};
+
+}  // namespace
+
+FormControls BuildFormControls(QWidget& form) { return Builder(form).Build(); }
+
+}  // namespace veldra

@@ -1,0 +1,43 @@
+#pragma once
+// The controls of the main window, built into their tabs and frames, each named after its control
+// name and index ("Text1_5", "Command3_2") so that tests and the settings code can find them.
+
+#include <array>
+
+class QCheckBox;
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QPushButton;
+class QTabWidget;
+class QWidget;
+
+namespace veldra {
+
+struct FormControls {
+  QTabWidget* SSTab1 = nullptr;
+  QComboBox* Combo1 = nullptr;  // root folder and its history
+  QComboBox* Combo2 = nullptr;  // root URL and its history
+  QComboBox* Combo3 = nullptr;  // set name and the sorted set list
+  std::array<QLineEdit*, 13> Text1{};
+  std::array<QCheckBox*, 3> Check1{};
+  QCheckBox* Check2 = nullptr;
+  QPushButton* Command1 = nullptr;
+  std::array<QPushButton*, 2> Command2{};
+  std::array<QPushButton*, 4> Command3{};
+  QListWidget* List1 = nullptr;  // hidden columns
+  QListWidget* List2 = nullptr;  // output columns
+  QListWidget* List3 = nullptr;  // work list of the last run
+  std::array<QLabel*, 16> Label1{};
+  std::array<QLabel*, 2> Label2{};
+  std::array<QGroupBox*, 8> Frame1{};  // indexes 0 to 4, 6 and 7
+  QLabel* ProgressLine = nullptr;      // what a run is doing; empty between runs
+};
+
+// Builds the tab control and the progress line into form (which gets a fixed-size layout) and
+// returns the controls. Texts and lists are left empty: a loaded set fills them.
+FormControls BuildFormControls(QWidget& form);
+
+}  // namespace veldra

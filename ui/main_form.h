@@ -1,0 +1,69 @@
+#pragma once
+// The program's one window, main_form: five tabs whose controls hold every setting of the
+// environment set in use, the Start button that runs it, and the set list.
+
+#include <QWidget>
+#include <memory>
+#include <string>
+
+#include "settings/set_file.h"
+#include "ui/form_controls.h"
+
+class QSessionManager;
+
+namespace veldra {
+
+class Dialogs;
+class RunThread;
+struct RunResult;
+
+class MainForm final : public QWidget {
+  Q_OBJECT
+
+ public:
+  // Builds the window and runs Form_Load for the program folder and name in place. Every
+  // message box and the folder picker go through dialogs, which must outlive the window.
+  MainForm(ProgramPlace place, Dialogs& dialogs, QWidget* parent = nullptr);
+  ~MainForm() override;
+
+  const FormControls& controls() const { return c_; }
+  // The set file in use: where closing the window saves.
+  const std::string& ini_path() const { return ini_path_; }
+  bool IsRunning() const { return run_ != nullptr; }
+
+  // The window's events; the controls' signals call them.
+  void Form_Load();
+  void Combo1_Click(int index);
+  void Combo3_Click(int index);
+  void Command1_Click();
+  void Command2_Click(int index);
+  void Command3_Click(int index);
+  // Saves the set in use into its file (the close handling). False while a run is going on:
+  // the close is then put off until the run has ended.
+  bool Form_QueryUnload();
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  void ConnectControls();
+  void LoadSet();
+  void SaveSet();
+  void StartRun(const EnvironmentSet& set);
+  void ShowProgress();
+  void FinishRun();
+  void SetProgressText(const QString& text);
+  void OnAboutToQuit();
+  void OnCommitData(QSessionManager& manager);
+
+  const ProgramPlace place_;
+  Dialogs& dialogs_;
+  FormControls c_;
+  std::string ini_path_;
+  RunThread* run_ = nullptr;
+  bool close_pending_ = false;  // a close came during a run
+  bool closed_ = false;         // the close handling has saved the set
+  bool ended_ = false;          // the program is ending without saving
+};
+
+}  // namespace veldra
