@@ -4,6 +4,7 @@
 
 #include "engine/entry_table.h"
 #include "engine/folder_page.h"
+#include "engine/page_write_queue.h"
 #include "engine/name_fold.h"
 #include "platform/file_system.h"
 
@@ -17,6 +18,10 @@ struct FolderIdHash {
 };
 
 bool Known(const FolderId& id) { return id.device != 0 || id.inode != 0; }
+
+// Pages are written by two threads beside the walk; a few pages may wait, which bounds memory.
+constexpr size_t kWriterThreads = 2;
+constexpr size_t kMaxQueuedPages = 16;
 
 // One folder on the current path, with its tables and the sub-folders still to walk.
 struct Frame {
@@ -38,7 +43,11 @@ class Walker {
         report_(report),
         work_list_(work_list),
         page_name_(FoldName(context.run.OutputFileName)),
-        snapshot_name_(FoldName(context.run.OutputFileName + ".csv")) {}
+        snapshot_name_(FoldName(context.run.OutputFileName + ".csv")),
+        writes_(kWriterThreads, kMaxQueuedPages,
+                [this](const FolderPageFiles& files, const FolderPageResult& result) {
+                  PageDone(files.folder, result);
+                }) {}
 
   void Run() {
     const std::string& root = context_.run.RootPath;
@@ -64,10 +73,11 @@ class Walker {
           report_.folders_not_listed.push_back(child.path);
         }
       } else {
-        WritePage(top);
+        writes_.Submit(PrepareFolderPage(context_, top.path, top.folders, top.files));
         Pop();
       }
     }
+    writes_.Finish();
     SortTexts(work_list_, collator_);
   }
 
@@ -77,11 +87,31 @@ class Walker {
     return folded == page_name_ || folded == snapshot_name_;
   }
 
+  // A temporary file ReplaceFile leaves when a run is killed: "." + page or snapshot name
+  // (cut to 200 bytes) + ".tmp-" + 8 characters. Never a row; the next run removes it.
+  bool IsLeftoverTemporary(const std::string& name) const {
+    for (std::string target : {context_.run.OutputFileName, context_.run.OutputFileName + ".csv"}) {
+      if (target.size() > 200) target.resize(200);
+      const std::string prefix = "." + target + ".tmp-";
+      if (name.size() == prefix.size() + 8 && name.compare(0, prefix.size(), prefix) == 0)
+        return true;
+    }
+    return false;
+  }
+
   bool List(Frame& frame) {
     if (observer_) observer_->FolderStarted(frame.path);
+    // A folder met again through a link may still be written to from its first visit; its
+    // listing must not see that write's temporary file or changed time.
+    if (Known(frame.id) && !visited_.insert(frame.id).second) writes_.Finish();
     std::vector<DirEntry> listed;
     if (!ListFolder(frame.path, listed)) return false;
+    std::vector<std::string> leftovers;
     for (const DirEntry& entry : listed) {
+      if (!entry.is_folder && IsLeftoverTemporary(entry.name)) {
+        leftovers.push_back(entry.name);
+        continue;
+      }
       if (entry.is_folder) {
         frame.folders.push_back(MakeEntry(entry));
         // The folder being listed is not on the path yet, so a link to itself is checked apart.
@@ -92,6 +122,14 @@ class Walker {
       } else if (!IsPageOrSnapshot(entry.name)) {
         frame.files.push_back(MakeEntry(entry));
       }
+    }
+    if (!leftovers.empty()) {
+      // Removing them must not look like a change of the folder to the next run.
+      FolderId id;
+      FileTime modified;
+      const bool have_time = StatFolder(frame.path, id, modified);
+      for (const std::string& name : leftovers) DeleteFile(frame.path + name);
+      if (have_time) RestoreModifiedTime(frame.path, modified);
     }
     SortEntries(frame.folders, collator_);
     SortEntries(frame.files, collator_);
@@ -108,16 +146,14 @@ class Walker {
     stack_.pop_back();
   }
 
-  void WritePage(const Frame& frame) {
-    const FolderPageResult result =
-        WriteFolderPage(context_, frame.path, frame.folders, frame.files);
+  void PageDone(const std::string& folder, const FolderPageResult& result) {
     if (result.page_written) {
       ++report_.pages_written;
-      work_list_.push_back(frame.path);
-      if (observer_) observer_->PageWritten(frame.path, report_.pages_written);
+      work_list_.push_back(folder);
+      if (observer_) observer_->PageWritten(folder, report_.pages_written);
     }
     if (!result.page_written || !result.snapshot_written)
-      report_.pages_not_written.push_back(frame.path);
+      report_.pages_not_written.push_back(folder);
   }
 
   const PageContext& context_;
@@ -129,6 +165,8 @@ class Walker {
   const std::string snapshot_name_;
   std::vector<Frame> stack_;
   std::unordered_set<FolderId, FolderIdHash> on_path_;
+  std::unordered_set<FolderId, FolderIdHash> visited_;
+  PageWriteQueue writes_;  // last: its writers finish before the members they report into go
 };
 
 }  // namespace

@@ -304,7 +304,30 @@ def case_output_missing(tmp):
     print("output_missing: pages stayed; notice:\n" + out)
 
 
+def case_leftovers(tmp):
+    program, tree = setup(tmp)
+    os.makedirs(tree + "a")
+    planted = [".index.htm.tmp-abcd1234", "a/.index.htm.csv.tmp-zz99zz99"]
+    kept = [".notes.tmp-12345678", ".index.htm.tmp-short", "a/.index.htm.tmp-abcd1234.mp3"]
+    for name in planted + kept:
+        with open(tree + name, "w") as f:
+            f.write("<TR>half a page")
+    t = os.stat(tree + "a").st_mtime
+    program.run("--root", tree, "--url", "/f/")
+    for name in planted:
+        e2e.check(not os.path.exists(tree + name), "leftover not removed: " + name)
+    for name in kept:
+        e2e.check(os.path.exists(tree + name), "user file removed: " + name)
+    rows = "".join(e2e.read_page(tree + e2e.PAGE) + e2e.read_page(tree + "a/" + e2e.PAGE))
+    e2e.check(".index.htm.tmp-abcd1234<" not in rows and "zz99zz99" not in rows,
+              "leftover listed as a row")
+    e2e.check(".notes.tmp-12345678" in rows, "user file not listed")
+    e2e.check(os.stat(tree + "a").st_mtime == t, "removing a leftover changed the folder time")
+    print("leftovers: temporary files of a killed run removed, not listed; user files kept")
+
+
 CASES = {
+    "leftovers": case_leftovers,
     "names": case_names, "big_folder": case_big_folder, "deep": case_deep, "links": case_links,
     "sparse": case_sparse, "damaged_snapshots": case_damaged_snapshots,
     "damaged_sets": case_damaged_sets, "unwritable": case_unwritable,
