@@ -124,15 +124,6 @@ class ColumnChooserTest : public QObject {
                        "ID3-COMMENT@ID3-GENRE@ID3-YEAR@ID3-TRACK@\r\n"));
     QVERIFY(saved.contains("LIST1=\r\n"));
   }
-
-  void OtherIndexesDoNothing() {
-    Chooser c;
-    c.list1->setCurrentRow(0);
-    c.list2->setCurrentRow(3);
-    for (int index : {-1, 4, 99}) c.form->Command3_Click(index);
-    QCOMPARE(Texts(*c.list2), kDefaultOutput);
-    QCOMPARE(c.list1->count(), 1);
-  }
 };
 
 int RunColumnChooserTest(int argc, char** argv) {

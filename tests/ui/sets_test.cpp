@@ -137,17 +137,6 @@ class SetsTest : public QObject {
     QCOMPARE(Text(*form, 5)->text(), QStringLiteral("a.htm"));
   }
 
-  void ChoosingASetWhoseFileIsGoneShowsDefaults() {
-    TestProgram program;
-    program.WriteIni(QStringLiteral("gone.ini"),
-                     {QStringLiteral("[MAIN]"), QStringLiteral("TEXT1(5)=g.htm")});
-    auto form = program.Open();
-    QVERIFY(QFile::remove(program.Path(QStringLiteral("gone.ini"))));
-    ChooseSet(*form, QStringLiteral("gone"));
-    QCOMPARE(Text(*form, 5)->text(), QStringLiteral("index.htm"));
-    QCOMPARE(Text(*form, 11)->text(), QStringLiteral("gone-Head-htm.txt"));
-  }
-
   void ClosingSavesIntoTheSetInUseNotATypedName() {
     TestProgram program;
     program.WriteIni(QStringLiteral("A.ini"),
