@@ -43,30 +43,43 @@ void WriteTableEnd(PageBuffer& page, const RunContext& run) {
   for (const std::string& line : run.FooterLines) page.AddLine(line);
 }
 
-FolderPageResult WriteFolderPage(const PageContext& context, const std::string& folder,
-                                 const EntryTable& folders, const EntryTable& files) {
+FolderPageFiles PrepareFolderPage(const PageContext& context, const std::string& folder,
+                                  const EntryTable& folders, const EntryTable& files) {
   const RunContext& run = context.run;
-  const std::string page_path = folder + run.OutputFileName;
-  const std::string snapshot_path = page_path + ".csv";
+  FolderPageFiles out;
+  out.folder = folder;
+  out.page_path = folder + run.OutputFileName;
+  out.snapshot_path = out.page_path + ".csv";
+  out.marks_wanted = run.MarksWanted;
+  const FolderSnapshot previous =
+      run.MarksWanted ? ReadSnapshot(out.snapshot_path) : FolderSnapshot();
+  out.page = BuildFolderPage(context, folder, folders, files, previous);
+  if (run.MarksWanted) out.snapshot = FormatSnapshot(folders, files);
+  return out;
+}
 
-  const FolderSnapshot previous = run.MarksWanted ? ReadSnapshot(snapshot_path) : FolderSnapshot();
-  const std::string page = BuildFolderPage(context, folder, folders, files, previous);
-
+FolderPageResult WriteFolderPageFiles(const FolderPageFiles& files) {
   FolderId id;
   FileTime modified;
-  const bool have_time = StatFolder(folder, id, modified);
+  const bool have_time = StatFolder(files.folder, id, modified);
 
   FolderPageResult result;
-  result.page_written = ReplaceFile(page_path, page);
+  result.page_written = ReplaceFile(files.page_path, files.page);
   if (result.page_written) {
-    if (run.MarksWanted) {
-      result.snapshot_written = ReplaceFile(snapshot_path, FormatSnapshot(folders, files));
+    if (files.marks_wanted) {
+      result.snapshot_written = ReplaceFile(files.snapshot_path, files.snapshot);
     } else {
-      result.snapshot_written = DeleteFile(snapshot_path) || !FileExists(snapshot_path);
+      result.snapshot_written =
+          DeleteFile(files.snapshot_path) || !FileExists(files.snapshot_path);
     }
   }
-  if (have_time) RestoreModifiedTime(folder, modified);
+  if (have_time) RestoreModifiedTime(files.folder, modified);
   return result;
+}
+
+FolderPageResult WriteFolderPage(const PageContext& context, const std::string& folder,
+                                 const EntryTable& folders, const EntryTable& files) {
+  return WriteFolderPageFiles(PrepareFolderPage(context, folder, folders, files));
 }
 
 }  // namespace veldra

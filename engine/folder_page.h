@@ -24,10 +24,28 @@ struct FolderPageResult {
   bool snapshot_written = false;  // or, when marks are not wanted, the old one removed
 };
 
-// Replaces the page of folder (and its snapshot when marks are wanted, or removes the old
-// snapshot when not). Each file is replaced atomically; when the page cannot be written the old
-// page and snapshot stay as they were. The folder's last-write time is put back afterwards, so
-// the next run does not see the run's own writes as a change.
+// One folder's page and snapshot as built, ready to be written.
+struct FolderPageFiles {
+  std::string folder;
+  std::string page_path;
+  std::string snapshot_path;
+  std::string page;
+  std::string snapshot;  // written when marks_wanted; otherwise the old snapshot is removed
+  bool marks_wanted = false;
+};
+
+// Reads the folder's previous snapshot (when marks are wanted) and builds its page and new
+// snapshot.
+FolderPageFiles PrepareFolderPage(const PageContext& context, const std::string& folder,
+                                  const EntryTable& folders, const EntryTable& files);
+
+// Replaces the page (and the snapshot when marks are wanted, or removes the old snapshot when
+// not). Each file is replaced atomically; when the page cannot be written the old page and
+// snapshot stay as they were. The folder's last-write time is put back afterwards, so the next
+// run does not see the run's own writes as a change. Safe to call from any thread.
+FolderPageResult WriteFolderPageFiles(const FolderPageFiles& files);
+
+// PrepareFolderPage and WriteFolderPageFiles in one.
 FolderPageResult WriteFolderPage(const PageContext& context, const std::string& folder,
                                  const EntryTable& folders, const EntryTable& files);
 

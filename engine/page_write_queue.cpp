@@ -1,0 +1,78 @@
+#include "engine/page_write_queue.h"
+
+#include <system_error>
+
+namespace veldra {
+
+PageWriteQueue::PageWriteQueue(size_t threads, size_t max_queued, DoneCallback done)
+    : done_(std::move(done)), max_queued_(max_queued < 1 ? 1 : max_queued) {
+  for (size_t i = 0; i < threads; ++i) {
+    try {
+      writers_.emplace_back(&PageWriteQueue::WriterLoop, this);
+    } catch (const std::system_error&) {
+      break;  // fewer writers, or none: pages are then written on the submitting thread
+    }
+  }
+}
+
+PageWriteQueue::~PageWriteQueue() {
+  Finish();
+  {
+    std::lock_guard lock(mutex_);
+    stopping_ = true;
+  }
+  work_ready_.notify_all();
+  for (std::thread& writer : writers_) writer.join();
+}
+
+void PageWriteQueue::Submit(FolderPageFiles files) {
+  if (writers_.empty()) {
+    const FolderPageResult result = WriteFolderPageFiles(files);
+    done_(files, result);
+    return;
+  }
+  {
+    std::lock_guard lock(mutex_);
+    jobs_.push_back(Job{std::move(files), {}, false});
+  }
+  work_ready_.notify_one();
+  ReportDone(max_queued_ - 1);
+}
+
+void PageWriteQueue::Finish() { ReportDone(0); }
+
+void PageWriteQueue::ReportDone(size_t keep_at_most) {
+  std::vector<Job> finished;
+  {
+    std::unique_lock lock(mutex_);
+    for (;;) {
+      while (!jobs_.empty() && jobs_.front().done) {
+        finished.push_back(std::move(jobs_.front()));
+        jobs_.pop_front();
+        --next_to_run_;
+      }
+      if (jobs_.size() <= keep_at_most) break;
+      job_done_.wait(lock);
+    }
+  }
+  for (const Job& job : finished) done_(job.files, job.result);
+}
+
+void PageWriteQueue::WriterLoop() {
+  std::unique_lock lock(mutex_);
+  for (;;) {
+    work_ready_.wait(lock, [this] { return stopping_ || next_to_run_ < jobs_.size(); });
+    if (next_to_run_ >= jobs_.size()) return;  // stopping, and nothing left to write
+    // A deque keeps references to its elements valid while others are added at the back or
+    // taken from the front, and the front is taken only once the job is done.
+    Job& job = jobs_[next_to_run_++];
+    lock.unlock();
+    const FolderPageResult result = WriteFolderPageFiles(job.files);
+    lock.lock();
+    job.result = result;
+    job.done = true;
+    job_done_.notify_all();
+  }
+}
+
+}  // namespace veldra

@@ -1,0 +1,59 @@
+#pragma once
+// Writing folder pages on background threads, so that the walk does not wait for the disk:
+// replacing a file frees the old one's blocks, which on some disks waits for every free to be
+// discarded, while frees from several threads at once are discarded together.
+
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "engine/folder_page.h"
+
+namespace veldra {
+
+class PageWriteQueue {
+ public:
+  // Receives each written page, on the thread that calls Submit, Drain or Finish, in the order
+  // the pages were submitted.
+  using DoneCallback = std::function<void(const FolderPageFiles&, const FolderPageResult&)>;
+
+  // Starts up to `threads` writers (with none, or when no thread can be started, Submit writes
+  // at once). At most max_queued pages wait or are being written at any time.
+  PageWriteQueue(size_t threads, size_t max_queued, DoneCallback done);
+  ~PageWriteQueue();  // Finish, then stop the writers
+  PageWriteQueue(const PageWriteQueue&) = delete;
+  PageWriteQueue& operator=(const PageWriteQueue&) = delete;
+
+  // Queues a page; waits while the queue is full. Reports the pages finished so far.
+  void Submit(FolderPageFiles files);
+  // Waits until every submitted page is written, and reports them.
+  void Finish();
+
+ private:
+  struct Job {
+    FolderPageFiles files;
+    FolderPageResult result;
+    bool done = false;
+  };
+
+  void WriterLoop();
+  // Takes the finished pages from the front of the queue, waiting until `keep_at_most` remain,
+  // and reports them outside the lock.
+  void ReportDone(size_t keep_at_most);
+
+  DoneCallback done_;
+  size_t max_queued_;
+  std::mutex mutex_;
+  std::condition_variable work_ready_;
+  std::condition_variable job_done_;
+  std::deque<Job> jobs_;   // in submission order; the front ones may be done
+  size_t next_to_run_ = 0;  // index into jobs_ of the first job no writer has taken
+  bool stopping_ = false;
+  std::vector<std::thread> writers_;
+};
+
+}  // namespace veldra

@@ -1,0 +1,76 @@
+#include "engine/page_write_queue.h"
+
+#include <gtest/gtest.h>
+
+#include "tests/support/temp_dir.h"
+
+namespace veldra {
+namespace {
+
+using test::MakeFolders;
+using test::ReadFile;
+using test::TempDir;
+
+FolderPageFiles Page(const std::string& folder, bool marks) {
+  FolderPageFiles files;
+  files.folder = folder;
+  files.page_path = folder + "index.htm";
+  files.snapshot_path = folder + "index.htm.csv";
+  files.page = "page of " + folder;
+  files.snapshot = marks ? "snapshot" : "";
+  files.marks_wanted = marks;
+  return files;
+}
+
+// Writes 40 pages, every fifth into a folder that does not exist, with the given writers.
+void WriteMany(size_t threads, size_t max_queued) {
+  TempDir dir;
+  std::vector<std::string> reported;
+  std::vector<bool> written;
+  {
+    PageWriteQueue queue(threads, max_queued,
+                         [&](const FolderPageFiles& files, const FolderPageResult& result) {
+                           reported.push_back(files.folder);
+                           written.push_back(result.page_written && result.snapshot_written);
+                         });
+    for (int i = 0; i < 40; ++i) {
+      const std::string folder = dir / (std::to_string(i) + "/");
+      if (i % 5 != 0) MakeFolders(folder);
+      queue.Submit(Page(folder, i % 2 == 0));
+    }
+    queue.Finish();
+    EXPECT_EQ(reported.size(), 40u);
+  }
+  ASSERT_EQ(reported.size(), 40u);
+  for (int i = 0; i < 40; ++i) {
+    const std::string folder = dir / (std::to_string(i) + "/");
+    EXPECT_EQ(reported[i], folder);  // in submission order, whoever finished first
+    EXPECT_EQ(written[i], i % 5 != 0) << i;
+    if (i % 5 != 0) {
+      EXPECT_EQ(ReadFile(folder + "index.htm"), "page of " + folder);
+      EXPECT_EQ(FileExists(folder + "index.htm.csv"), i % 2 == 0);
+    }
+  }
+}
+
+TEST(PageWriteQueue, ReportsEveryPageInSubmissionOrder) {
+  WriteMany(2, 16);
+  WriteMany(4, 1);
+  WriteMany(0, 16);  // no writers: written at once
+}
+
+TEST(PageWriteQueue, DestructionWaitsForQueuedPages) {
+  TempDir dir;
+  size_t reported = 0;
+  {
+    PageWriteQueue queue(2, 8, [&](const FolderPageFiles&, const FolderPageResult&) { ++reported; });
+    for (int i = 0; i < 8; ++i) {
+      MakeFolders(dir / (std::to_string(i) + "/"));
+      queue.Submit(Page(dir / (std::to_string(i) + "/"), false));
+    }
+  }
+  EXPECT_EQ(reported, 8u);
+}
+
+}  // namespace
+}  // namespace veldra
