@@ -44,6 +44,8 @@ class Walker {
         work_list_(work_list),
         page_name_(FoldName(context.run.OutputFileName)),
         snapshot_name_(FoldName(context.run.OutputFileName + ".csv")),
+        leftover_prefixes_{LeftoverPrefix(context.run.OutputFileName),
+                           LeftoverPrefix(context.run.OutputFileName + ".csv")},
         writes_(kWriterThreads, kMaxQueuedPages,
                 [this](const FolderPageFiles& files, const FolderPageResult& result) {
                   PageDone(files.folder, result);
@@ -89,12 +91,13 @@ class Walker {
 
   // A temporary file ReplaceFile leaves when a run is killed: "." + page or snapshot name
   // (cut to 200 bytes) + ".tmp-" + 8 characters. Never a row; the next run removes it.
+  static std::string LeftoverPrefix(std::string target) {
+    if (target.size() > 200) target.resize(200);
+    return "." + target + ".tmp-";
+  }
   bool IsLeftoverTemporary(const std::string& name) const {
-    for (std::string target : {context_.run.OutputFileName, context_.run.OutputFileName + ".csv"}) {
-      if (target.size() > 200) target.resize(200);
-      const std::string prefix = "." + target + ".tmp-";
-      if (name.size() == prefix.size() + 8 && name.compare(0, prefix.size(), prefix) == 0)
-        return true;
+    for (const std::string& prefix : leftover_prefixes_) {
+      if (name.size() == prefix.size() + 8 && name.starts_with(prefix)) return true;
     }
     return false;
   }
@@ -115,10 +118,9 @@ class Walker {
       if (entry.is_folder) {
         frame.folders.push_back(MakeEntry(entry));
         // The folder being listed is not on the path yet, so a link to itself is checked apart.
-        const bool on_path = Known(entry.id) && (entry.id == frame.id || on_path_.contains(entry.id));
-        if (!on_path) {
-          frame.to_walk.emplace_back(entry.name, entry.id);
-        }
+        const bool on_path =
+            Known(entry.id) && (entry.id == frame.id || on_path_.contains(entry.id));
+        if (!on_path) frame.to_walk.emplace_back(entry.name, entry.id);
       } else if (!IsPageOrSnapshot(entry.name)) {
         frame.files.push_back(MakeEntry(entry));
       }
@@ -163,6 +165,7 @@ class Walker {
   std::vector<std::string>& work_list_;
   const std::string page_name_;
   const std::string snapshot_name_;
+  const std::string leftover_prefixes_[2];
   std::vector<Frame> stack_;
   std::unordered_set<FolderId, FolderIdHash> on_path_;
   std::unordered_set<FolderId, FolderIdHash> visited_;

@@ -80,6 +80,23 @@ TEST(WalkFolder, PageAndSnapshotNamesAreNotListed) {
   EXPECT_NE(page.find(">ｉｎｄｅｘ.htm</A>"), std::string::npos);
 }
 
+TEST(WalkFolder, TemporaryFilesOfAKilledRunAreRemovedNotListed) {
+  TempDir tree;
+  WriteFile(tree / ".index.htm.tmp-abcd1234", "half a page");
+  WriteFile(tree / ".index.htm.csv.tmp-0000zzzz", "half a snapshot");
+  WriteFile(tree / ".index.htm.tmp-short", "a file of the user's");
+  test::SetTime(tree.path(), test::TokyoTime(10, 10, 10));
+  Walk walk(tree.path());
+  EXPECT_FALSE(FileExists(tree / ".index.htm.tmp-abcd1234"));
+  EXPECT_FALSE(FileExists(tree / ".index.htm.csv.tmp-0000zzzz"));
+  EXPECT_TRUE(FileExists(tree / ".index.htm.tmp-short"));
+  EXPECT_NE(test::ReadFile(tree / "index.htm").find("[ Dir = 0 / Files = 1 ]"), std::string::npos);
+  FolderId id;
+  FileTime modified;
+  ASSERT_TRUE(StatFolder(tree.path(), id, modified));
+  EXPECT_EQ(modified.seconds, test::TokyoTime(10, 10, 10));
+}
+
 TEST(WalkFolder, AFolderThatCannotBeListedIsARowWithoutAPage) {
   TempDir tree;
   MakeFolders(tree / "one");
