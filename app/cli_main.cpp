@@ -56,8 +56,7 @@ int Run(const CliOptions& options) {
   ProgressPrinter progress;
   const RunResult result = ExecuteRun(set, place, clock, options.quiet ? nullptr : &progress);
   Print(stdout, FormatRunNotice(result.report) + "\n");
-  return result.report.AllWritten() && result.report.root_found ? kExitAllWritten
-                                                                 : kExitSomeFailed;
+  return result.report.AllWritten() ? kExitAllWritten : kExitSomeFailed;
 }
 
 }  // namespace
