@@ -71,7 +71,15 @@ std::string JoinColumnList(const std::vector<std::string>& entries) {
 }  // namespace
 
 std::string SetIniPath(const ProgramPlace& place, const std::string& set_name) {
-  return place.folder + kPathSeparator + set_name + ".ini";
+  const std::string file_name = set_name + ".ini";
+  const std::string exact = place.folder + kPathSeparator + file_name;
+  if (FileExists(exact)) return exact;
+  // Set files written where names ignore case (or renamed by hand) may differ in capitals from
+  // the name the set list shows; they are the same set, as on a file system that ignores case.
+  for (const std::string& existing : ListMatchingFiles(place.folder, "*.ini")) {
+    if (EqualsNoCase(existing, file_name)) return place.folder + kPathSeparator + existing;
+  }
+  return exact;
 }
 
 bool IsValidSetName(const std::string& set_name) {

@@ -17,7 +17,8 @@ struct ProgramPlace {
   std::string name;    // the default set's name
 };
 
-// The set file of a name: folder, separator, name, ".ini". The name is used as passed.
+// The set file of a name: folder, separator, name, ".ini". The name is used as passed; when no
+// file has exactly that name but one differs from it only in case, that file is the set's file.
 std::string SetIniPath(const ProgramPlace& place, const std::string& set_name);
 
 // True when a set name can be a file name of its own: not empty, no separator, no NUL or other

@@ -4,6 +4,7 @@
 
 #include <filesystem>
 
+#include "platform/file_system.h"
 #include "tests/support/temp_dir.h"
 
 // Expected sets are written with designated initializers naming only the fields that matter.
@@ -65,6 +66,18 @@ TEST_F(SetFileTest, PathsAndNames) {
   for (const std::string& name : Strings{"", ".", "..", "a/b", "../up", "tab\there", "del\x7F",
                                          std::string("nul\0x", 5), std::string(251, 'n')})
     EXPECT_FALSE(IsValidSetName(name)) << name;
+}
+
+TEST_F(SetFileTest, FileOfTheSameNameInOtherCapitalsIsTheSetsFile) {
+  WriteFile(dir_ / "veldra.ini", "[MAIN]\r\nDIR(0)=/lower/\r\n");
+  EnvironmentSet set = Load("VELDRA");
+  EXPECT_EQ(ini_path_, dir_ / "veldra.ini");
+  EXPECT_EQ(set.RootFolder, "/lower/");
+  ASSERT_TRUE(SaveEnvironmentSet(set, ini_path_));
+  EXPECT_FALSE(FileExists(dir_ / "VELDRA.ini"));  // no second file for the same set
+
+  WriteFile(dir_ / "VELDRA.ini", "[MAIN]\r\nDIR(0)=/exact/\r\n");
+  EXPECT_EQ(Load("VELDRA").RootFolder, "/exact/");  // an exact name wins
 }
 
 TEST_F(SetFileTest, NewSetGetsTheDefaults) {

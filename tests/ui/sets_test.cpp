@@ -85,11 +85,15 @@ class SetsTest : public QObject {
 
   void OwnSetFileInOtherCapitalsIsListedOnce() {
     TestProgram program;
-    program.WriteIni(QStringLiteral("veldra.ini"), {QStringLiteral("[MAIN]")});
+    program.WriteIni(QStringLiteral("veldra.ini"),
+                     {QStringLiteral("[MAIN]"), QStringLiteral("TEXT1(5)=lower.htm")});
     program.WriteIni(QStringLiteral("other.ini"), {QStringLiteral("[MAIN]")});
     auto form = program.Open();
     QCOMPARE(Items(*Control<QComboBox>(*form, "Combo3")),
              QStringList({QStringLiteral("other"), QStringLiteral("VELDRA")}));
+    // It is the program's set: its values load, and saving writes back into it.
+    QCOMPARE(Text(*form, 5)->text(), QStringLiteral("lower.htm"));
+    QCOMPARE(QString::fromStdString(form->ini_path()), program.Path(QStringLiteral("veldra.ini")));
   }
 
   void SpacedNameListsAndLoadsWithoutItsSpaces() {
