@@ -9,8 +9,7 @@ namespace veldra {
 namespace {
 
 // The permutation that puts names in collator order, stable.
-std::vector<size_t> SortedOrder(size_t count, const NameCollator& collator,
-                                const auto& name_of) {
+std::vector<size_t> SortedOrder(size_t count, const NameCollator& collator, const auto& name_of) {
   std::vector<std::string> keys;
   keys.reserve(count);
   for (size_t i = 0; i < count; ++i) keys.push_back(collator.SortKey(name_of(i)));

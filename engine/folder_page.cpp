@@ -20,18 +20,16 @@ std::string BuildFolderPage(const PageContext& context, std::string_view folder,
   PageBuffer page;
   WritePageHead(page, context, folder, folders.size(), files.size());
   for (const Entry& entry : folders) {
-    const std::string mark =
-        marks ? ChangeMark(EntryKind::kFolder, index, entry.name, entry.time_text, "",
-                           mark_settings)
-              : std::string();
+    const std::string mark = marks ? ChangeMark(EntryKind::kFolder, index, entry.name,
+                                                entry.time_text, "", mark_settings)
+                                   : std::string();
     WriteFolderRows(page, context, folder, entry.name, mark);
   }
   page.AddLine(kFoldersToFiles);
   for (const Entry& entry : files) {
-    const std::string mark =
-        marks ? ChangeMark(EntryKind::kFile, index, entry.name, entry.time_text,
-                           entry.size_text, mark_settings)
-              : std::string();
+    const std::string mark = marks ? ChangeMark(EntryKind::kFile, index, entry.name,
+                                                entry.time_text, entry.size_text, mark_settings)
+                                   : std::string();
     WriteFileRows(page, context, folder, entry.name, entry.time_text, entry.size, mark);
   }
   WriteTableEnd(page, context.run);
@@ -69,8 +67,7 @@ FolderPageResult WriteFolderPageFiles(const FolderPageFiles& files) {
     if (files.marks_wanted) {
       result.snapshot_written = ReplaceFile(files.snapshot_path, files.snapshot);
     } else {
-      result.snapshot_written =
-          DeleteFile(files.snapshot_path) || !FileExists(files.snapshot_path);
+      result.snapshot_written = DeleteFile(files.snapshot_path) || !FileExists(files.snapshot_path);
     }
   }
   if (have_time) RestoreModifiedTime(files.folder, modified);

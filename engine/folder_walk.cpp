@@ -4,8 +4,8 @@
 
 #include "engine/entry_table.h"
 #include "engine/folder_page.h"
-#include "engine/page_write_queue.h"
 #include "engine/name_fold.h"
+#include "engine/page_write_queue.h"
 #include "platform/file_system.h"
 
 namespace veldra {

@@ -70,8 +70,7 @@ void WritePageHead(PageBuffer& page, const PageContext& context, std::string_vie
   for (const std::string& line : run.HeaderLines) page.AddLine(line);
 
   const std::string relative = RelativeFolderPath(run, folder);
-  page.AddLine("List of <FONT SIZE=\"+2\">" + run.RootUrl + EscapeText(relative) +
-               "</FONT><BR>");
+  page.AddLine("List of <FONT SIZE=\"+2\">" + run.RootUrl + EscapeText(relative) + "</FONT><BR>");
 
   const int64_t now = context.clock.NowUtcSeconds();
   page.AddLine("List create date = " + LocalDateText(now) + " " + LocalHourMinuteText(now) +

@@ -50,7 +50,7 @@ class PageWriteQueue {
   std::mutex mutex_;
   std::condition_variable work_ready_;
   std::condition_variable job_done_;
-  std::deque<Job> jobs_;   // in submission order; the front ones may be done
+  std::deque<Job> jobs_;    // in submission order; the front ones may be done
   size_t next_to_run_ = 0;  // index into jobs_ of the first job no writer has taken
   bool stopping_ = false;
   std::vector<std::thread> writers_;

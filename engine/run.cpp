@@ -14,8 +14,10 @@ namespace {
 
 void NoteTemplate(TemplateResult result, const std::string& path, std::string_view not_created,
                   std::string_view unreadable, RunReport& report) {
-  if (result == TemplateResult::kNotCreated) report.problems.push_back(std::string(not_created) + path);
-  if (result == TemplateResult::kUnreadable) report.problems.push_back(std::string(unreadable) + path);
+  if (result == TemplateResult::kNotCreated)
+    report.problems.push_back(std::string(not_created) + path);
+  if (result == TemplateResult::kUnreadable)
+    report.problems.push_back(std::string(unreadable) + path);
 }
 
 void Append(std::vector<std::string>& to, const std::vector<std::string>& from) {
@@ -37,11 +39,11 @@ RunResult ExecuteRun(const EnvironmentSet& set, const ProgramPlace& place, const
   context = BuildRunContext(set, place);
 
   NoteTemplate(LoadTemplate(context.HeaderPath, DefaultHeaderLines(), context.HeaderLines),
-               context.HeaderPath, text::kProblemHeaderNotCreated,
-               text::kProblemHeaderUnreadable, report);
+               context.HeaderPath, text::kProblemHeaderNotCreated, text::kProblemHeaderUnreadable,
+               report);
   NoteTemplate(LoadTemplate(context.FooterPath, DefaultFooterLines(), context.FooterLines),
-               context.FooterPath, text::kProblemFooterNotCreated,
-               text::kProblemFooterUnreadable, report);
+               context.FooterPath, text::kProblemFooterNotCreated, text::kProblemFooterUnreadable,
+               report);
   if (LoadGenres(place.folder, context.genres) == GenreLoadResult::kUnreadable) {
     report.problems.push_back(std::string(text::kProblemGenresUnreadable) + place.folder +
                               kPathSeparator + kGenreFileName);
@@ -52,7 +54,8 @@ RunResult ExecuteRun(const EnvironmentSet& set, const ProgramPlace& place, const
   WalkFolder(page_context, collator, observer, report, result.work_list);
 
   if (!set.OutputFolder.empty() && !set.OutputUrl.empty()) {
-    const FixUpResult fixup = FixUpLinks(context, set.OutputFolder, set.OutputUrl, result.work_list);
+    const FixUpResult fixup =
+        FixUpLinks(context, set.OutputFolder, set.OutputUrl, result.work_list);
     report.gathering = true;
     report.pages_gathered = fixup.pages_gathered;
     Append(report.pages_not_gathered, fixup.pages_not_gathered);

@@ -25,11 +25,16 @@ void PutOnTop(std::vector<std::string>& history, const std::string& value) {
 
 std::string_view InputErrorMessage(InputError error) {
   switch (error) {
-    case InputError::kNone: return "";
-    case InputError::kRootFolderEmpty: return text::kRootFolderEmpty;
-    case InputError::kRootUrlEmpty: return text::kRootUrlEmpty;
-    case InputError::kSetNameEmpty: return text::kSetNameEmpty;
-    case InputError::kSetNameInvalid: return text::kSetNameInvalid;
+    case InputError::kNone:
+      return "";
+    case InputError::kRootFolderEmpty:
+      return text::kRootFolderEmpty;
+    case InputError::kRootUrlEmpty:
+      return text::kRootUrlEmpty;
+    case InputError::kSetNameEmpty:
+      return text::kSetNameEmpty;
+    case InputError::kSetNameInvalid:
+      return text::kSetNameInvalid;
   }
   return "";
 }

@@ -22,8 +22,8 @@ std::string TagCell(const std::string& field) {
 }
 
 bool IsTagColumn(std::string_view key) {
-  for (std::string_view tag_key : {kKeyTitle, kKeyArtist, kKeyAlbum, kKeyComment, kKeyYear,
-                                   kKeyGenre, kKeyTrack}) {
+  for (std::string_view tag_key :
+       {kKeyTitle, kKeyArtist, kKeyAlbum, kKeyComment, kKeyYear, kKeyGenre, kKeyTrack}) {
     if (SameNoCase(key, tag_key)) return true;
   }
   return false;

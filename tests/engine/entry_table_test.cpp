@@ -36,8 +36,8 @@ TEST(SortEntries, EqualNamesKeepArrivalOrderWithTheirColumns) {
   table[3].size_text = "3";
   table[4].size_text = "4";
   SortEntries(table, collator);
-  EXPECT_EQ(Names(table), (std::vector<std::string>{"a", "b", "SONG.mp3", "song.mp3",
-                                                    "ｓｏｎｇ.mp3", "z"}));
+  EXPECT_EQ(Names(table),
+            (std::vector<std::string>{"a", "b", "SONG.mp3", "song.mp3", "ｓｏｎｇ.mp3", "z"}));
   EXPECT_EQ(table[2].size_text, "1");
   EXPECT_EQ(table[3].size_text, "3");
   EXPECT_EQ(table[4].size_text, "4");
@@ -57,8 +57,8 @@ TEST(SortEntries, ManyEntriesAndOddNames) {
 
 TEST(SortTexts, AFolderComesBeforeItsSubFolders) {
   const NameCollator collator;
-  std::vector<std::string> paths = {"/r/a/x/", "/r/a b/", "/r/A/", "/r/", "/r/a b/c/",
-                                    "/r/a-b/", "/r/a/x/y z/", "/r/a/x/y/"};
+  std::vector<std::string> paths = {"/r/a/x/",   "/r/a b/", "/r/A/",       "/r/",
+                                    "/r/a b/c/", "/r/a-b/", "/r/a/x/y z/", "/r/a/x/y/"};
   SortTexts(paths, collator);
   ASSERT_EQ(paths.front(), "/r/");
   for (size_t i = 0; i < paths.size(); ++i) {

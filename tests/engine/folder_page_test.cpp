@@ -66,7 +66,9 @@ class PageTest : public ::testing::Test {
     set = test::DefaultSet(root, "/files/");
   }
 
-  RunResult Run(int64_t now = test::kNow) { return test::RunAt(set, test::PlaceIn(program.path()), now); }
+  RunResult Run(int64_t now = test::kNow) {
+    return test::RunAt(set, test::PlaceIn(program.path()), now);
+  }
 
   TempDir program;
   TempDir tree;
@@ -83,22 +85,24 @@ TEST_F(PageTest, RootPageAndPageTwoLevelsDownByteForByte) {
   const std::string no_tag =
       "<TD><BR></TD><TD><BR></TD><TD><BR></TD><TD><BR></TD><TD align=center><BR></TD>"
       "<TD><BR></TD></TR>";
-  const Lines root_page = Concat(
-      {kHeader,
-       {"List of <FONT SIZE=\"+2\">/files/</FONT><BR>",
-        "List create date = 2000/01/02 14:05 [ Dir = 1 / Files = 2 ]<BR>", "<HR>",
-        "<!--AA_TAG_START-->", "<!--AA_TAG_END-->", "",
-        "<TABLE border=1 cellspacing=0 cellpadding=3>", kHeaderRow,
-        "<TR><TD>(DIR)</TD><TD><A HREF=\"/files/a/index.htm\">a</A></TD>" +
-            std::string("<TD><BR></TD><TD><BR></TD><TD><BR></TD><TD><BR></TD>"
-                        "<TD><BR></TD><TD><BR></TD><TD><BR></TD><TD><BR></TD></TR>"),
-        "<!--AA_TAG_DIRtoFILE-->",
-        "<TR><TD><BR></TD><TD><A HREF=\"/files/index.htm.bak\">index.htm.bak</A></TD>"
-        "<TD align=right>(0.0MB)</TD><TD>2001/02/04 04:09</TD>" + no_tag,
-        "<TR><TD><BR></TD><TD><A HREF=\"/files/x.mp3\">x.mp3</A></TD>"
-        "<TD align=right>(0.0MB)</TD><TD>2001/02/04 04:08</TD>" + no_tag,
-        "</TABLE>"},
-       kFooter});
+  const Lines root_page =
+      Concat({kHeader,
+              {"List of <FONT SIZE=\"+2\">/files/</FONT><BR>",
+               "List create date = 2000/01/02 14:05 [ Dir = 1 / Files = 2 ]<BR>", "<HR>",
+               "<!--AA_TAG_START-->", "<!--AA_TAG_END-->", "",
+               "<TABLE border=1 cellspacing=0 cellpadding=3>", kHeaderRow,
+               "<TR><TD>(DIR)</TD><TD><A HREF=\"/files/a/index.htm\">a</A></TD>" +
+                   std::string("<TD><BR></TD><TD><BR></TD><TD><BR></TD><TD><BR></TD>"
+                               "<TD><BR></TD><TD><BR></TD><TD><BR></TD><TD><BR></TD></TR>"),
+               "<!--AA_TAG_DIRtoFILE-->",
+               "<TR><TD><BR></TD><TD><A HREF=\"/files/index.htm.bak\">index.htm.bak</A></TD>"
+               "<TD align=right>(0.0MB)</TD><TD>2001/02/04 04:09</TD>" +
+                   no_tag,
+               "<TR><TD><BR></TD><TD><A HREF=\"/files/x.mp3\">x.mp3</A></TD>"
+               "<TD align=right>(0.0MB)</TD><TD>2001/02/04 04:08</TD>" +
+                   no_tag,
+               "</TABLE>"},
+              kFooter});
   EXPECT_EQ(ReadFile(tree / "index.htm"), test::Cp932Lines(root_page));
 
   const Lines deep_page = Concat(
@@ -109,7 +113,8 @@ TEST_F(PageTest, RootPageAndPageTwoLevelsDownByteForByte) {
         "<A HREF=\"/files/a/index.htm\">← /a/</A><BR>", "<!--AA_TAG_END-->", "<HR>",
         "<TABLE border=1 cellspacing=0 cellpadding=3>", kHeaderRow, "<!--AA_TAG_DIRtoFILE-->",
         "<TR><TD><BR></TD><TD><A HREF=\"/files/a/b/Note.txt\">Note.txt</A></TD>"
-        "<TD align=right>(0.0MB)</TD><TD>2001/02/04 04:05</TD>" + no_tag,
+        "<TD align=right>(0.0MB)</TD><TD>2001/02/04 04:05</TD>" +
+            no_tag,
         "<TR><TD><BR></TD><TD><A HREF=\"/files/a/b/z.mp3\">z.mp3</A></TD>"
         "<TD align=right>(0.0MB)</TD><TD>2001/02/04 04:06</TD><TD>Rock &amp; &lt;Roll&gt;</TD>"
         "<TD>東京の歌手</TD><TD><BR></TD><TD>Note</TD><TD align=center>1999</TD>"
@@ -185,8 +190,8 @@ TEST_F(PageTest, SnapshotOfUnusualNamesKeepsThemUnmarked) {
   set.ShowUpdateMark = true;
   set.NewMarkText = "<NEW>";
   set.UpdateMarkText = "<UP>";
-  for (const char* name : {"say \"hi\", bye.mp3", "line\nbreak.mp3", "다운로드.mp3", "raw\xFF.mp3",
-                           "&#9834;.mp3"})
+  for (const char* name :
+       {"say \"hi\", bye.mp3", "line\nbreak.mp3", "다운로드.mp3", "raw\xFF.mp3", "&#9834;.mp3"})
     WriteFile(tree / name, "x");
   Run();
   Run();
@@ -212,8 +217,7 @@ TEST_F(PageTest, APageThatCannotBeWrittenKeepsItsOldSnapshot) {
   // The folder named like the page file is walked like any other, and a's page is not gathered
   // into the work list.
   EXPECT_TRUE(FileExists(tree / "a/index.htm/index.htm"));
-  EXPECT_EQ(result.work_list,
-            (Lines{root, tree / "a/b/", tree / "a/index.htm/"}));
+  EXPECT_EQ(result.work_list, (Lines{root, tree / "a/b/", tree / "a/index.htm/"}));
   // No temporary file is left behind.
   size_t files = 0;
   for (const auto& entry : std::filesystem::directory_iterator(tree / "a")) {

@@ -35,7 +35,7 @@ TEST(FormatSnapshot, NamesWithQuotesCommasAndLineBreaksRoundTrip) {
       File("\"", "2000/01/01 00:01", "1"),
       File("曲,名.mp3", "2000/01/01 00:02", "2"),
       File("다운로드 ♪ 𝄞.mp3", "2000/01/01 00:03", "3"),  // not in CP932
-      File("bad\xFF\xFE.mp3", "2000/01/01 00:04", "4"),         // not UTF-8
+      File("bad\xFF\xFE.mp3", "2000/01/01 00:04", "4"),   // not UTF-8
       File("&#12354; literal", "2000/01/01 00:05", "5"),
       File("trailing\n", "2000/01/01 00:06", "6"),
   };
@@ -45,8 +45,8 @@ TEST(FormatSnapshot, NamesWithQuotesCommasAndLineBreaksRoundTrip) {
   ASSERT_EQ(read.size(), 7u);
   EXPECT_EQ(read[0], (SnapshotRecord{"D", folders[0].name, "2000/01/01 00:00", ""}));
   for (size_t i = 0; i < files.size(); ++i) {
-    EXPECT_EQ(read[i + 1], (SnapshotRecord{"F", files[i].name, files[i].time_text,
-                                           files[i].size_text}));
+    EXPECT_EQ(read[i + 1],
+              (SnapshotRecord{"F", files[i].name, files[i].time_text, files[i].size_text}));
   }
 }
 
@@ -54,13 +54,15 @@ TEST(ParseSnapshot, OldSnapshotsReadAsBefore) {
   // As earlier versions wrote them: CP932, no escaping, nothing after the last line end, or an
   // LF-only file edited by hand.
   const std::string old = EncodeCp932(
-      "\"D\",\"ソ表ライブ\",\"1999/12/31 23:59\",\"\"\r\n\"F\",\"曲.mp3\",\"2000/01/02 03:04\",\"600\"\r\n",
+      "\"D\",\"ソ表ライブ\",\"1999/12/31 23:59\",\"\"\r\n\"F\",\"曲.mp3\",\"2000/01/02 "
+      "03:04\",\"600\"\r\n",
       Cp932Escape::kHtml);
   const FolderSnapshot expected = {{"D", "ソ表ライブ", "1999/12/31 23:59", ""},
                                    {"F", "曲.mp3", "2000/01/02 03:04", "600"}};
   EXPECT_EQ(ParseSnapshot(old), expected);
   const std::string lf_only = EncodeCp932(
-      "\"D\",\"ソ表ライブ\",\"1999/12/31 23:59\",\"\"\n\n\"F\",\"曲.mp3\",\"2000/01/02 03:04\",\"600\"",
+      "\"D\",\"ソ表ライブ\",\"1999/12/31 23:59\",\"\"\n\n\"F\",\"曲.mp3\",\"2000/01/02 "
+      "03:04\",\"600\"",
       Cp932Escape::kHtml);
   EXPECT_EQ(ParseSnapshot(lf_only), expected);
 }

@@ -39,9 +39,9 @@ TEST(WalkFolder, PagesDeepestFirstAndWorkListSorted) {
   const Walk walk(tree.path(), &observer);
   // Sub-folders are walked in listing order, which the file system chooses.
   const bool a_first = observer.started[1] == tree / "A/";
-  const Lines expected_pages =
-      a_first ? Lines{tree / "A/A1/", tree / "A/", tree / "B/", tree.path()}
-              : Lines{tree / "B/", tree / "A/A1/", tree / "A/", tree.path()};
+  const Lines expected_pages = a_first
+                                   ? Lines{tree / "A/A1/", tree / "A/", tree / "B/", tree.path()}
+                                   : Lines{tree / "B/", tree / "A/A1/", tree / "A/", tree.path()};
   EXPECT_EQ(observer.written, expected_pages);
   EXPECT_EQ(observer.counts, (std::vector<size_t>{1, 2, 3, 4}));
   EXPECT_EQ(observer.started.size(), 4u);
@@ -71,8 +71,7 @@ TEST(WalkFolder, PageAndSnapshotNamesAreNotListed) {
                            "index.htm.bak", "index.html", "ｉｎｄｅｘ.htm"})
     WriteFile(tree / name, "x");
   Walk walk(tree.path());
-  const std::string page =
-      DecodeCp932(test::ReadFile(tree / "index.htm"), Cp932Escape::kHtml);
+  const std::string page = DecodeCp932(test::ReadFile(tree / "index.htm"), Cp932Escape::kHtml);
   EXPECT_NE(page.find("[ Dir = 0 / Files = 3 ]"), std::string::npos) << page;
   EXPECT_NE(page.find(">index.htm.bak</A>"), std::string::npos);
   EXPECT_NE(page.find(">index.html</A>"), std::string::npos);
@@ -136,8 +135,8 @@ TEST(WalkFolder, LinkBackUpTheTreeIsARowNotACycle) {
   MakeFolders(tree / "c");
   std::filesystem::create_directory_symlink(tree / "c", tree / "a/to-c");  // not on the path
   const Walk walk(tree.path());
-  EXPECT_EQ(walk.work_list, (Lines{tree.path(), tree / "a/", tree / "a/b/", tree / "a/to-c/",
-                                   tree / "c/"}));
+  EXPECT_EQ(walk.work_list,
+            (Lines{tree.path(), tree / "a/", tree / "a/b/", tree / "a/to-c/", tree / "c/"}));
   EXPECT_NE(test::ReadFile(tree / "a/b/index.htm").find(">up</A>"), std::string::npos);
   EXPECT_NE(test::ReadFile(tree / "a/index.htm").find(">self</A>"), std::string::npos);
   EXPECT_TRUE(walk.report.AllWritten());

@@ -20,8 +20,7 @@ RunContext Context(const std::string& root, const std::string& url) {
 TEST(NavigationLines, OneLinkPerEnclosingFolderRootFirst) {
   const RunContext run = Context("/srv/www/", "/files/");
   EXPECT_EQ(NavigationLines(run, "/srv/www/"), Lines());
-  EXPECT_EQ(NavigationLines(run, "/srv/www/a/"),
-            Lines{"<A HREF=\"/files/index.htm\">← /</A><BR>"});
+  EXPECT_EQ(NavigationLines(run, "/srv/www/a/"), Lines{"<A HREF=\"/files/index.htm\">← /</A><BR>"});
   EXPECT_EQ(NavigationLines(run, "/srv/www/a/b/c/"),
             (Lines{"<A HREF=\"/files/index.htm\">← /</A><BR>",
                    "<A HREF=\"/files/a/index.htm\">← /a/</A><BR>",
@@ -30,11 +29,12 @@ TEST(NavigationLines, OneLinkPerEnclosingFolderRootFirst) {
 
 TEST(NavigationLines, UntrustedNamesAreEncodedAndEscaped) {
   const RunContext run = Context("/r/", "/files/");
-  EXPECT_EQ(NavigationLines(run, "/r/R&B <live>/#1 ?/x/"),
-            (Lines{"<A HREF=\"/files/index.htm\">← /</A><BR>",
-                   "<A HREF=\"/files/R&amp;B%20&lt;live&gt;/index.htm\">← /R&amp;B &lt;live&gt;/</A><BR>",
-                   "<A HREF=\"/files/R&amp;B%20&lt;live&gt;/%231%20%3F/index.htm\">"
-                   "← /R&amp;B &lt;live&gt;/#1 ?/</A><BR>"}));
+  EXPECT_EQ(
+      NavigationLines(run, "/r/R&B <live>/#1 ?/x/"),
+      (Lines{"<A HREF=\"/files/index.htm\">← /</A><BR>",
+             "<A HREF=\"/files/R&amp;B%20&lt;live&gt;/index.htm\">← /R&amp;B &lt;live&gt;/</A><BR>",
+             "<A HREF=\"/files/R&amp;B%20&lt;live&gt;/%231%20%3F/index.htm\">"
+             "← /R&amp;B &lt;live&gt;/#1 ?/</A><BR>"}));
 }
 
 TEST(NavigationLines, RootUrlIsJoinedAsTyped) {
@@ -80,11 +80,11 @@ TEST(WritePageHead, RootAndSubFolder) {
   set.TableTag = " <TABLE> ";
   set.ProcessId3 = false;
   const std::string row = "<TR><TH><BR></TH><TH>ファイル/フォルダ</TH><TH>size</TH></TR>";
-  EXPECT_EQ(HeadLines(run, set, "/srv/www/", 3, 12),
-            (Lines{"<HTML>", "", "List of <FONT SIZE=\"+2\">/files/</FONT><BR>",
-                   "List create date = 2000/01/02 14:05 [ Dir = 3 / Files = 12 ]<BR>",
-                   "<HR size=1>", "<!--AA_TAG_START-->", "<!--AA_TAG_END-->", "", " <TABLE> ",
-                   row}));
+  EXPECT_EQ(
+      HeadLines(run, set, "/srv/www/", 3, 12),
+      (Lines{"<HTML>", "", "List of <FONT SIZE=\"+2\">/files/</FONT><BR>",
+             "List create date = 2000/01/02 14:05 [ Dir = 3 / Files = 12 ]<BR>", "<HR size=1>",
+             "<!--AA_TAG_START-->", "<!--AA_TAG_END-->", "", " <TABLE> ", row}));
   run.HeaderLines.clear();
   set.HairlineText = "";
   EXPECT_EQ(HeadLines(run, set, "/srv/www/a&b/", 0, 0),

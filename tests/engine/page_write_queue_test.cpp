@@ -63,7 +63,8 @@ TEST(PageWriteQueue, DestructionWaitsForQueuedPages) {
   TempDir dir;
   size_t reported = 0;
   {
-    PageWriteQueue queue(2, 8, [&](const FolderPageFiles&, const FolderPageResult&) { ++reported; });
+    PageWriteQueue queue(2, 8,
+                         [&](const FolderPageFiles&, const FolderPageResult&) { ++reported; });
     for (int i = 0; i < 8; ++i) {
       MakeFolders(dir / (std::to_string(i) + "/"));
       queue.Submit(Page(dir / (std::to_string(i) + "/"), false));

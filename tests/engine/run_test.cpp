@@ -120,7 +120,8 @@ TEST_F(RunTest, CreatesMissingTemplatesAndSavesTheSet) {
 }
 
 TEST_F(RunTest, ExistingTemplatesAreReadNotOverwritten) {
-  WriteFile(program / "VELDRA-Head-htm.txt", EncodeCp932("<HTML>\r\n<BODY>ヘッダ", Cp932Escape::kHtml));
+  WriteFile(program / "VELDRA-Head-htm.txt",
+            EncodeCp932("<HTML>\r\n<BODY>ヘッダ", Cp932Escape::kHtml));
   WriteFile(program / "VELDRA-Foot-htm.txt", "");
   const RunResult result = Run();
   EXPECT_EQ(result.context.HeaderLines, (Lines{"<HTML>", "<BODY>ヘッダ"}));
@@ -180,8 +181,8 @@ TEST(FormatRunNotice, ListsAtMostTenOfEachKind) {
                          std::string(text::kNoticePagesWritten) + "5件\n" +
                          std::string(text::kNoticeFoldersNotListed) + "12件\n";
   for (int i = 0; i < 10; ++i) expected += indent + "/r/" + std::to_string(i) + "/\n";
-  expected += indent + "…ほか2件\n" + std::string(text::kNoticePagesNotWritten) + "1件\n" +
-              indent + "/r/p/\n" + std::string(text::kNoticePagesGathered) + "4件\n" +
+  expected += indent + "…ほか2件\n" + std::string(text::kNoticePagesNotWritten) + "1件\n" + indent +
+              "/r/p/\n" + std::string(text::kNoticePagesGathered) + "4件\n" +
               std::string(text::kNoticePagesNotGathered) + "1件\n" + indent + "/r/q/\n" +
               std::string(text::kNoticeProblems) + "\n" + indent + "problem";
   EXPECT_EQ(notice, expected);

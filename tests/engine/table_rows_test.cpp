@@ -16,13 +16,13 @@ TEST(SizeTexts, HalvesRoundAwayFromZero) {
   EXPECT_EQ(KilobyteText(500) + MegabyteText(500), "0KB(0.0MB)");
   EXPECT_EQ(KilobyteText(600) + MegabyteText(600), "1KB(0.0MB)");
   EXPECT_EQ(KilobyteText(511), "0KB");
-  EXPECT_EQ(KilobyteText(512), "1KB");        // exactly half a KiB
-  EXPECT_EQ(KilobyteText(2560), "3KB");       // 2.5 KiB: printf would give 2
-  EXPECT_EQ(KilobyteText(3584), "4KB");       // 3.5 KiB
+  EXPECT_EQ(KilobyteText(512), "1KB");          // exactly half a KiB
+  EXPECT_EQ(KilobyteText(2560), "3KB");         // 2.5 KiB: printf would give 2
+  EXPECT_EQ(KilobyteText(3584), "4KB");         // 3.5 KiB
   EXPECT_EQ(MegabyteText(3407872), "(3.3MB)");  // exactly 3.25 MiB: printf would give 3.2
   EXPECT_EQ(MegabyteText(1048576 + 104857), "(1.1MB)");
-  EXPECT_EQ(MegabyteText(104857), "(0.1MB)");   // 0.09999990...
-  EXPECT_EQ(MegabyteText(52428), "(0.0MB)");    // just below 0.05
+  EXPECT_EQ(MegabyteText(104857), "(0.1MB)");  // 0.09999990...
+  EXPECT_EQ(MegabyteText(52428), "(0.0MB)");   // just below 0.05
   EXPECT_EQ(MegabyteText(52429), "(0.1MB)");
   EXPECT_EQ(MegabyteText(1048576 * 10 - 1), "(10.0MB)");
 }
@@ -114,8 +114,8 @@ TEST(Rows, HideExtensionShortensOnlyTheFileLinkText) {
 TEST(Rows, TagColumns) {
   TempDir dir;
   RowFixture f(dir.path());
-  f.set.OutputColumns = {"ID3-TITLE", "ID3-ARTIST", "ID3-ALBUM", "ID3-COMMENT", "ID3-YEAR",
-                         "ID3-GENRE", "ID3-TRACK", "FILE NAME"};
+  f.set.OutputColumns = {"ID3-TITLE", "ID3-ARTIST", "ID3-ALBUM", "ID3-COMMENT",
+                         "ID3-YEAR",  "ID3-GENRE",  "ID3-TRACK", "FILE NAME"};
   f.run.genres[8] = "R&B";
   WriteFile(dir / "t.mp3", test::Mp3("Rock & <Roll>", "東京の歌手", "Note", 7, 8));
   EXPECT_EQ(FileRow(f.Context(), dir.path(), "t.mp3", "t", 428, ""),
