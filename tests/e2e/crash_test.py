@@ -172,6 +172,8 @@ def main():
                     if re.search(r">\.[^<]*\.tmp-[^<]*</A>", line):
                         listed.append(line)
         marks = check_marks(tree, old_snapshots)
+        set_temps = [n for n in os.listdir(program.folder) if TEMP_NAME.match(n)]
+        print("crash: set-file temporary files left in the program folder: %d" % len(set_temps))
         print("crash: %d SIGKILLs survived (%d runs finished before the kill), full run %.2fs, "
               "%d folders; temporary files left: %d at most after a kill, %d after the final run,"
               " %d listed as rows; %d marked rows in the final run" %
