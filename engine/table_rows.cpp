@@ -45,7 +45,11 @@ std::string MegabyteText(int64_t size) {
   // Tenths of a MiB, in integers: the remainder times ten stays far below 2^63.
   const int64_t rest_tenths = (size % kMiB) * 10;
   const int64_t tenths = size / kMiB * 10 + rest_tenths / kMiB + (rest_tenths % kMiB >= kMiB / 2);
-  return "(" + std::to_string(tenths / 10) + "." + std::to_string(tenths % 10) + "MB)";
+  std::string text = "(";
+  text += std::to_string(tenths / 10);
+  text += '.';
+  text += static_cast<char>('0' + tenths % 10);
+  return text + "MB)";
 }
 
 std::string FileRow(const PageContext& context, std::string_view folder, std::string_view name,
