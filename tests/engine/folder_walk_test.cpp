@@ -1,6 +1,7 @@
 #include "engine/folder_walk.h"
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 
 #include <filesystem>
 
@@ -142,17 +143,26 @@ TEST(WalkFolder, LinkBackUpTheTreeIsARowNotACycle) {
   EXPECT_TRUE(walk.report.AllWritten());
 }
 
-TEST(WalkFolder, ThousandLevelsDeep) {
+// A walk that kept one folder handle open per level would run out of handles here: the tree is
+// deeper than the handles the process may open.
+TEST(WalkFolder, DeeperThanTheOpenFileLimit) {
+  constexpr int kDepth = 400;
   TempDir tree;
   std::string path = tree.path();
-  for (int i = 0; i < 1000; ++i) path += "d/";
+  for (int i = 0; i < kDepth; ++i) path += "d/";
   MakeFolders(path);
+  rlimit saved{};
+  ASSERT_EQ(getrlimit(RLIMIT_NOFILE, &saved), 0);
+  rlimit lowered = saved;
+  lowered.rlim_cur = 128;
+  ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &lowered), 0);
   const Walk walk(tree.path());
-  EXPECT_EQ(walk.report.pages_written, 1001u);
+  setrlimit(RLIMIT_NOFILE, &saved);
+  EXPECT_EQ(walk.report.pages_written, kDepth + 1u);
   EXPECT_TRUE(walk.report.AllWritten());
   EXPECT_EQ(walk.work_list.back(), path);
-  // The deepest page links back to all 1000 enclosing folders.
-  EXPECT_EQ(test::FileLines(path + "index.htm").size(), 10u + 1000u);
+  // The deepest page links back to every enclosing folder.
+  EXPECT_EQ(test::FileLines(path + "index.htm").size(), 10u + kDepth);
 }
 
 }  // namespace
