@@ -1,15 +1,31 @@
 #include "tests/fuzz/fuzz_support.h"
 
 #include <fcntl.h>
+#include <ftw.h>
 #include <unistd.h>
 
 namespace veldra::fuzz {
+namespace {
+
+std::string& FolderToRemove() {
+  static std::string folder;
+  return folder;
+}
+
+int RemoveOne(const char* path, const struct stat*, int, struct FTW*) { return remove(path); }
+
+// The scratch folder goes when the process ends normally (libFuzzer's time limit, a replay).
+void RemoveScratch() { nftw(FolderToRemove().c_str(), RemoveOne, 16, FTW_DEPTH | FTW_PHYS); }
+
+}  // namespace
 
 const std::string& ScratchFolder() {
   static const std::string folder = [] {
     const char* tmp = std::getenv("TMPDIR");
     std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/veldra-fuzz-XXXXXX";
     if (!mkdtemp(pattern.data())) Fail("mkdtemp", __FILE__, __LINE__);
+    FolderToRemove() = pattern;
+    std::atexit(RemoveScratch);
     return pattern + "/";
   }();
   return folder;
