@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, and runs the whole test suite: first a normal build,
-# then the same suite under AddressSanitizer and UndefinedBehaviorSanitizer.
+# Installs what is missing, builds, and runs the whole test suite: first a normal build, then each
+# fuzz target for a short while on its committed corpus, then the same suite under AddressSanitizer
+# and UndefinedBehaviorSanitizer (all but the browser test).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -11,8 +12,11 @@ run_suite() {
   local dir=$1; shift
   cmake -S . -B "$dir" -G Ninja -DVELDRA_WERROR=ON "$@" >/dev/null
   cmake --build "$dir" -j "$jobs"
-  ctest --test-dir "$dir" --output-on-failure -j "$jobs"
+  ctest --test-dir "$dir" --output-on-failure -j "$jobs" "${ctest_args[@]}"
 }
 
+ctest_args=()
 run_suite build/test -DCMAKE_BUILD_TYPE=RelWithDebInfo
+scripts/fuzz.sh "${FUZZ_SECONDS:-30}"
+ctest_args=(-LE browser)
 run_suite build/sanitize -DCMAKE_BUILD_TYPE=Debug -DVELDRA_SANITIZE=ON
