@@ -1,10 +1,6 @@
 #include "tags/id3v1.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
+#include <algorithm>
 #include <cstdio>
 #include <string_view>
 
@@ -72,30 +68,16 @@ std::string DecodeField(std::string_view bytes) {
   return text;
 }
 
-// Reads the last 128 bytes of a regular file: one open, one positioned read, one close.
-Id3ReadResult ReadLastBlock(const std::string& path, uint8_t (&block)[kBlockSize]) {
-  // O_NONBLOCK so that a FIFO named like an MP3 cannot hang the run in open().
-  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
-  if (fd < 0) return Id3ReadResult::kUnreadable;
-  Id3ReadResult result = Id3ReadResult::kUnreadable;
-  struct stat st;
-  if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
-    if (st.st_size < static_cast<off_t>(kBlockSize)) {
-      result = Id3ReadResult::kTooShort;
-    } else {
-      size_t got = 0;
-      const off_t at = st.st_size - static_cast<off_t>(kBlockSize);
-      while (got < kBlockSize) {
-        const ssize_t n = pread(fd, block + got, kBlockSize - got, at + static_cast<off_t>(got));
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) break;  // an error, or the file shrank since fstat
-        got += static_cast<size_t>(n);
-      }
-      if (got == kBlockSize) result = Id3ReadResult::kRead;
-    }
+Id3ReadResult ResultOf(TailReadResult read) {
+  switch (read) {
+    case TailReadResult::kRead:
+      return Id3ReadResult::kRead;
+    case TailReadResult::kTooShort:
+      return Id3ReadResult::kTooShort;
+    case TailReadResult::kUnreadable:
+      break;
   }
-  close(fd);
-  return result;
+  return Id3ReadResult::kUnreadable;
 }
 
 }  // namespace
@@ -115,13 +97,26 @@ void DecodeId3Block(const uint8_t (&block)[128], Id3Tag& tag) {
   tag.comment_tail = {0, 0};
 }
 
-Id3ReadResult ReadId3Tag(const std::string& path, Id3Tag& tag) {
+bool IsMp3Name(std::string_view path) {
   // Only the last three characters count; no dot is needed before them.
-  if (path.size() < 3 || !EqualsAsciiNoCase(std::string_view(path).substr(path.size() - 3), "mp3"))
-    return Id3ReadResult::kNotMp3;
+  return path.size() >= 3 && EqualsAsciiNoCase(path.substr(path.size() - 3), "mp3");
+}
+
+Id3ReadResult ReadId3Tag(const std::string& path, Id3Tag& tag) {
+  if (!IsMp3Name(path)) return Id3ReadResult::kNotMp3;
   uint8_t block[kBlockSize];
-  const Id3ReadResult result = ReadLastBlock(path, block);
+  const Id3ReadResult result = ResultOf(ReadFileTail(path, kBlockSize, block));
   if (result == Id3ReadResult::kRead) DecodeId3Block(block, tag);
+  return result;
+}
+
+Id3ReadResult DecodeId3Tail(const FileTail& tail, Id3Tag& tag) {
+  if (!IsMp3Name(tail.path)) return Id3ReadResult::kNotMp3;
+  const Id3ReadResult result = ResultOf(tail.result);
+  if (result != Id3ReadResult::kRead || tail.bytes.size() != kBlockSize) return result;
+  uint8_t block[kBlockSize];
+  std::copy(tail.bytes.begin(), tail.bytes.end(), block);
+  DecodeId3Block(block, tag);
   return result;
 }
 

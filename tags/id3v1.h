@@ -4,6 +4,9 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <string_view>
+
+#include "platform/file_tail.h"
 
 namespace veldra {
 
@@ -35,6 +38,13 @@ enum class Id3ReadResult {
 // Reads the last 128 bytes of the file at path into tag, when the path ends in "mp3" without
 // regard to case. Never throws; the caller keeps its row whatever happens.
 Id3ReadResult ReadId3Tag(const std::string& path, Id3Tag& tag);
+
+// True when the name ends in "mp3" without regard to case (no dot needed): the files whose tag
+// is read.
+bool IsMp3Name(std::string_view path);
+
+// What ReadId3Tag gives for a file whose last 128 bytes ReadFileTails read.
+Id3ReadResult DecodeId3Tail(const FileTail& tail, Id3Tag& tag);
 
 // Decodes a 128-byte block into tag (the part of ReadId3Tag after the read).
 void DecodeId3Block(const uint8_t (&block)[128], Id3Tag& tag);

@@ -138,6 +138,31 @@ TEST(ReadId3Tag, TagAtTheEndOfAFileBeyondFourGigabytes) {
   EXPECT_EQ(CleanTagField(tag.Title), "Seven");
 }
 
+// The batch read must give each file exactly the tag and result the single read gives.
+TEST(DecodeId3Tail, AgreesWithReadId3TagOnEveryFixture) {
+  std::vector<FileTail> tails;
+  for (const char* name : {"lower-tag.mp3", "not-a-tag.mp3", "only-tag.mp3", "short.mp3",
+                           "sjis.mp3", "untagged.mp3", "v10-comment30.mp3", "v11-track200.mp3",
+                           "v11-track7.mp3", "missing.mp3", "v11-track7.mp3.txt"}) {
+    tails.push_back(FileTail{TestDataPath("tags/") + name, {}, {}});
+  }
+  ReadFileTails(tails, 128);
+  for (const FileTail& tail : tails) {
+    Id3Tag single, batch;
+    single.Title = batch.Title = "kept";
+    const Id3ReadResult expected = ReadId3Tag(tail.path, single);
+    EXPECT_EQ(DecodeId3Tail(tail, batch), expected) << tail.path;
+    EXPECT_EQ(All(batch), All(single)) << tail.path;
+  }
+  EXPECT_EQ(CleanTagField([&] {
+              Id3Tag tag;
+              DecodeId3Tail(tails[8], tag);
+              return tag;
+            }()
+                              .Title),
+            "Seven");
+}
+
 TEST(CleanTagField, CutsAtNulTrimsBlanksAndMarksEmpty) {
   EXPECT_EQ(CleanTagField("Abc" + Nuls(27)), "Abc");
   EXPECT_EQ(CleanTagField("  Abc   "), "Abc");

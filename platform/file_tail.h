@@ -1,0 +1,36 @@
+#pragma once
+// Reading the last bytes of files (where an MP3 file keeps its ID3v1 block), one at a time or
+// many at once with the disk reads overlapped.
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace veldra {
+
+enum class TailReadResult {
+  kRead,        // the buffer holds the file's last bytes
+  kTooShort,    // a regular file shorter than the tail asked for
+  kUnreadable,  // missing, not a regular file (a FIFO never blocks the call), or a read error
+};
+
+// Reads the last `size` bytes of the regular file at path into buffer: one open, one positioned
+// read, one close. The buffer is left alone unless the result is kRead.
+TailReadResult ReadFileTail(const std::string& path, size_t size, uint8_t* buffer);
+
+// One file of a batch: its path in, its result and tail bytes (`size` of them) out.
+struct FileTail {
+  std::string path;
+  TailReadResult result = TailReadResult::kUnreadable;
+  std::vector<uint8_t> bytes;  // size bytes when result is kRead, else empty
+};
+
+// ReadFileTail for every file of the batch. The files are opened first and the system told which
+// bytes will be wanted, so that reads the cache cannot serve go to the disk together rather than
+// one after another. Opens at most kTailBatch files at a time.
+void ReadFileTails(std::vector<FileTail>& files, size_t size);
+
+inline constexpr size_t kTailBatch = 64;
+
+}  // namespace veldra
