@@ -1,10 +1,14 @@
 #include "engine/folder_page.h"
 
+#include <algorithm>
+
 #include "engine/change_mark.h"
 #include "engine/folder_snapshot.h"
 #include "engine/page_head.h"
 #include "engine/table_rows.h"
 #include "platform/file_system.h"
+#include "platform/file_tail.h"
+#include "tags/id3v1.h"
 
 namespace veldra {
 
@@ -26,11 +30,32 @@ std::string BuildFolderPage(const PageContext& context, std::string_view folder,
     WriteFolderRows(page, context, folder, entry.name, mark);
   }
   page.AddLine(kFoldersToFiles);
-  for (const Entry& entry : files) {
-    const std::string mark = marks ? ChangeMark(EntryKind::kFile, index, entry.name,
-                                                entry.time_text, entry.size_text, mark_settings)
-                                   : std::string();
-    WriteFileRows(page, context, folder, entry.name, entry.time_text, entry.size, mark);
+  // Tags are read a batch of files at a time, so that reads the cache cannot serve overlap.
+  const bool show_tags = RowsShowTags(set);
+  std::vector<FileTail> tails;
+  std::vector<size_t> tail_of(kTailBatch);  // per file of the batch: its index in tails, or none
+  constexpr size_t kNoTail = static_cast<size_t>(-1);
+  for (size_t start = 0; start < files.size(); start += kTailBatch) {
+    const size_t count = std::min(kTailBatch, files.size() - start);
+    tails.clear();
+    for (size_t i = 0; i < count; ++i) {
+      const std::string& name = files[start + i].name;
+      tail_of[i] = kNoTail;
+      if (!show_tags || !IsMp3Name(name)) continue;
+      tail_of[i] = tails.size();
+      tails.push_back(FileTail{std::string(folder) + name, {}, {}});
+    }
+    ReadFileTails(tails, kId3BlockSize);
+    for (size_t i = 0; i < count; ++i) {
+      const Entry& entry = files[start + i];
+      const std::string mark = marks ? ChangeMark(EntryKind::kFile, index, entry.name,
+                                                  entry.time_text, entry.size_text, mark_settings)
+                                     : std::string();
+      // A tag that cannot be read leaves the record fresh: its cells read "<BR>".
+      Id3Tag tag;
+      if (tail_of[i] != kNoTail) DecodeId3Tail(tails[tail_of[i]], tag);
+      WriteFileRows(page, context, folder, entry.name, entry.time_text, entry.size, mark, tag);
+    }
   }
   WriteTableEnd(page, context.run);
   return page.bytes();

@@ -75,7 +75,11 @@ class Walker {
           report_.folders_not_listed.push_back(child.path);
         }
       } else {
-        writes_.Submit(PrepareFolderPage(context_, top.path, top.folders, top.files));
+        // The writers build the page too (snapshot, tags, formatting), beside the walk.
+        writes_.Submit([&context = context_, path = std::move(top.path),
+                        folders = std::move(top.folders), files = std::move(top.files)] {
+          return PrepareFolderPage(context, path, folders, files);
+        });
         Pop();
       }
     }

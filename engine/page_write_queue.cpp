@@ -25,18 +25,33 @@ PageWriteQueue::~PageWriteQueue() {
   for (std::thread& writer : writers_) writer.join();
 }
 
-void PageWriteQueue::Submit(FolderPageFiles files) {
+void PageWriteQueue::Submit(FolderPageFiles files) { Submit(Job{{}, std::move(files), {}, false}); }
+
+void PageWriteQueue::Submit(Prepare prepare) { Submit(Job{std::move(prepare), {}, {}, false}); }
+
+void PageWriteQueue::Submit(Job job) {
   if (writers_.empty()) {
-    const FolderPageResult result = WriteFolderPageFiles(files);
-    done_(files, result);
+    const FolderPageResult result = Run(job);
+    done_(job.files, result);
     return;
   }
   {
     std::lock_guard lock(mutex_);
-    jobs_.push_back(Job{std::move(files), {}, false});
+    jobs_.push_back(std::move(job));
   }
   work_ready_.notify_one();
   ReportDone(max_queued_ - 1);
+}
+
+FolderPageResult PageWriteQueue::Run(Job& job) {
+  if (job.prepare) {
+    job.files = job.prepare();
+    job.prepare = nullptr;  // lets go of the tables it holds
+  }
+  const FolderPageResult result = WriteFolderPageFiles(job.files);
+  std::string().swap(job.files.page);
+  std::string().swap(job.files.snapshot);
+  return result;
 }
 
 void PageWriteQueue::Finish() { ReportDone(0); }
@@ -67,7 +82,7 @@ void PageWriteQueue::WriterLoop() {
     // taken from the front, and the front is taken only once the job is done.
     Job& job = jobs_[next_to_run_++];
     lock.unlock();
-    const FolderPageResult result = WriteFolderPageFiles(job.files);
+    const FolderPageResult result = Run(job);
     lock.lock();
     job.result = result;
     job.done = true;

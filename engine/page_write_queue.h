@@ -28,19 +28,29 @@ class PageWriteQueue {
   PageWriteQueue(const PageWriteQueue&) = delete;
   PageWriteQueue& operator=(const PageWriteQueue&) = delete;
 
+  // Builds a page: called on a writer thread (or at once when there is none).
+  using Prepare = std::function<FolderPageFiles()>;
+
   // Queues a page; waits while the queue is full. Reports the pages finished so far.
   void Submit(FolderPageFiles files);
+  // Queues a page to be built and then written by a writer, so that building pages (reading
+  // snapshots and tags, formatting) runs beside the caller too. The callback then sees the
+  // page's folder and paths; its page and snapshot bytes are let go once written.
+  void Submit(Prepare prepare);
   // Waits until every submitted page is written, and reports them.
   void Finish();
 
  private:
   struct Job {
+    Prepare prepare;  // empty once the files are built
     FolderPageFiles files;
     FolderPageResult result;
     bool done = false;
   };
 
+  void Submit(Job job);
   void WriterLoop();
+  static FolderPageResult Run(Job& job);
   // Takes the finished pages from the front of the queue, waiting until `keep_at_most` remain,
   // and reports them outside the lock.
   void ReportDone(size_t keep_at_most);

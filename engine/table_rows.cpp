@@ -52,8 +52,26 @@ std::string MegabyteText(int64_t size) {
   return text + "MB)";
 }
 
+bool RowsShowTags(const EnvironmentSet& set) {
+  if (!set.ProcessId3) return false;
+  for (const std::string& key : set.OutputColumns) {
+    if (IsTagColumn(key)) return true;
+  }
+  return false;
+}
+
 std::string FileRow(const PageContext& context, std::string_view folder, std::string_view name,
                     std::string_view time_text, int64_t size, std::string_view mark) {
+  // A tag that cannot be read leaves the record fresh, so its cells read "<BR>" and the row
+  // stays. Without a tag column reading the tag shows nothing, so it is not read at all.
+  Id3Tag tag;
+  if (RowsShowTags(context.set)) ReadId3Tag(std::string(folder) + std::string(name), tag);
+  return FileRowWithTag(context, folder, name, time_text, size, mark, tag);
+}
+
+std::string FileRowWithTag(const PageContext& context, std::string_view folder,
+                           std::string_view name, std::string_view time_text, int64_t size,
+                           std::string_view mark, const Id3Tag& tag) {
   const RunContext& run = context.run;
   const EnvironmentSet& set = context.set;
   const std::string& td = run.TdAttributes;
@@ -71,12 +89,6 @@ std::string FileRow(const PageContext& context, std::string_view folder, std::st
     return row + "</TR>";
   }
 
-  // A tag that cannot be read leaves the record fresh, so its cells read "<BR>" and the row
-  // stays. Without a tag column reading the tag shows nothing, so it is not read at all.
-  Id3Tag tag;
-  bool wants_tag = false;
-  for (const std::string& key : set.OutputColumns) wants_tag = wants_tag || IsTagColumn(key);
-  if (wants_tag) ReadId3Tag(std::string(folder) + std::string(name), tag);
   const bool has_tag = tag.HasTag();
 
   for (const std::string& key : set.OutputColumns) {
@@ -119,8 +131,8 @@ std::string FolderRow(const PageContext& context, std::string_view folder, std::
 
 void WriteFileRows(PageBuffer& page, const PageContext& context, std::string_view folder,
                    std::string_view name, std::string_view time_text, int64_t size,
-                   std::string_view mark) {
-  page.AddLine(FileRow(context, folder, name, time_text, size, mark));
+                   std::string_view mark, const Id3Tag& tag) {
+  page.AddLine(FileRowWithTag(context, folder, name, time_text, size, mark, tag));
 }
 
 void WriteFolderRows(PageBuffer& page, const PageContext& context, std::string_view folder,

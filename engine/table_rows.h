@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "engine/page_context.h"
+#include "tags/id3v1.h"
 
 namespace veldra {
 
@@ -20,6 +21,15 @@ std::string MegabyteText(int64_t size);
 std::string FileRow(const PageContext& context, std::string_view folder, std::string_view name,
                     std::string_view time_text, int64_t size, std::string_view mark);
 
+// True when file rows show tag cells (ProcessId3 on and a tag column listed): only then are
+// tags read.
+bool RowsShowTags(const EnvironmentSet& set);
+
+// FileRow with the file's tag already read (a fresh record when it has none or is no MP3 file).
+std::string FileRowWithTag(const PageContext& context, std::string_view folder,
+                           std::string_view name, std::string_view time_text, int64_t size,
+                           std::string_view mark, const Id3Tag& tag);
+
 // The row of a sub-folder named name on the page of folder, linking to the sub-folder's page.
 std::string FolderRow(const PageContext& context, std::string_view folder, std::string_view name,
                       std::string_view mark);
@@ -27,7 +37,7 @@ std::string FolderRow(const PageContext& context, std::string_view folder, std::
 // Add the rows to a page.
 void WriteFileRows(PageBuffer& page, const PageContext& context, std::string_view folder,
                    std::string_view name, std::string_view time_text, int64_t size,
-                   std::string_view mark);
+                   std::string_view mark, const Id3Tag& tag);
 void WriteFolderRows(PageBuffer& page, const PageContext& context, std::string_view folder,
                      std::string_view name, std::string_view mark);
 

@@ -9,7 +9,7 @@
 namespace veldra {
 namespace {
 
-constexpr size_t kBlockSize = 128;
+constexpr size_t kBlockSize = kId3BlockSize;
 
 // Offsets and widths of the text fields in the block.
 struct FieldPlace {

@@ -10,6 +10,9 @@
 
 namespace veldra {
 
+// An ID3v1 block is the last kId3BlockSize bytes of a file.
+inline constexpr size_t kId3BlockSize = 128;
+
 // The fields of an ID3v1 block. Text fields hold the field's bytes decoded from CP932 one field at
 // a time, fill characters (NUL or blanks) included. A fresh record is all NUL with Genre 0.
 struct Id3Tag {

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+
 #include "tests/support/temp_dir.h"
 
 namespace veldra {
@@ -57,6 +59,36 @@ TEST(PageWriteQueue, ReportsEveryPageInSubmissionOrder) {
   WriteMany(2, 16);
   WriteMany(4, 1);
   WriteMany(0, 16);  // no writers: written at once
+}
+
+// Pages built by the writers: each built once, written with what was built, reported in order.
+TEST(PageWriteQueue, BuildsSubmittedPagesOnTheWriters) {
+  for (size_t threads : {0, 2}) {
+    TempDir dir;
+    std::vector<std::string> reported;
+    std::atomic<int> built{0};
+    {
+      PageWriteQueue queue(threads, 3, [&](const FolderPageFiles& files, const FolderPageResult&) {
+        reported.push_back(files.folder);
+      });
+      for (int i = 0; i < 20; ++i) {
+        const std::string folder = dir / (std::to_string(i) + "/");
+        MakeFolders(folder);
+        queue.Submit([folder, &built] {
+          ++built;
+          return Page(folder, true);
+        });
+      }
+    }
+    EXPECT_EQ(built.load(), 20);
+    ASSERT_EQ(reported.size(), 20u);
+    for (int i = 0; i < 20; ++i) {
+      const std::string folder = dir / (std::to_string(i) + "/");
+      EXPECT_EQ(reported[i], folder);
+      EXPECT_EQ(ReadFile(folder + "index.htm"), "page of " + folder);
+      EXPECT_EQ(ReadFile(folder + "index.htm.csv"), "snapshot");
+    }
+  }
 }
 
 TEST(PageWriteQueue, DestructionWaitsForQueuedPages) {
