@@ -81,22 +81,49 @@ FolderPageFiles PrepareFolderPage(const PageContext& context, const std::string&
   return out;
 }
 
-FolderPageResult WriteFolderPageFiles(const FolderPageFiles& files) {
+FolderPageResult WriteFolderPageFiles(const FolderPageFiles& files, SetAsideFiles* aside) {
   FolderId id;
   FileTime modified;
   const bool have_time = StatFolder(files.folder, id, modified);
 
+  // Replaces a file, setting the old one aside when asked to.
+  const auto replace = [aside](const std::string& path, const std::string& bytes) {
+    if (aside == nullptr) return ReplaceFile(path, bytes);
+    std::string old;
+    const bool replaced = ReplaceFileSettingAside(path, bytes, old);
+    if (!old.empty()) aside->paths.push_back(std::move(old));
+    return replaced;
+  };
+
   FolderPageResult result;
-  result.page_written = ReplaceFile(files.page_path, files.page);
+  result.page_written = replace(files.page_path, files.page);
   if (result.page_written) {
     if (files.marks_wanted) {
-      result.snapshot_written = ReplaceFile(files.snapshot_path, files.snapshot);
+      result.snapshot_written = replace(files.snapshot_path, files.snapshot);
     } else {
-      result.snapshot_written = DeleteFile(files.snapshot_path) || !FileExists(files.snapshot_path);
+      std::string old;
+      if (aside != nullptr && MoveFileAside(files.snapshot_path, old)) {
+        aside->paths.push_back(std::move(old));
+        result.snapshot_written = true;
+      } else {
+        result.snapshot_written =
+            DeleteFile(files.snapshot_path) || !FileExists(files.snapshot_path);
+      }
     }
   }
   if (have_time) RestoreModifiedTime(files.folder, modified);
+  if (aside != nullptr) {
+    aside->folder = files.folder;
+    aside->folder_time = modified;
+    aside->have_folder_time = have_time;
+  }
   return result;
+}
+
+void RemoveSetAside(const SetAsideFiles& aside) {
+  if (aside.paths.empty()) return;
+  for (const std::string& path : aside.paths) DeleteFile(path);
+  if (aside.have_folder_time) RestoreModifiedTime(aside.folder, aside.folder_time);
 }
 
 FolderPageResult WriteFolderPage(const PageContext& context, const std::string& folder,

@@ -3,10 +3,12 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "engine/entry_table.h"
 #include "engine/folder_snapshot.h"
 #include "engine/page_context.h"
+#include "platform/file_system.h"
 
 namespace veldra {
 
@@ -39,11 +41,25 @@ struct FolderPageFiles {
 FolderPageFiles PrepareFolderPage(const PageContext& context, const std::string& folder,
                                   const EntryTable& folders, const EntryTable& files);
 
+// The old page and snapshot of a folder, set aside under hidden names by WriteFolderPageFiles,
+// and the folder's time to put back once they are deleted.
+struct SetAsideFiles {
+  std::string folder;
+  std::vector<std::string> paths;
+  FileTime folder_time;
+  bool have_folder_time = false;
+};
+
 // Replaces the page (and the snapshot when marks are wanted, or removes the old snapshot when
 // not). Each file is replaced atomically; when the page cannot be written the old page and
 // snapshot stay as they were. The folder's last-write time is put back afterwards, so the next
 // run does not see the run's own writes as a change. Safe to call from any thread.
-FolderPageResult WriteFolderPageFiles(const FolderPageFiles& files);
+// With aside, the old files are not freed but set aside (see ReplaceFileSettingAside) and
+// listed there, for RemoveSetAside to delete later, off the writer's path.
+FolderPageResult WriteFolderPageFiles(const FolderPageFiles& files, SetAsideFiles* aside = nullptr);
+
+// Deletes set-aside files, then puts the folder's time back.
+void RemoveSetAside(const SetAsideFiles& aside);
 
 // PrepareFolderPage and WriteFolderPageFiles in one.
 FolderPageResult WriteFolderPage(const PageContext& context, const std::string& folder,

@@ -3,9 +3,17 @@
 #include <system_error>
 
 namespace veldra {
+namespace {
+
+// Folders whose old files wait to be deleted: bounds memory when the disk frees slowly.
+constexpr size_t kMaxQueuedAsides = 256;
+
+}  // namespace
 
 PageWriteQueue::PageWriteQueue(size_t threads, size_t max_queued, DoneCallback done)
-    : done_(std::move(done)), max_queued_(max_queued < 1 ? 1 : max_queued) {
+    : done_(std::move(done)),
+      max_queued_(max_queued < 1 ? 1 : max_queued),
+      removers_(threads, kMaxQueuedAsides) {
   for (size_t i = 0; i < threads; ++i) {
     try {
       writers_.emplace_back(&PageWriteQueue::WriterLoop, this);
@@ -31,7 +39,7 @@ void PageWriteQueue::Submit(Prepare prepare) { Submit(Job{std::move(prepare), {}
 
 void PageWriteQueue::Submit(Job job) {
   if (writers_.empty()) {
-    const FolderPageResult result = Run(job);
+    const FolderPageResult result = Run(job, nullptr);
     done_(job.files, result);
     return;
   }
@@ -43,18 +51,21 @@ void PageWriteQueue::Submit(Job job) {
   ReportDone(max_queued_ - 1);
 }
 
-FolderPageResult PageWriteQueue::Run(Job& job) {
+FolderPageResult PageWriteQueue::Run(Job& job, SetAsideFiles* aside) {
   if (job.prepare) {
     job.files = job.prepare();
     job.prepare = nullptr;  // lets go of the tables it holds
   }
-  const FolderPageResult result = WriteFolderPageFiles(job.files);
+  const FolderPageResult result = WriteFolderPageFiles(job.files, aside);
   std::string().swap(job.files.page);
   std::string().swap(job.files.snapshot);
   return result;
 }
 
-void PageWriteQueue::Finish() { ReportDone(0); }
+void PageWriteQueue::Finish() {
+  ReportDone(0);
+  removers_.Drain();
+}
 
 void PageWriteQueue::ReportDone(size_t keep_at_most) {
   std::vector<Job> finished;
@@ -82,7 +93,9 @@ void PageWriteQueue::WriterLoop() {
     // taken from the front, and the front is taken only once the job is done.
     Job& job = jobs_[next_to_run_++];
     lock.unlock();
-    const FolderPageResult result = Run(job);
+    SetAsideFiles aside;
+    const FolderPageResult result = Run(job, &aside);
+    removers_.Add(std::move(aside));
     lock.lock();
     job.result = result;
     job.done = true;

@@ -11,6 +11,7 @@
 #include <thread>
 #include <vector>
 
+#include "engine/aside_remover.h"
 #include "engine/folder_page.h"
 
 namespace veldra {
@@ -22,7 +23,8 @@ class PageWriteQueue {
   using DoneCallback = std::function<void(const FolderPageFiles&, const FolderPageResult&)>;
 
   // Starts up to `threads` writers (with none, or when no thread can be started, Submit writes
-  // at once). At most max_queued pages wait or are being written at any time.
+  // at once). At most max_queued pages wait or are being written at any time. The writers set
+  // the old pages and snapshots aside for as many remover threads to delete.
   PageWriteQueue(size_t threads, size_t max_queued, DoneCallback done);
   ~PageWriteQueue();  // Finish, then stop the writers
   PageWriteQueue(const PageWriteQueue&) = delete;
@@ -37,7 +39,8 @@ class PageWriteQueue {
   // snapshots and tags, formatting) runs beside the caller too. The callback then sees the
   // page's folder and paths; its page and snapshot bytes are let go once written.
   void Submit(Prepare prepare);
-  // Waits until every submitted page is written, and reports them.
+  // Waits until every submitted page is written and the files it replaced are deleted, and
+  // reports them.
   void Finish();
 
  private:
@@ -50,7 +53,7 @@ class PageWriteQueue {
 
   void Submit(Job job);
   void WriterLoop();
-  static FolderPageResult Run(Job& job);
+  FolderPageResult Run(Job& job, SetAsideFiles* aside);
   // Takes the finished pages from the front of the queue, waiting until `keep_at_most` remain,
   // and reports them outside the lock.
   void ReportDone(size_t keep_at_most);
@@ -63,6 +66,7 @@ class PageWriteQueue {
   std::deque<Job> jobs_;    // in submission order; the front ones may be done
   size_t next_to_run_ = 0;  // index into jobs_ of the first job no writer has taken
   bool stopping_ = false;
+  AsideRemover removers_;  // before the writers: they are stopped first
   std::vector<std::thread> writers_;
 };
 

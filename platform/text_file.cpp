@@ -144,36 +144,61 @@ bool CreateNewFile(const std::string& path, std::string_view bytes, std::string*
   return false;
 }
 
-// No fsync: the crash guarded against is the process being killed, after which the kernel still
-// writes out what was written; losing both copies needs a power failure, and syncing every page
-// would slow a run down by orders of magnitude.
-bool ReplaceFile(const std::string& path, std::string_view bytes, std::string* err) {
-  // A link to a file stays a link: the file it leads to is replaced, beside that file.
-  std::string target = path;
+namespace {
+
+// The file a replace writes: a link is replaced behind it, at the file it leads to.
+std::string ReplaceTarget(const std::string& path) {
   struct stat st;
   if (lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
     if (char* resolved = realpath(path.c_str(), nullptr)) {
-      target = resolved;
+      std::string target = resolved;
       free(resolved);
+      return target;
     }
   }
+  return path;
+}
+
+// "." + the name (cut to 200 bytes, within the 255-byte limit of a file name) + ".tmp-" in the
+// target's folder: the hidden names a replace uses, completed by 8 random characters.
+std::string HiddenPrefix(const std::string& target) {
   const size_t slash = target.rfind('/');
   const std::string folder = slash == std::string::npos ? "" : target.substr(0, slash + 1);
   std::string name = slash == std::string::npos ? target : target.substr(slash + 1);
-  if (name.empty()) {
+  if (name.size() > 200) name.resize(200);
+  return folder + "." + name + ".tmp-";
+}
+
+// Gives the file a second hidden name (a hard link); "" when it cannot (no such file, or the
+// file system has no links), which costs nothing but the early freeing.
+std::string LinkAside(const std::string& target, const std::string& prefix) {
+  for (int attempt = 0; attempt < 16; ++attempt) {
+    std::string aside = prefix + RandomSuffix();
+    if (link(target.c_str(), aside.c_str()) == 0) return aside;
+    if (errno != EEXIST) break;
+  }
+  return {};
+}
+
+// No fsync: the crash guarded against is the process being killed, after which the kernel still
+// writes out what was written; losing both copies needs a power failure, and syncing every page
+// would slow a run down by orders of magnitude.
+bool Replace(const std::string& path, std::string_view bytes, std::string* aside,
+             std::string* err) {
+  const std::string target = ReplaceTarget(path);
+  if (target.empty() || target.back() == '/') {
     SetError(err, "cannot replace", path, EISDIR);
     return false;
   }
-  // Keep the temporary name within the 255-byte limit of a file name.
-  if (name.size() > 200) name.resize(200);
-
-  const mode_t mode =
-      stat(target.c_str(), &st) == 0 ? (st.st_mode & 0777) : (0666 & ~ProcessUmask());
+  const std::string prefix = HiddenPrefix(target);
+  struct stat st;
+  const bool exists = stat(target.c_str(), &st) == 0;
+  const mode_t mode = exists ? (st.st_mode & 0777) : (0666 & ~ProcessUmask());
 
   std::string temp;
   int fd = -1;
   for (int attempt = 0; attempt < 16 && fd < 0; ++attempt) {
-    temp = folder + "." + name + ".tmp-" + RandomSuffix();
+    temp = prefix + RandomSuffix();
     fd = open(temp.c_str(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, 0600);
     if (fd < 0 && errno != EEXIST) break;
   }
@@ -184,13 +209,46 @@ bool ReplaceFile(const std::string& path, std::string_view bytes, std::string* e
   int code = 0;
   if (!WriteAll(fd, bytes) || fchmod(fd, mode) != 0) code = errno;
   if (close(fd) != 0 && code == 0) code = errno;
+  std::string linked;
+  if (code == 0 && aside != nullptr && exists && S_ISREG(st.st_mode))
+    linked = LinkAside(target, prefix);
   if (code == 0 && rename(temp.c_str(), target.c_str()) != 0) code = errno;
   if (code != 0) {
     unlink(temp.c_str());
+    if (!linked.empty()) unlink(linked.c_str());
     SetError(err, "cannot replace", path, code);
     return false;
   }
+  if (aside != nullptr) *aside = std::move(linked);
   return true;
+}
+
+}  // namespace
+
+bool ReplaceFile(const std::string& path, std::string_view bytes, std::string* err) {
+  return Replace(path, bytes, nullptr, err);
+}
+
+bool ReplaceFileSettingAside(const std::string& path, std::string_view bytes, std::string& aside,
+                             std::string* err) {
+  aside.clear();
+  return Replace(path, bytes, &aside, err);
+}
+
+bool MoveFileAside(const std::string& path, std::string& aside) {
+  aside.clear();
+  struct stat st;
+  if (lstat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
+  const std::string prefix = HiddenPrefix(path);
+  for (int attempt = 0; attempt < 16; ++attempt) {
+    std::string name = prefix + RandomSuffix();
+    if (renameat2(AT_FDCWD, path.c_str(), AT_FDCWD, name.c_str(), RENAME_NOREPLACE) == 0) {
+      aside = std::move(name);
+      return true;
+    }
+    if (errno != EEXIST) return false;
+  }
+  return false;
 }
 
 }  // namespace veldra

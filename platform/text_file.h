@@ -33,4 +33,15 @@ bool CreateNewFile(const std::string& path, std::string_view bytes, std::string*
 // umask for a new one. On failure the old file is untouched and no temporary file is left.
 bool ReplaceFile(const std::string& path, std::string_view bytes, std::string* err = nullptr);
 
+// ReplaceFile that leaves freeing the old file's blocks (which on some disks waits for the disk)
+// to the caller: before the rename the old file gets a second, hidden name beside the temporary
+// one ("." + name + ".tmp-" + 8 characters), returned in aside for the caller to delete later.
+// aside is "" when there was no old file or it could not be linked (then it is freed at once).
+bool ReplaceFileSettingAside(const std::string& path, std::string_view bytes, std::string& aside,
+                             std::string* err = nullptr);
+
+// Renames an ordinary file to such a hidden name (never over another file), for the caller to
+// delete later. False (aside "") when there is no such file or it cannot be renamed.
+bool MoveFileAside(const std::string& path, std::string& aside);
+
 }  // namespace veldra
