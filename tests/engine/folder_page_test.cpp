@@ -183,6 +183,16 @@ TEST_F(PageTest, RunsDoNotChangeFolderTimes) {
   };
   EXPECT_EQ(time_text(tree / "a"), "2001/02/04 05:01");
   EXPECT_EQ(time_text(tree / "a/b"), "2001/02/04 05:00");
+  // Marks off: the old snapshots go, and with them every file set aside by the runs.
+  set.ShowNewMark = false;
+  set.ShowUpdateMark = false;
+  Run();
+  EXPECT_EQ(time_text(tree / "a"), "2001/02/04 05:01");
+  EXPECT_EQ(time_text(tree / "a/b"), "2001/02/04 05:00");
+  for (const auto& e : std::filesystem::recursive_directory_iterator(root)) {
+    const std::string name = e.path().filename().string();
+    EXPECT_FALSE(name.starts_with(".") || name == "index.htm.csv") << e.path();
+  }
 }
 
 TEST_F(PageTest, SnapshotOfUnusualNamesKeepsThemUnmarked) {

@@ -163,3 +163,44 @@ TEST(ReplaceFile, LongNameStillGetsATemporaryFile) {
 
 }  // namespace
 }  // namespace veldra
+
+namespace veldra {
+namespace {
+
+// The old file stays whole under its hidden name until the caller deletes it.
+TEST(ReplaceFileSettingAside, KeepsTheOldFileUnderAHiddenName) {
+  TempDir dir;
+  WriteFile(dir / "page.htm", "old");
+  std::string aside;
+  ASSERT_TRUE(ReplaceFileSettingAside(dir / "page.htm", "new", aside));
+  EXPECT_EQ(ReadFile(dir / "page.htm"), "new");
+  const std::string prefix = dir / ".page.htm.tmp-";
+  ASSERT_EQ(aside.size(), prefix.size() + 8);
+  EXPECT_EQ(aside.substr(0, prefix.size()), prefix);
+  EXPECT_EQ(ReadFile(aside), "old");
+  EXPECT_EQ(FolderNames(dir.path()).size(), 2u);  // no temporary file besides
+  // No old file: nothing set aside.
+  ASSERT_TRUE(ReplaceFileSettingAside(dir / "new.htm", "n", aside));
+  EXPECT_EQ(aside, "");
+  // A failed replace leaves neither a temporary nor an aside name.
+  test::MakeFolders(dir / "sub/");
+  EXPECT_FALSE(ReplaceFileSettingAside(dir / "sub", "data", aside));
+  EXPECT_EQ(aside, "");
+  EXPECT_EQ(FolderNames(dir.path()).size(), 4u);
+}
+
+TEST(MoveFileAside, RenamesOrdinaryFilesOnly) {
+  TempDir dir;
+  WriteFile(dir / "page.htm.csv", "old");
+  std::string aside;
+  ASSERT_TRUE(MoveFileAside(dir / "page.htm.csv", aside));
+  EXPECT_EQ(FolderNames(dir.path()), std::vector<std::string>{aside.substr(aside.rfind('/') + 1)});
+  EXPECT_EQ(ReadFile(aside), "old");
+  EXPECT_FALSE(MoveFileAside(dir / "page.htm.csv", aside));  // gone now
+  EXPECT_EQ(aside, "");
+  test::MakeFolders(dir / "sub/");
+  EXPECT_FALSE(MoveFileAside(dir / "sub", aside));
+}
+
+}  // namespace
+}  // namespace veldra
