@@ -5,7 +5,14 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <sys/uio.h>
+
 #include <algorithm>
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+#include <system_error>
+#include <thread>
 
 namespace veldra {
 namespace {
@@ -38,6 +45,86 @@ TailReadResult ReadTail(int fd, off_t file_size, size_t want, uint8_t* buffer) {
   return TailReadResult::kRead;
 }
 
+// A read the cache could not serve: the open file, and where its tail goes.
+struct TailRead {
+  FileTail* tail;
+  int fd;
+  off_t file_size;
+  size_t size;
+};
+
+void Finish(const TailRead& read) {
+  read.tail->result = ReadTail(read.fd, read.file_size, read.size, read.tail->bytes.data());
+  close(read.fd);
+}
+
+// Threads that wait for disk reads side by side, so that the disk gets many at once. Started on
+// first need (a run over a cached tree never needs them) and kept until the process ends.
+class TailReaders {
+ public:
+  static TailReaders& Get() {
+    static TailReaders* readers = new TailReaders;  // never destroyed: threads may still wait
+    return *readers;
+  }
+
+  // Finishes every read (on the readers, and on the calling thread), then returns.
+  void ReadAll(const std::vector<TailRead>& reads) {
+    if (threads_ == 0) {
+      for (const TailRead& read : reads) Finish(read);
+      return;
+    }
+    std::unique_lock lock(mutex_);
+    size_t left = reads.size();
+    for (const TailRead& read : reads) queue_.push_back(Item{read, &left});
+    for (size_t i = 0; i < std::min(reads.size(), threads_); ++i) work_ready_.notify_one();
+    // The caller reads too, rather than only waiting (perhaps another caller's files).
+    while (left > 0 && !queue_.empty()) TakeOne(lock);
+    batch_done_.wait(lock, [&left] { return left == 0; });
+  }
+
+ private:
+  struct Item {
+    TailRead read;
+    size_t* left;  // reads of its batch not yet finished
+  };
+
+  TailReaders() {
+    for (size_t i = 0; i < kThreads; ++i) {
+      try {
+        std::thread(&TailReaders::Loop, this).detach();
+        ++threads_;
+      } catch (const std::system_error&) {
+        break;  // fewer readers, or none: the caller reads alone
+      }
+    }
+  }
+
+  // Takes the front read and finishes it outside the lock.
+  void TakeOne(std::unique_lock<std::mutex>& lock) {
+    const Item item = queue_.front();
+    queue_.pop_front();
+    lock.unlock();
+    Finish(item.read);
+    lock.lock();
+    if (--*item.left == 0) batch_done_.notify_all();
+  }
+
+  void Loop() {
+    std::unique_lock lock(mutex_);
+    for (;;) {
+      work_ready_.wait(lock, [this] { return !queue_.empty(); });
+      TakeOne(lock);
+    }
+  }
+
+  static constexpr size_t kThreads = 16;
+  size_t threads_ = 0;
+  std::mutex mutex_;
+  std::condition_variable work_ready_;
+  std::condition_variable batch_done_;
+  std::deque<Item> queue_;
+};
+
 }  // namespace
 
 TailReadResult ReadFileTail(const std::string& path, size_t size, uint8_t* buffer) {
@@ -50,30 +137,36 @@ TailReadResult ReadFileTail(const std::string& path, size_t size, uint8_t* buffe
 }
 
 void ReadFileTails(std::vector<FileTail>& files, size_t size) {
-  struct Open {
-    int fd;
-    off_t size;
-  };
-  Open open_files[kTailBatch];
+  std::vector<TailRead> waiting;  // reads the cache could not serve at once
   for (size_t start = 0; start < files.size(); start += kTailBatch) {
     const size_t count = std::min(kTailBatch, files.size() - start);
-    for (size_t i = 0; i < count; ++i) {
-      Open& file = open_files[i];
-      file.fd = OpenRegular(files[start + i].path, file.size);
-      // The hint starts the read without waiting for it; a file already cached costs a lookup.
-      if (file.fd >= 0 && file.size >= static_cast<off_t>(size))
-        posix_fadvise(file.fd, file.size - static_cast<off_t>(size), static_cast<off_t>(size),
-                      POSIX_FADV_WILLNEED);
-    }
+    waiting.clear();
     for (size_t i = 0; i < count; ++i) {
       FileTail& tail = files[start + i];
       tail.bytes.clear();
       tail.result = TailReadResult::kUnreadable;
-      if (open_files[i].fd < 0) continue;
+      off_t file_size = 0;
+      const int fd = OpenRegular(tail.path, file_size);
+      if (fd < 0) continue;
+      if (file_size < static_cast<off_t>(size)) {
+        tail.result = TailReadResult::kTooShort;
+        close(fd);
+        continue;
+      }
       tail.bytes.resize(size);
-      tail.result = ReadTail(open_files[i].fd, open_files[i].size, size, tail.bytes.data());
-      if (tail.result != TailReadResult::kRead) tail.bytes.clear();
-      close(open_files[i].fd);
+      const off_t at = file_size - static_cast<off_t>(size);
+      // Served from the cache without waiting, or left to the readers.
+      struct iovec vec = {tail.bytes.data(), size};
+      if (preadv2(fd, &vec, 1, at, RWF_NOWAIT) == static_cast<ssize_t>(size)) {
+        tail.result = TailReadResult::kRead;
+        close(fd);
+        continue;
+      }
+      waiting.push_back(TailRead{&tail, fd, file_size, size});
+    }
+    if (!waiting.empty()) TailReaders::Get().ReadAll(waiting);
+    for (size_t i = 0; i < count; ++i) {
+      if (files[start + i].result != TailReadResult::kRead) files[start + i].bytes.clear();
     }
   }
 }

@@ -26,9 +26,9 @@ struct FileTail {
   std::vector<uint8_t> bytes;  // size bytes when result is kRead, else empty
 };
 
-// ReadFileTail for every file of the batch. The files are opened first and the system told which
-// bytes will be wanted, so that reads the cache cannot serve go to the disk together rather than
-// one after another. Opens at most kTailBatch files at a time.
+// ReadFileTail for every file of the batch. Tails in the cache are read at once; the others are
+// read by a pool of threads side by side, so that the disk gets many reads at a time instead of
+// one after another. Keeps at most kTailBatch files open at a time.
 void ReadFileTails(std::vector<FileTail>& files, size_t size);
 
 inline constexpr size_t kTailBatch = 64;

@@ -1,7 +1,9 @@
 #include "platform/file_tail.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <filesystem>
 
@@ -74,6 +76,29 @@ TEST(ReadFileTails, GivesWhatReadFileTailGivesForEveryFileOfLargeBatches) {
   }
   EXPECT_EQ(files[3].result, TailReadResult::kRead);
   EXPECT_EQ(files[4].result, TailReadResult::kRead);
+}
+
+// Files pushed out of the cache are read by the reader threads: every tail still in its place.
+TEST(ReadFileTails, ReadsTailsTheCacheDoesNotHold) {
+  TempDir dir;
+  std::vector<FileTail> files;
+  for (int i = 0; i < 150; ++i) {
+    const std::string path = dir / ("f" + std::to_string(i));
+    WriteFile(path, std::string(5000 + i, 'x') + "end" + std::to_string(i % 10));
+    const int fd = open(path.c_str(), O_RDONLY);
+    ASSERT_GE(fd, 0);
+    fsync(fd);  // clean pages can be dropped
+    posix_fadvise(fd, 0, 0, POSIX_FADV_DONTNEED);
+    close(fd);
+    files.push_back(FileTail{path, {}, {}});
+  }
+  files.push_back(FileTail{dir / "missing", {}, {}});
+  ReadFileTails(files, 4);
+  for (int i = 0; i < 150; ++i) {
+    ASSERT_EQ(files[i].result, TailReadResult::kRead) << i;
+    EXPECT_EQ(Tail(files[i].bytes), "end" + std::to_string(i % 10)) << i;
+  }
+  EXPECT_EQ(files.back().result, TailReadResult::kUnreadable);
 }
 
 }  // namespace
