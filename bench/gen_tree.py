@@ -24,6 +24,8 @@ PRESETS = {
     "small": dict(folders=100, files=2_000, depth=3),
     "medium": dict(folders=2_000, files=40_000, depth=4),
     "large": dict(folders=10_000, files=200_000, depth=4),
+    "one": dict(folders=1, files=10, depth=1),  # start-up cost
+    "bigfolder": dict(folders=1, files=100_000, depth=1),  # one listing of 100,000 files
 }
 
 LATIN = ("Amber Blue Night Love Song Dream Road Fire Rain Moon Star City Heart River Light "

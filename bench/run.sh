@@ -1,32 +1,40 @@
 #!/usr/bin/env bash
-# Times VELDRA-cli on generated trees: a first run (change marks off) and a second run (marks
-# on, reading the snapshots the run before left), with wall/user/sys time, peak memory and
-# entries per second; beside floor -a / floor -a -p when floor.c is at hand.
+# Times VELDRA-cli on generated trees beside the floor program (when floor.c is at hand), runs
+# alternating, and prints medians of wall, user and system time, peak memory, entries per second
+# and the ratio of each VELDRA-cli run to its floor run.
 #
-#   bench/run.sh [--trees DIR] [--floor FLOOR.c] [--runs N] [PRESET...]
+#   bench/run.sh [--trees DIR] [--floor FLOOR.c] [--runs N] [--cold] [PRESET...]
 #
-# PRESET: small, medium, large (default: medium large). Trees are cached in DIR (default
-# $BENCH_TREES or /tmp/veldra-bench) and made again only when their parameters change.
+# PRESET: one, small, medium, large, bigfolder (default: medium large). Trees are cached in DIR
+# (default $BENCH_TREES or /tmp/veldra-bench) and made again only when their parameters change.
 # FLOOR.c defaults to $BENCH_FLOOR_SRC, else ../shared/bench/floor.c beside the repository.
+# Warm pairs: first run (marks off) / floor -a; marks run / floor -a -p and floor -i -p.
+# --cold (root only): drops the page cache before every run; marks run / floor -r.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 repo=$(pwd)
 
 trees=${BENCH_TREES:-/tmp/veldra-bench}
 floor_src=${BENCH_FLOOR_SRC:-$repo/../shared/bench/floor.c}
-runs=3
+runs=5
+cold=0
 presets=()
 while [ $# -gt 0 ]; do
   case "$1" in
     --trees) trees=$2; shift 2 ;;
     --floor) floor_src=$2; shift 2 ;;
     --runs) runs=$2; shift 2 ;;
-    -h|--help) sed -n '2,11p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
-    small|medium|large) presets+=("$1"); shift ;;
+    --cold) cold=1; shift ;;
+    -h|--help) sed -n '2,13p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+    one|small|medium|large|bigfolder) presets+=("$1"); shift ;;
     *) echo "run.sh: unknown argument '$1' (try --help)" >&2; exit 64 ;;
   esac
 done
 [ ${#presets[@]} -eq 0 ] && presets=(medium large)
+if [ "$cold" = 1 ] && [ "$(id -u)" != 0 ]; then
+  echo "run.sh: --cold drops the page cache and needs root" >&2
+  exit 64
+fi
 
 scripts/install-deps.sh bench
 build=build/bench
@@ -47,11 +55,13 @@ mkdir -p "$trees"
 results=$(mktemp)
 trap 'rm -f "$results"' EXIT
 
-# Runs a command once under /usr/bin/time; appends "label wall user sys maxrss_kib" to results.
+# Runs a command once under /usr/bin/time (after dropping the cache in cold mode); appends
+# "preset pair program wall user sys maxrss_kib" to results.
 timed() {
   local label=$1; shift
   local t
   t=$(mktemp)
+  if [ "$cold" = 1 ]; then sync; echo 3 >/proc/sys/vm/drop_caches; fi
   if ! /usr/bin/time -f "%e %U %S %M" -o "$t" "$@" >/dev/null; then
     echo "run.sh: '$*' failed" >&2
   fi
@@ -83,16 +93,27 @@ print(json.dumps(dict(g.PRESETS['$preset'], seed=1, version=1), sort_keys=True))
   ours=("$cli" --program-folder "$program" --quiet --set)
 
   : >"$results"
-  "${ours[@]}" first >/dev/null || true  # warm the cache
-  for _ in $(seq "$runs"); do
-    timed "$preset first VELDRA-cli" "${ours[@]}" first
-    if [ -n "$floor" ]; then timed "$preset first floor-a" "$floor" -a "$tree"; fi
-  done
-  "${ours[@]}" marks >/dev/null || true  # leaves the snapshots the timed runs read
-  for _ in $(seq "$runs"); do
-    timed "$preset marks VELDRA-cli" "${ours[@]}" marks
-    if [ -n "$floor" ]; then timed "$preset marks floor-a-p" "$floor" -a -p "$tree"; fi
-  done
+  if [ "$cold" = 1 ]; then
+    "${ours[@]}" marks >/dev/null || true  # leaves the snapshots the timed runs read
+    for _ in $(seq "$runs"); do
+      timed "$preset cold VELDRA-cli" "${ours[@]}" marks
+      if [ -n "$floor" ]; then timed "$preset cold floor-r" "$floor" -r "$tree"; fi
+    done
+  else
+    "${ours[@]}" first >/dev/null || true  # warm the cache
+    for _ in $(seq "$runs"); do
+      timed "$preset first VELDRA-cli" "${ours[@]}" first
+      if [ -n "$floor" ]; then timed "$preset first floor-a" "$floor" -a "$tree"; fi
+    done
+    "${ours[@]}" marks >/dev/null || true
+    for _ in $(seq "$runs"); do
+      timed "$preset marks VELDRA-cli" "${ours[@]}" marks
+      if [ -n "$floor" ]; then
+        timed "$preset marks floor-a-p" "$floor" -a -p "$tree"
+        timed "$preset marks floor-i-p" "$floor" -i -p "$tree"
+      fi
+    done
+  fi
 
   python3 - "$results" "$entries" <<'PY'
 import collections, statistics, sys
@@ -101,19 +122,19 @@ for line in open(sys.argv[1]):
     preset, run, program, *values = line.split()
     rows.setdefault((preset, run, program), []).append([float(v) for v in values])
 entries = int(sys.argv[2])
-print(f"{'tree':7} {'run':6} {'program':11} {'wall s':>7} {'user s':>7} {'sys s':>7} "
-      f"{'peak MiB':>8} {'entries/s':>10}")
-walls = {}
+print(f"{'tree':9} {'run':6} {'program':11} {'wall s':>7} {'user s':>7} {'sys s':>7} "
+      f"{'peak MiB':>8} {'entries/s':>10} {'ratio':>6}")
+walls = {(run, program): statistics.median(s[0] for s in samples)
+         for (_, run, program), samples in rows.items()}
 for (preset, run, program), samples in rows.items():
     med = [statistics.median(col) for col in zip(*samples)]
-    walls[(run, program)] = med[0]
     rate = entries / med[0] if med[0] > 0 else float("inf")
-    print(f"{preset:7} {run:6} {program:11} {med[0]:7.2f} {med[1]:7.2f} {med[2]:7.2f} "
-          f"{med[3] / 1024:8.1f} {rate:10.0f}")
-for run, floor in (("first", "floor-a"), ("marks", "floor-a-p")):
-    if (run, floor) in walls and walls[(run, floor)] > 0:
-        print(f"  {run}: VELDRA-cli / {floor.replace('-', ' -')} = "
-              f"{walls[(run, 'VELDRA-cli')] / walls[(run, floor)]:.2f}")
-print(f"  ({entries} entries; medians of {len(next(iter(rows.values())))} runs, alternating)")
+    ratio = ""
+    if program != "VELDRA-cli" and med[0] > 0 and (run, "VELDRA-cli") in walls:
+        ratio = f"{walls[(run, 'VELDRA-cli')] / med[0]:.2f}"  # VELDRA-cli wall / this floor's
+    print(f"{preset:9} {run:6} {program:11} {med[0]:7.2f} {med[1]:7.2f} {med[2]:7.2f} "
+          f"{med[3] / 1024:8.1f} {rate:10.0f} {ratio:>6}")
+print(f"  ({entries} entries; medians of {len(next(iter(rows.values())))} runs, alternating; "
+      "ratio = VELDRA-cli wall / floor wall)")
 PY
 done
