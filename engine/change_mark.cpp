@@ -1,6 +1,6 @@
 #include "engine/change_mark.h"
 
-#include "engine/name_fold.h"
+#include "platform/text_compare.h"
 
 namespace veldra {
 
@@ -8,12 +8,12 @@ SnapshotIndex::SnapshotIndex(const FolderSnapshot& snapshot) : snapshot_(snapsho
   bool in_folder_records = true;
   for (size_t i = 0; i < snapshot.size(); ++i) {
     const SnapshotRecord& record = snapshot[i];
-    const bool is_folder = SameNoCase(record.kind, "D");
+    const bool is_folder = EqualsNoCase(record.kind, "D");
     if (!is_folder) in_folder_records = false;
     if (is_folder && in_folder_records) {
-      folders_.try_emplace(FoldName(record.name), i);
-    } else if (SameNoCase(record.kind, "F")) {
-      files_.try_emplace(FoldName(record.name), i);
+      folders_.try_emplace(FoldCase(record.name), i);
+    } else if (EqualsNoCase(record.kind, "F")) {
+      files_.try_emplace(FoldCase(record.name), i);
     }
   }
 }
@@ -21,7 +21,7 @@ SnapshotIndex::SnapshotIndex(const FolderSnapshot& snapshot) : snapshot_(snapsho
 const SnapshotRecord* SnapshotIndex::Find(EntryKind kind, std::string_view name) const {
   const auto& map = kind == EntryKind::kFolder ? folders_ : files_;
   if (map.empty()) return nullptr;
-  const auto it = map.find(FoldName(name));
+  const auto it = map.find(FoldCase(name));
   return it == map.end() ? nullptr : &snapshot_[it->second];
 }
 
@@ -30,8 +30,8 @@ std::string ChangeMark(EntryKind kind, const SnapshotIndex& previous, std::strin
                        const MarkSettings& settings) {
   const SnapshotRecord* record = previous.Find(kind, name);
   if (record == nullptr) return settings.show_new ? settings.new_text : std::string();
-  bool changed = !SameNoCase(record->time_text, time_text);
-  if (kind == EntryKind::kFile) changed = changed || !SameNoCase(record->size_text, size_text);
+  bool changed = !EqualsNoCase(record->time_text, time_text);
+  if (kind == EntryKind::kFile) changed = changed || !EqualsNoCase(record->size_text, size_text);
   return settings.show_update && changed ? settings.update_text : std::string();
 }
 

@@ -4,7 +4,7 @@
 
 #include "engine/entry_table.h"
 #include "engine/folder_page.h"
-#include "engine/name_fold.h"
+#include "platform/text_compare.h"
 #include "engine/page_write_queue.h"
 #include "platform/file_system.h"
 
@@ -42,8 +42,8 @@ class Walker {
         observer_(observer),
         report_(report),
         work_list_(work_list),
-        page_name_(FoldName(context.run.OutputFileName)),
-        snapshot_name_(FoldName(context.run.OutputFileName + ".csv")),
+        page_name_(FoldCase(context.run.OutputFileName)),
+        snapshot_name_(FoldCase(context.run.OutputFileName + ".csv")),
         leftover_prefixes_{LeftoverPrefix(context.run.OutputFileName),
                            LeftoverPrefix(context.run.OutputFileName + ".csv")},
         writes_(kWriterThreads, kMaxQueuedPages,
@@ -89,7 +89,7 @@ class Walker {
 
  private:
   bool IsPageOrSnapshot(const std::string& name) const {
-    const std::string folded = FoldName(name);
+    const std::string folded = FoldCase(name);
     return folded == page_name_ || folded == snapshot_name_;
   }
 

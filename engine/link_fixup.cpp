@@ -5,6 +5,8 @@
 #include <unordered_map>
 
 #include "engine/html_text.h"
+#include "engine/messages.h"
+#include "engine/page_head.h"
 #include "platform/cp932.h"
 #include "platform/file_name.h"
 #include "platform/file_system.h"
@@ -14,40 +16,17 @@
 namespace veldra {
 namespace {
 
-constexpr std::string_view kStartMarker = "<!--AA_TAG_START-->";
-constexpr std::string_view kEndMarker = "<!--AA_TAG_END-->";
-constexpr std::string_view kDirToFileMarker = "<!--AA_TAG_DIRtoFILE-->";
+constexpr std::string_view kStartMarker = kNavigationStart;
+constexpr std::string_view kEndMarker = kNavigationEnd;
+constexpr std::string_view kDirToFileMarker = kFoldersToFiles;
 constexpr std::string_view kHrefOpen = "<A HREF=\"";
 constexpr std::string_view kGatheredExtension = ".htm";
 constexpr std::string_view kLineEnd = "\r\n";
 
-// Problems for the run report, each followed by the path it concerns.
-constexpr std::string_view kNoPageFileName = "ページのファイル名が空なので集めませんでした";
-constexpr std::string_view kNoOutputFolder = "出力フォルダがありません: ";
-constexpr std::string_view kPageUnreadable = "ページを読めませんでした: ";
-constexpr std::string_view kPageNotOurs = "目印の行がないページなので集めませんでした: ";
-constexpr std::string_view kUnknownLink = "行き先のページがないリンクをそのまま残しました: ";
-constexpr std::string_view kPageNotDeleted = "集めたページの元を消せませんでした: ";
-constexpr std::string_view kOutputNotWritten = "出力フォルダに書けなかったページ: ";
 
 // Pages are CP932. The markers and kHrefOpen are ASCII, and neither '<' nor '"' can be the
 // second byte of a two-byte character, so they can be matched on the raw bytes; a line holding
 // any non-ASCII byte can never equal a marker.
-char AsciiLower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-
-bool AsciiEqualsNoCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i)
-    if (AsciiLower(a[i]) != AsciiLower(b[i])) return false;
-  return true;
-}
-
-size_t AsciiFindNoCase(std::string_view haystack, std::string_view needle, size_t from) {
-  if (needle.size() > haystack.size()) return std::string_view::npos;
-  for (size_t i = from; i + needle.size() <= haystack.size(); ++i)
-    if (AsciiEqualsNoCase(haystack.substr(i, needle.size()), needle)) return i;
-  return std::string_view::npos;
-}
 
 // A setting text as it reads back from a page: what CP932 cannot hold came out as "&#N;".
 std::string AsOnPage(std::string_view utf8) {
@@ -141,7 +120,7 @@ std::optional<std::string> RewriteLinks(std::string& line, const LinkMapper& map
   std::vector<Replacement> replacements;
   size_t from = 0;
   while (true) {
-    const size_t open = AsciiFindNoCase(line, kHrefOpen, from);
+    const size_t open = FindAsciiNoCase(line, kHrefOpen, from);
     if (open == std::string::npos) break;
     const size_t begin = open + kHrefOpen.size();
     const size_t end = line.find('"', begin);
@@ -179,7 +158,7 @@ PageResult GatherPage(const std::string& page_path, const std::string& gathered_
   std::vector<std::string> lines = SplitLines(bytes);
   const auto find_marker = [&](std::string_view marker, size_t from) {
     for (size_t i = from; i < lines.size(); ++i)
-      if (AsciiEqualsNoCase(lines[i], marker)) return i;
+      if (EqualsAsciiNoCase(lines[i], marker)) return i;
     return lines.size();
   };
   const size_t start = find_marker(kStartMarker, 0);
@@ -217,7 +196,7 @@ std::string FormatPageNumber(size_t number) {
 
 bool IsGatheredPageName(std::string_view name, std::string_view base) {
   if (name.size() < kGatheredExtension.size() ||
-      !AsciiEqualsNoCase(name.substr(name.size() - kGatheredExtension.size()), kGatheredExtension))
+      !EqualsAsciiNoCase(name.substr(name.size() - kGatheredExtension.size()), kGatheredExtension))
     return false;
   std::string_view stem = name.substr(0, name.size() - kGatheredExtension.size());
   size_t digits = 0;
@@ -239,7 +218,7 @@ FixUpResult FixUpLinks(const RunContext& context, const std::string& output_fold
     result.pages_not_gathered = work_list;
     return result;
   };
-  if (context.OutputFileName.empty()) return keep_all_pages(std::string(kNoPageFileName));
+  if (context.OutputFileName.empty()) return keep_all_pages(std::string(text::kProblemNoPageFileName));
 
   // Gathered pages are output_folder + base + number + ".htm", joined as typed: a folder without
   // a trailing separator makes its last part a prefix of every name, in the folder above it.
@@ -256,7 +235,7 @@ FixUpResult FixUpLinks(const RunContext& context, const std::string& output_fold
   FolderId folder_id;
   FileTime folder_time;
   if (!FolderExists(folder) || !StatFolder(folder, folder_id, folder_time))
-    return keep_all_pages(std::string(kNoOutputFolder) + output_folder);
+    return keep_all_pages(std::string(text::kProblemNoOutputFolder) + output_folder);
 
   for (const std::string& name : ListMatchingFiles(folder, name_base + "*.htm"))
     if (IsGatheredPageName(name, name_base)) DeleteFile(folder + name);
@@ -272,15 +251,15 @@ FixUpResult FixUpLinks(const RunContext& context, const std::string& output_fold
                                       std::string(kGatheredExtension);
     PageResult page = GatherPage(page_path, gathered_path, mapper);
     for (const std::string& href : page.unknown_links)
-      result.problems.push_back(std::string(kUnknownLink) + page_path + " → " + href);
+      result.problems.push_back(std::string(text::kProblemUnknownLink) + page_path + " → " + href);
     switch (page.outcome) {
       case PageOutcome::kGathered: break;
       case PageOutcome::kUnreadable:
-        result.problems.push_back(std::string(kPageUnreadable) + page_path);
+        result.problems.push_back(std::string(text::kProblemPageUnreadable) + page_path);
         result.pages_not_gathered.push_back(page_folder);
         continue;
       case PageOutcome::kNotOurs:
-        result.problems.push_back(std::string(kPageNotOurs) + page_path);
+        result.problems.push_back(std::string(text::kProblemPageNotOurs) + page_path);
         result.pages_not_gathered.push_back(page_folder);
         continue;
       case PageOutcome::kWriteFailed:
@@ -294,11 +273,11 @@ FixUpResult FixUpLinks(const RunContext& context, const std::string& output_fold
     FileTime modified;
     const bool have_time = StatFolder(page_folder, id, modified);
     if (!DeleteFile(page_path))
-      result.problems.push_back(std::string(kPageNotDeleted) + page_path);
+      result.problems.push_back(std::string(text::kProblemPageNotDeleted) + page_path);
     if (have_time) RestoreModifiedTime(page_folder, modified);
   }
   if (write_failures > 0)
-    result.problems.push_back(std::string(kOutputNotWritten) + std::to_string(write_failures) +
+    result.problems.push_back(std::string(text::kProblemOutputNotWritten) + std::to_string(write_failures) +
                               "件 " + output_folder + " (" + first_write_error + ")");
   RestoreModifiedTime(folder, folder_time);
   return result;

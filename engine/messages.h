@@ -45,4 +45,13 @@ inline constexpr std::string_view kProblemFooterUnreadable = "フッタファイ
 inline constexpr std::string_view kProblemGenresUnreadable = "ジャンルファイルを読めませんでした: ";
 inline constexpr std::string_view kProblemSetNotSaved = "環境セットを保存できませんでした: ";
 
+// Problems of the gathering pass, each followed by the path it concerns.
+inline constexpr std::string_view kProblemNoPageFileName = "ページのファイル名が空なので集めませんでした";
+inline constexpr std::string_view kProblemNoOutputFolder = "出力フォルダがありません: ";
+inline constexpr std::string_view kProblemPageUnreadable = "ページを読めませんでした: ";
+inline constexpr std::string_view kProblemPageNotOurs = "目印の行がないページなので集めませんでした: ";
+inline constexpr std::string_view kProblemUnknownLink = "行き先のページがないリンクをそのまま残しました: ";
+inline constexpr std::string_view kProblemPageNotDeleted = "集めたページの元を消せませんでした: ";
+inline constexpr std::string_view kProblemOutputNotWritten = "出力フォルダに書けなかったページ: ";
+
 }  // namespace veldra::text

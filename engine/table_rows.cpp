@@ -1,7 +1,7 @@
 #include "engine/table_rows.h"
 
 #include "engine/html_text.h"
-#include "engine/name_fold.h"
+#include "platform/text_compare.h"
 #include "engine/page_head.h"
 #include "platform/file_name.h"
 #include "settings/column_key.h"
@@ -24,7 +24,7 @@ std::string TagCell(const std::string& field) {
 bool IsTagColumn(std::string_view key) {
   for (std::string_view tag_key :
        {kKeyTitle, kKeyArtist, kKeyAlbum, kKeyComment, kKeyYear, kKeyGenre, kKeyTrack}) {
-    if (SameNoCase(key, tag_key)) return true;
+    if (EqualsNoCase(key, tag_key)) return true;
   }
   return false;
 }
@@ -92,23 +92,23 @@ std::string FileRowWithTag(const PageContext& context, std::string_view folder,
   const bool has_tag = tag.HasTag();
 
   for (const std::string& key : set.OutputColumns) {
-    if (SameNoCase(key, kKeyFileSize)) {
+    if (EqualsNoCase(key, kKeyFileSize)) {
       row += "<TD align=right" + td + ">" + MegabyteText(size) + "</TD>";
-    } else if (SameNoCase(key, kKeyTimeStamp)) {
+    } else if (EqualsNoCase(key, kKeyTimeStamp)) {
       row += Cell(td, time_text);
-    } else if (SameNoCase(key, kKeyTitle)) {
+    } else if (EqualsNoCase(key, kKeyTitle)) {
       row += Cell(td, TagCell(tag.Title));
-    } else if (SameNoCase(key, kKeyArtist)) {
+    } else if (EqualsNoCase(key, kKeyArtist)) {
       row += Cell(td, TagCell(tag.Artist));
-    } else if (SameNoCase(key, kKeyAlbum)) {
+    } else if (EqualsNoCase(key, kKeyAlbum)) {
       row += Cell(td, TagCell(tag.Album));
-    } else if (SameNoCase(key, kKeyComment)) {
+    } else if (EqualsNoCase(key, kKeyComment)) {
       row += Cell(td, TagCell(tag.Comment));
-    } else if (SameNoCase(key, kKeyYear)) {
+    } else if (EqualsNoCase(key, kKeyYear)) {
       row += "<TD align=center" + td + ">" + TagCell(tag.Year) + "</TD>";
-    } else if (SameNoCase(key, kKeyGenre)) {
+    } else if (EqualsNoCase(key, kKeyGenre)) {
       row += Cell(td, has_tag ? TagCell(run.genres[tag.Genre]) : "<BR>");
-    } else if (SameNoCase(key, kKeyTrack)) {
+    } else if (EqualsNoCase(key, kKeyTrack)) {
       row += Cell(td, TrackText(tag));
     }
   }

@@ -166,6 +166,23 @@ std::string FoldCase(std::string_view utf8) {
 
 bool EqualsNoCase(std::string_view a, std::string_view b) { return CompareFolded(a, b) == 0; }
 
+bool EqualsAsciiNoCase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    if (LowerAscii(a[i]) != LowerAscii(b[i])) return false;
+  }
+  return true;
+}
+
+size_t FindAsciiNoCase(std::string_view haystack, std::string_view needle, size_t from) {
+  if (from > haystack.size() || needle.size() > haystack.size() - from)
+    return std::string_view::npos;
+  for (size_t i = from; i + needle.size() <= haystack.size(); ++i) {
+    if (EqualsAsciiNoCase(haystack.substr(i, needle.size()), needle)) return i;
+  }
+  return std::string_view::npos;
+}
+
 int CompareNoCase(std::string_view a, std::string_view b) { return CompareFolded(a, b); }
 
 // Matches code point by code point with simple case folding, so that the offset found is an

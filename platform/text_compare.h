@@ -14,6 +14,11 @@ std::string FoldCase(std::string_view utf8);
 bool EqualsNoCase(std::string_view a, std::string_view b);
 int CompareNoCase(std::string_view a, std::string_view b);
 
+// Byte-wise comparison that ignores the case of ASCII letters only: for fixed ASCII keywords
+// ("TAG", "mp3", page markers) matched against raw bytes, where no decoding is wanted.
+bool EqualsAsciiNoCase(std::string_view a, std::string_view b);
+size_t FindAsciiNoCase(std::string_view haystack, std::string_view needle, size_t from = 0);
+
 // Finds needle in haystack without regard to case; returns the byte offset in haystack or npos.
 size_t FindNoCase(std::string_view haystack, std::string_view needle, size_t from = 0);
 

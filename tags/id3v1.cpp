@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "platform/cp932.h"
+#include "platform/text_compare.h"
 
 namespace veldra {
 namespace {
@@ -23,16 +24,6 @@ constexpr FieldPlace kTextFields[] = {
 };
 constexpr size_t kGenreOffset = 127;
 constexpr size_t kCommentTailOffset = 125;
-
-char AsciiUpper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
-
-bool EqualsAsciiNoCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    if (AsciiUpper(a[i]) != AsciiUpper(b[i])) return false;
-  }
-  return true;
-}
 
 // The bytes without a last lead byte that has no trail byte after it.
 std::string_view WithoutLoneLeadByte(std::string_view bytes) {
@@ -111,7 +102,7 @@ Id3ReadResult ReadId3Tag(const std::string& path, Id3Tag& tag) {
 }
 
 Id3ReadResult DecodeId3Tail(const FileTail& tail, Id3Tag& tag) {
-  if (!IsMp3Name(tail.path)) return Id3ReadResult::kNotMp3;
+  if (!IsMp3Name(tail.name)) return Id3ReadResult::kNotMp3;
   const Id3ReadResult result = ResultOf(tail.result);
   if (result != Id3ReadResult::kRead || tail.bytes.size() != kBlockSize) return result;
   uint8_t block[kBlockSize];

@@ -87,6 +87,16 @@ TEST(FindNoCase, ReturnsOffsetsInTheOriginalText) {
   EXPECT_EQ(FindNoCase("ab", "abc"), std::string::npos);
 }
 
+TEST(AsciiNoCase, IgnoresOnlyTheCaseOfAsciiLetters) {
+  EXPECT_TRUE(EqualsAsciiNoCase("tAg", "TAG"));
+  EXPECT_FALSE(EqualsAsciiNoCase("ＴＡＧ", "TAG"));
+  EXPECT_FALSE(EqualsAsciiNoCase("\x83\x5C", "\x83\x7C"));  // raw CP932 bytes stay as they are
+  EXPECT_EQ(FindAsciiNoCase("x<a href=\"y\">", "<A HREF=\""), 1u);
+  EXPECT_EQ(FindAsciiNoCase("abc", "C", 3), std::string_view::npos);
+  EXPECT_EQ(FindAsciiNoCase("ab", "abc"), std::string_view::npos);
+  EXPECT_EQ(FindAsciiNoCase("ab", "b", 5), std::string_view::npos);
+}
+
 TEST(NameCollator, IgnoresCaseAndWidth) {
   const NameCollator c;
   EXPECT_LT(c.Compare("a", "B"), 0);
