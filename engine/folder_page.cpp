@@ -32,6 +32,7 @@ std::string BuildFolderPage(const PageContext& context, std::string_view folder,
   page.AddLine(kFoldersToFiles);
   // Tags are read a batch of files at a time, so that reads the cache cannot serve overlap.
   const bool show_tags = RowsShowTags(set);
+  const std::string folder_path(folder);
   std::vector<FileTail> tails;
   std::vector<size_t> tail_of(kTailBatch);  // per file of the batch: its index in tails, or none
   constexpr size_t kNoTail = static_cast<size_t>(-1);
@@ -43,9 +44,9 @@ std::string BuildFolderPage(const PageContext& context, std::string_view folder,
       tail_of[i] = kNoTail;
       if (!show_tags || !IsMp3Name(name)) continue;
       tail_of[i] = tails.size();
-      tails.push_back(FileTail{std::string(folder) + name, {}, {}});
+      tails.push_back(FileTail{name, files[start + i].size, {}, {}});
     }
-    ReadFileTails(tails, kId3BlockSize);
+    ReadFileTails(folder_path, tails, kId3BlockSize);
     for (size_t i = 0; i < count; ++i) {
       const Entry& entry = files[start + i];
       const std::string mark = marks ? ChangeMark(EntryKind::kFile, index, entry.name,

@@ -17,10 +17,15 @@
 namespace veldra {
 namespace {
 
-// Opens a file for reading its tail: -1 unless it is a regular file. O_NONBLOCK so that a FIFO
-// with a matching name cannot hang the run in open().
-int OpenRegular(const std::string& path, off_t& size) {
-  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+// Opens a file for reading its tail. O_NONBLOCK so that a FIFO with a matching name cannot hang
+// the run in open().
+int OpenForTail(int dir_fd, const char* name) {
+  return openat(dir_fd, name, O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+}
+
+// OpenForTail, and -1 unless it is a regular file, whose size is given back.
+int OpenRegular(int dir_fd, const char* name, off_t& size) {
+  const int fd = OpenForTail(dir_fd, name);
   if (fd < 0) return -1;
   struct stat st;
   if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
@@ -129,14 +134,24 @@ class TailReaders {
 
 TailReadResult ReadFileTail(const std::string& path, size_t size, uint8_t* buffer) {
   off_t file_size = 0;
-  const int fd = OpenRegular(path, file_size);
+  const int fd = OpenRegular(AT_FDCWD, path.c_str(), file_size);
   if (fd < 0) return TailReadResult::kUnreadable;
   const TailReadResult result = ReadTail(fd, file_size, size, buffer);
   close(fd);
   return result;
 }
 
-void ReadFileTails(std::vector<FileTail>& files, size_t size) {
+void ReadFileTails(const std::string& folder, std::vector<FileTail>& files, size_t size) {
+  // Names are opened within the folder, which spares looking its path up again for each.
+  int dir_fd = AT_FDCWD;
+  std::string prefix;
+  if (!folder.empty()) {
+    dir_fd = open(folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+    if (dir_fd < 0) {
+      dir_fd = AT_FDCWD;
+      prefix = folder;
+    }
+  }
   std::vector<TailRead> waiting;  // reads the cache could not serve at once
   for (size_t start = 0; start < files.size(); start += kTailBatch) {
     const size_t count = std::min(kTailBatch, files.size() - start);
@@ -145,8 +160,15 @@ void ReadFileTails(std::vector<FileTail>& files, size_t size) {
       FileTail& tail = files[start + i];
       tail.bytes.clear();
       tail.result = TailReadResult::kUnreadable;
-      off_t file_size = 0;
-      const int fd = OpenRegular(tail.path, file_size);
+      if (tail.listed_size >= 0 && tail.listed_size < static_cast<int64_t>(size)) {
+        tail.result = TailReadResult::kTooShort;
+        continue;
+      }
+      const std::string path = prefix.empty() ? std::string() : prefix + tail.name;
+      const char* name = prefix.empty() ? tail.name.c_str() : path.c_str();
+      off_t file_size = static_cast<off_t>(tail.listed_size);
+      const int fd =
+          tail.listed_size >= 0 ? OpenForTail(dir_fd, name) : OpenRegular(dir_fd, name, file_size);
       if (fd < 0) continue;
       if (file_size < static_cast<off_t>(size)) {
         tail.result = TailReadResult::kTooShort;
@@ -169,6 +191,7 @@ void ReadFileTails(std::vector<FileTail>& files, size_t size) {
       if (files[start + i].result != TailReadResult::kRead) files[start + i].bytes.clear();
     }
   }
+  if (dir_fd != AT_FDCWD) close(dir_fd);
 }
 
 }  // namespace veldra

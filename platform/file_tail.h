@@ -19,17 +19,22 @@ enum class TailReadResult {
 // read, one close. The buffer is left alone unless the result is kRead.
 TailReadResult ReadFileTail(const std::string& path, size_t size, uint8_t* buffer);
 
-// One file of a batch: its path in, its result and tail bytes (`size` of them) out.
+// One file of a batch: its name and listed size in, its result and tail bytes out.
 struct FileTail {
-  std::string path;
+  std::string name;          // within the batch's folder
+  int64_t listed_size = -1;  // the size its folder's listing gave, or -1 (see ReadFileTails)
   TailReadResult result = TailReadResult::kUnreadable;
   std::vector<uint8_t> bytes;  // size bytes when result is kRead, else empty
 };
 
-// ReadFileTail for every file of the batch. Tails in the cache are read at once; the others are
-// read by a pool of threads side by side, so that the disk gets many reads at a time instead of
-// one after another. Keeps at most kTailBatch files open at a time.
-void ReadFileTails(std::vector<FileTail>& files, size_t size);
+// ReadFileTail for every file of the batch, all in folder ("" for names that are paths). Tails
+// in the cache are read at once; the others are read by a pool of threads side by side, so that
+// the disk gets many reads at a time instead of one after another. Keeps at most kTailBatch
+// files open at a time.
+// A file with a listed size is not stat'ed again: under the tail's size it is kTooShort without
+// being opened (a listing gives folders, FIFOs and devices size 0), otherwise its tail is read at
+// that size (a file that shrank since is kUnreadable).
+void ReadFileTails(const std::string& folder, std::vector<FileTail>& files, size_t size);
 
 inline constexpr size_t kTailBatch = 64;
 

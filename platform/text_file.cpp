@@ -53,12 +53,21 @@ bool WriteAll(int fd, std::string_view bytes) {
   return true;
 }
 
+// Eight characters that another file's name is unlikely to end in. Each thread draws its seed
+// once and steps a 64-bit mixer after that: one system call per thread, not per file. A clash
+// is harmless anyway (O_EXCL and link refuse it, and the caller draws again).
 std::string RandomSuffix() {
-  uint64_t r = 0;
-  if (getrandom(&r, sizeof r, GRND_NONBLOCK) != static_cast<ssize_t>(sizeof r)) {
-    static thread_local uint64_t counter = 0;
-    r = static_cast<uint64_t>(getpid()) << 32 ^ static_cast<uint64_t>(time(nullptr)) ^ ++counter;
-  }
+  static thread_local uint64_t state = [] {
+    uint64_t seed = 0;
+    if (getrandom(&seed, sizeof seed, GRND_NONBLOCK) != static_cast<ssize_t>(sizeof seed))
+      seed = static_cast<uint64_t>(getpid()) << 32 ^ static_cast<uint64_t>(time(nullptr));
+    return seed;
+  }();
+  state += 0x9E3779B97F4A7C15ull;  // splitmix64
+  uint64_t r = state;
+  r = (r ^ (r >> 30)) * 0xBF58476D1CE4E5B9ull;
+  r = (r ^ (r >> 27)) * 0x94D049BB133111EBull;
+  r ^= r >> 31;
   static const char kDigits[] = "0123456789abcdefghijklmnopqrstuvwxyz";
   std::string s;
   for (int i = 0; i < 8; ++i) {
@@ -146,17 +155,18 @@ bool CreateNewFile(const std::string& path, std::string_view bytes, std::string*
 
 namespace {
 
-// The file a replace writes: a link is replaced behind it, at the file it leads to.
-std::string ReplaceTarget(const std::string& path) {
-  struct stat st;
-  if (lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
-    if (char* resolved = realpath(path.c_str(), nullptr)) {
-      std::string target = resolved;
-      free(resolved);
-      return target;
-    }
+// The file a replace writes: a link is replaced behind it, at the file it leads to. exists
+// and st tell about that file.
+std::string ReplaceTarget(const std::string& path, struct stat& st, bool& exists) {
+  exists = lstat(path.c_str(), &st) == 0;
+  if (!exists || !S_ISLNK(st.st_mode)) return path;
+  std::string target = path;
+  if (char* resolved = realpath(path.c_str(), nullptr)) {
+    target = resolved;
+    free(resolved);
   }
-  return path;
+  exists = stat(target.c_str(), &st) == 0;
+  return target;
 }
 
 // "." + the name (cut to 200 bytes, within the 255-byte limit of a file name) + ".tmp-" in the
@@ -185,21 +195,21 @@ std::string LinkAside(const std::string& target, const std::string& prefix) {
 // would slow a run down by orders of magnitude.
 bool Replace(const std::string& path, std::string_view bytes, std::string* aside,
              std::string* err) {
-  const std::string target = ReplaceTarget(path);
+  struct stat st;
+  bool exists = false;
+  const std::string target = ReplaceTarget(path, st, exists);
   if (target.empty() || target.back() == '/') {
     SetError(err, "cannot replace", path, EISDIR);
     return false;
   }
   const std::string prefix = HiddenPrefix(target);
-  struct stat st;
-  const bool exists = stat(target.c_str(), &st) == 0;
   const mode_t mode = exists ? (st.st_mode & 0777) : (0666 & ~ProcessUmask());
 
   std::string temp;
   int fd = -1;
   for (int attempt = 0; attempt < 16 && fd < 0; ++attempt) {
     temp = prefix + RandomSuffix();
-    fd = open(temp.c_str(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, 0600);
+    fd = open(temp.c_str(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, mode);
     if (fd < 0 && errno != EEXIST) break;
   }
   if (fd < 0) {
@@ -207,7 +217,8 @@ bool Replace(const std::string& path, std::string_view bytes, std::string* aside
     return false;
   }
   int code = 0;
-  if (!WriteAll(fd, bytes) || fchmod(fd, mode) != 0) code = errno;
+  // The umask may have taken bits of the old file's mode away.
+  if (!WriteAll(fd, bytes) || ((mode & ProcessUmask()) != 0 && fchmod(fd, mode) != 0)) code = errno;
   if (close(fd) != 0 && code == 0) code = errno;
   std::string linked;
   if (code == 0 && aside != nullptr && exists && S_ISREG(st.st_mode))

@@ -46,7 +46,8 @@ Id3ReadResult ReadId3Tag(const std::string& path, Id3Tag& tag);
 // is read.
 bool IsMp3Name(std::string_view path);
 
-// What ReadId3Tag gives for a file whose last 128 bytes ReadFileTails read.
+// What ReadId3Tag gives for a file whose last 128 bytes ReadFileTails read (without a listed
+// size, or with the size the file has).
 Id3ReadResult DecodeId3Tail(const FileTail& tail, Id3Tag& tag);
 
 // Decodes a 128-byte block into tag (the part of ReadId3Tag after the read).

@@ -36,46 +36,73 @@ TEST(ReadFileTail, ReadsTheLastBytesOfRegularFilesOnly) {
   EXPECT_EQ(buffer[0], 'k');  // untouched unless read
 }
 
-// More files than one batch opens at once, every kind mixed in, each result in its own place.
+// More files than one batch opens at once, every kind mixed in, each result in its own place;
+// given as paths, and as names within the folder with the sizes a listing gives.
 TEST(ReadFileTails, GivesWhatReadFileTailGivesForEveryFileOfLargeBatches) {
   TempDir dir;
   std::filesystem::create_directory(dir / "folder");
   ASSERT_EQ(mkfifo((dir / "pipe").c_str(), 0600), 0);
-  std::vector<FileTail> files;
+  std::vector<std::string> names;
   for (size_t i = 0; i < kTailBatch * 2 + 5; ++i) {
-    FileTail tail;
-    tail.bytes = {9, 9};  // stale bytes a reused record may carry
     switch (i % 5) {
       case 0:
-        tail.path = dir / "folder";
+        names.push_back("folder");
         break;
       case 1:
-        tail.path = dir / "pipe";
+        names.push_back("pipe");
         break;
       case 2:
-        tail.path = dir / ("missing" + std::to_string(i));
+        names.push_back("missing" + std::to_string(i));
         break;
       default:
-        tail.path = dir / ("f" + std::to_string(i));
-        WriteFile(tail.path,
+        names.push_back("f" + std::to_string(i));
+        WriteFile(dir / names.back(),
                   std::string(i % 5 == 3 ? 2 : 100, 'x') + "tail" + std::to_string(i % 10));
     }
-    files.push_back(std::move(tail));
   }
-  ReadFileTails(files, 5);
-  for (size_t i = 0; i < files.size(); ++i) {
-    uint8_t buffer[5];
-    const TailReadResult alone = ReadFileTail(files[i].path, 5, buffer);
-    ASSERT_EQ(files[i].result, alone) << i;
-    if (alone == TailReadResult::kRead) {
-      EXPECT_EQ(Tail(files[i].bytes), std::string(buffer, buffer + 5)) << i;
-      EXPECT_EQ(Tail(files[i].bytes), "tail" + std::to_string(i % 10)) << i;
-    } else {
-      EXPECT_TRUE(files[i].bytes.empty()) << i;
+  for (const bool listed : {false, true}) {
+    std::vector<FileTail> files;
+    for (const std::string& name : names) {
+      FileTail tail;
+      tail.bytes = {9, 9};  // stale bytes a reused record may carry
+      tail.name = listed ? name : dir / name;
+      struct stat st;
+      // A listing gives folders and FIFOs size 0; a file gone since was listed all the same.
+      if (listed)
+        tail.listed_size = stat((dir / name).c_str(), &st) == 0 && S_ISREG(st.st_mode)
+                               ? st.st_size
+                               : (name.starts_with("missing") ? 500 : 0);
+      files.push_back(std::move(tail));
     }
+    ReadFileTails(listed ? dir.path() : "", files, 5);
+    for (size_t i = 0; i < files.size(); ++i) {
+      uint8_t buffer[5];
+      TailReadResult alone = ReadFileTail(dir / names[i], 5, buffer);
+      // Without opening it, a listed folder or FIFO is as short as its listed size.
+      if (listed && (i % 5 == 0 || i % 5 == 1)) alone = TailReadResult::kTooShort;
+      ASSERT_EQ(files[i].result, alone) << i << " listed " << listed;
+      if (alone == TailReadResult::kRead) {
+        EXPECT_EQ(Tail(files[i].bytes), std::string(buffer, buffer + 5)) << i;
+        EXPECT_EQ(Tail(files[i].bytes), "tail" + std::to_string(i % 10)) << i;
+      } else {
+        EXPECT_TRUE(files[i].bytes.empty()) << i;
+      }
+    }
+    EXPECT_EQ(files[3].result, TailReadResult::kRead);
+    EXPECT_EQ(files[4].result, TailReadResult::kRead);
   }
-  EXPECT_EQ(files[3].result, TailReadResult::kRead);
-  EXPECT_EQ(files[4].result, TailReadResult::kRead);
+}
+
+// A file that shrank since it was listed is unreadable, never read at the wrong place.
+TEST(ReadFileTails, AFileShorterThanListedIsUnreadable) {
+  TempDir dir;
+  WriteFile(dir / "a", "0123456789");
+  std::vector<FileTail> files = {FileTail{"a", 20, {}, {}}, FileTail{"a", 10, {}, {}}};
+  ReadFileTails(dir.path(), files, 4);
+  EXPECT_EQ(files[0].result, TailReadResult::kUnreadable);
+  EXPECT_TRUE(files[0].bytes.empty());
+  ASSERT_EQ(files[1].result, TailReadResult::kRead);
+  EXPECT_EQ(Tail(files[1].bytes), "6789");
 }
 
 // Files pushed out of the cache are read by the reader threads: every tail still in its place.
@@ -90,10 +117,10 @@ TEST(ReadFileTails, ReadsTailsTheCacheDoesNotHold) {
     fsync(fd);  // clean pages can be dropped
     posix_fadvise(fd, 0, 0, POSIX_FADV_DONTNEED);
     close(fd);
-    files.push_back(FileTail{path, {}, {}});
+    files.push_back(FileTail{path, -1, {}, {}});
   }
-  files.push_back(FileTail{dir / "missing", {}, {}});
-  ReadFileTails(files, 4);
+  files.push_back(FileTail{dir / "missing", -1, {}, {}});
+  ReadFileTails("", files, 4);
   for (int i = 0; i < 150; ++i) {
     ASSERT_EQ(files[i].result, TailReadResult::kRead) << i;
     EXPECT_EQ(Tail(files[i].bytes), "end" + std::to_string(i % 10)) << i;

@@ -144,15 +144,15 @@ TEST(DecodeId3Tail, AgreesWithReadId3TagOnEveryFixture) {
   for (const char* name : {"lower-tag.mp3", "not-a-tag.mp3", "only-tag.mp3", "short.mp3",
                            "sjis.mp3", "untagged.mp3", "v10-comment30.mp3", "v11-track200.mp3",
                            "v11-track7.mp3", "missing.mp3", "v11-track7.mp3.txt"}) {
-    tails.push_back(FileTail{TestDataPath("tags/") + name, {}, {}});
+    tails.push_back(FileTail{name, -1, {}, {}});
   }
-  ReadFileTails(tails, 128);
+  ReadFileTails(TestDataPath("tags/"), tails, 128);
   for (const FileTail& tail : tails) {
     Id3Tag single, batch;
     single.Title = batch.Title = "kept";
-    const Id3ReadResult expected = ReadId3Tag(tail.path, single);
-    EXPECT_EQ(DecodeId3Tail(tail, batch), expected) << tail.path;
-    EXPECT_EQ(All(batch), All(single)) << tail.path;
+    const Id3ReadResult expected = ReadId3Tag(TestDataPath("tags/") + tail.name, single);
+    EXPECT_EQ(DecodeId3Tail(tail, batch), expected) << tail.name;
+    EXPECT_EQ(All(batch), All(single)) << tail.name;
   }
   EXPECT_EQ(CleanTagField([&] {
               Id3Tag tag;
