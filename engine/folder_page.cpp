@@ -59,7 +59,7 @@ std::string BuildFolderPage(const PageContext& context, std::string_view folder,
     }
   }
   WriteTableEnd(page, context.run);
-  return page.bytes();
+  return page.Take();
 }
 
 void WriteTableEnd(PageBuffer& page, const RunContext& run) {

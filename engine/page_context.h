@@ -3,6 +3,7 @@
 
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "engine/run.h"
 #include "platform/cp932.h"
@@ -26,6 +27,8 @@ class PageBuffer {
     AppendCp932Line(bytes_, utf8_line, Cp932Escape::kHtml);
   }
   const std::string& bytes() const { return bytes_; }
+  // Hands the bytes over without copying them (a page can run to tens of megabytes).
+  std::string Take() { return std::move(bytes_); }
 
  private:
   std::string bytes_;
