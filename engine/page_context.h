@@ -27,6 +27,8 @@ class PageBuffer {
     AppendCp932Line(bytes_, utf8_line, Cp932Escape::kHtml);
   }
   const std::string& bytes() const { return bytes_; }
+  // Appends bytes another buffer built.
+  void Append(std::string_view cp932_bytes) { bytes_ += cp932_bytes; }
   // Hands the bytes over without copying them (a page can run to tens of megabytes).
   std::string Take() { return std::move(bytes_); }
 

@@ -2,6 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <filesystem>
+
+#include "engine/folder_page.h"
+
 #include "tests/engine/engine_test_util.h"
 #include "tests/support/temp_dir.h"
 
@@ -156,6 +161,49 @@ TEST(Rows, ColumnKeysOutsideTheNine) {
   EXPECT_EQ(FolderRow(f.Context(), "/r/", "d", ""),
             "<TR><TD>(DIR)</TD><TD><A HREF=\"/files/d/index.htm\">d</A></TD>"
             "<TD><BR></TD><TD><BR></TD></TR>");
+}
+
+}  // namespace
+}  // namespace veldra
+
+namespace veldra {
+namespace {
+
+// A folder large enough that two threads build its file rows: every row in its place, with the
+// mark and tag a row built alone gets.
+TEST(BuildFolderPage, LargeFolderRowsInOrderWithMarksAndTags) {
+  TempDir dir;
+  RowFixture f(dir.path());
+  f.run.MarksWanted = true;
+  f.set.ShowNewMark = true;
+  f.set.NewMarkText = "<b>new</b>";
+  EntryTable files;
+  FolderSnapshot previous;
+  for (int i = 0; i < 9001; ++i) {
+    char name[16];
+    std::snprintf(name, sizeof name, "f%05d.mp3", i);
+    Entry entry;
+    entry.name = name;
+    entry.time_text = "2000/01/02 03:04";
+    if (i % 1000 == 7) {  // tagged files in both halves
+      WriteFile(dir / name, test::Mp3("Title " + std::to_string(i), "A", "B", 1, 2));
+      entry.size = static_cast<int64_t>(std::filesystem::file_size(dir / name));
+    }
+    entry.size_text = SizeText(entry.size);
+    if (i % 2 == 0) previous.push_back(SnapshotRecord{"F", name, entry.time_text, entry.size_text});
+    files.push_back(std::move(entry));
+  }
+  const std::string page = BuildFolderPage(f.Context(), dir.path(), {}, files, previous);
+  PageBuffer rows;
+  for (size_t i = 0; i < files.size(); ++i) {
+    rows.AddLine(FileRow(f.Context(), dir.path(), files[i].name, files[i].time_text, files[i].size,
+                         i % 2 == 0 ? "" : "<b>new</b>"));
+  }
+  const size_t first = page.rfind("<TR>", page.find("f00000"));
+  ASSERT_NE(first, std::string::npos);
+  EXPECT_EQ(page.substr(first, rows.bytes().size()), rows.bytes());
+  EXPECT_NE(rows.bytes().find("Title 8007"), std::string::npos);
+  EXPECT_EQ(page.substr(first + rows.bytes().size(), 8), "</TABLE>");
 }
 
 }  // namespace
