@@ -54,9 +54,12 @@ void SortEntries(EntryTable& table, const NameCollator& collator) {
 }
 
 void SortTexts(std::vector<std::string>& texts, const NameCollator& collator) {
-  if (texts.size() < 2) return;
-  Permute(texts, SortedOrder(texts.size(), collator,
-                             [&texts](size_t i) -> std::string_view { return texts[i]; }));
+  // Compared directly rather than through sort keys: the work list holds every folder's path,
+  // and a key for each would be the largest thing a run keeps.
+  std::stable_sort(texts.begin(), texts.end(),
+                   [&collator](const std::string& a, const std::string& b) {
+                     return collator.Compare(a, b) < 0;
+                   });
 }
 
 }  // namespace veldra

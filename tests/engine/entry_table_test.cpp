@@ -71,6 +71,20 @@ TEST(SortTexts, AFolderComesBeforeItsSubFolders) {
   }
 }
 
+// The work list is sorted by comparing, the tables by sort keys: both must give one order, ties
+// (case, width) in arrival order.
+TEST(SortTexts, SameOrderAsTheTablesSortedByKeys) {
+  const NameCollator collator;
+  std::vector<std::string> texts = {
+      "/r/b/",  "/r/B/",  "/r/ｂ/", "/r/\xFF/", "/r/a/",  "/r/ア/", "/r/あ/",       "/r/a b/",
+      "/r/ab/", "/r/Ａ/", "/r/表/", "/r/",      "/r/10/", "/r/9/",  "/r/\xE3\x81/", "/r/a/"};
+  EntryTable table;
+  for (const std::string& text : texts) table.push_back(Entry{text, "", "", 0, {}});
+  SortTexts(texts, collator);
+  SortEntries(table, collator);
+  EXPECT_EQ(texts, Names(table));
+}
+
 TEST(FileTimeText, LocalTimeToTheMinute) {
   // 03:04:05 on 2 January 2000, Tokyo time.
   EXPECT_EQ(FileTimeText(FileTime{TokyoTime(1, 3, 4) + 5, 999999999}), "2000/01/02 03:04");
