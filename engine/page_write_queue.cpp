@@ -5,8 +5,9 @@
 namespace veldra {
 namespace {
 
-// Folders whose old files wait to be deleted: bounds memory when the disk frees slowly.
-constexpr size_t kMaxQueuedAsides = 256;
+// Folders whose old files wait to be deleted: bounds memory, and the hidden files a killed run
+// leaves for the next one to remove, when the disk frees slowly.
+constexpr size_t kMaxQueuedAsides = 64;
 
 }  // namespace
 
