@@ -7,6 +7,7 @@
 #include "app/cli_options.h"
 #include "engine/messages.h"
 #include "engine/run.h"
+#include "engine/run_control.h"
 #include "platform/local_time.h"
 #include "platform/program_info.h"
 #include "settings/set_file.h"
@@ -54,7 +55,20 @@ int Run(const CliOptions& options) {
 
   SystemClock clock;
   ProgressPrinter progress;
-  const RunResult result = ExecuteRun(set, place, clock, options.quiet ? nullptr : &progress);
+  RunControl control;
+  if (!options.test_pause_points.empty()) {
+    control.pause_hook = [&options](std::string_view point) {
+      for (const std::string& wanted : options.test_pause_points) {
+        if (wanted != point) continue;
+        Print(stderr, "VELDRA-cli: paused at " + wanted + "\n");
+        std::fflush(stderr);
+        char line[64];
+        if (std::fgets(line, sizeof line, stdin) == nullptr) return;
+      }
+    };
+  }
+  const RunResult result =
+      ExecuteRun(set, place, clock, options.quiet ? nullptr : &progress, &control);
   Print(stdout, FormatRunNotice(result.report) + "\n");
   return result.report.AllWritten() ? kExitAllWritten : kExitSomeFailed;
 }

@@ -37,6 +37,7 @@ CliParse ParseCliOptions(const std::vector<std::string>& args) {
     const size_t equals = arg.find('=');
     const std::string name = arg.substr(0, equals);
     std::string* target = nullptr;
+    std::string pause_point;
     std::optional<std::string>* optional_target = nullptr;
     if (name == "--program-folder") {
       target = &parse.options.program_folder;
@@ -46,6 +47,8 @@ CliParse ParseCliOptions(const std::vector<std::string>& args) {
       optional_target = &parse.options.root;
     } else if (name == "--url") {
       optional_target = &parse.options.url;
+    } else if (name == "--test-pause") {
+      target = &pause_point;
     } else if (parse.error.empty()) {
       parse.error = arg.starts_with("-") ? "unknown option '" + arg + "'"
                                          : "unexpected argument '" + arg + "'";
@@ -64,6 +67,7 @@ CliParse ParseCliOptions(const std::vector<std::string>& args) {
     }
     if (target != nullptr) *target = std::move(value);
     if (optional_target != nullptr) *optional_target = std::move(value);
+    if (target == &pause_point) parse.options.test_pause_points.push_back(pause_point);
   }
   parse.options.program_folder = WithoutTrailingSeparator(parse.options.program_folder);
   if (help) {

@@ -24,6 +24,9 @@ struct CliOptions {
   std::optional<std::string> root;   // replaces the set's root folder text when given
   std::optional<std::string> url;    // replaces the set's root URL text when given
   bool quiet = false;
+  // Test-only, not in --help: at each named pause point the run says "paused at POINT" on
+  // standard error and waits for a line on standard input ("--test-pause POINT", repeatable).
+  std::vector<std::string> test_pause_points;
 };
 
 enum class CliAction { kRun, kHelp, kVersion, kUsageError };

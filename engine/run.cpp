@@ -7,6 +7,7 @@
 #include "engine/messages.h"
 #include "engine/page_context.h"
 #include "engine/run_context.h"
+#include "engine/run_control.h"
 #include "platform/file_system.h"
 
 namespace veldra {
@@ -32,7 +33,9 @@ bool RunReport::AllWritten() const {
 }
 
 RunResult ExecuteRun(const EnvironmentSet& set, const ProgramPlace& place, const Clock& clock,
-                     RunObserver* observer) {
+                     RunObserver* observer, RunControl* control) {
+  RunControl no_control;
+  if (control == nullptr) control = &no_control;
   RunResult result;
   RunContext& context = result.context;
   RunReport& report = result.report;
@@ -51,7 +54,9 @@ RunResult ExecuteRun(const EnvironmentSet& set, const ProgramPlace& place, const
 
   const NameCollator collator;
   const PageContext page_context{context, set, clock};
+  control->PauseAt(pause_point::kWalkStarted);
   WalkFolder(page_context, collator, observer, report, result.work_list);
+  control->PauseAt(pause_point::kWalkDone);
 
   if (!set.OutputFolder.empty() && !set.OutputUrl.empty()) {
     const FixUpResult fixup =
@@ -62,6 +67,7 @@ RunResult ExecuteRun(const EnvironmentSet& set, const ProgramPlace& place, const
     Append(report.problems, fixup.problems);
   }
 
+  control->PauseAt(pause_point::kRunDone);
   result.ini_path = SetIniPath(place, set.SetName);
   context.IniPath = result.ini_path;
   if (!SaveEnvironmentSet(set, result.ini_path))

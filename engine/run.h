@@ -13,6 +13,10 @@
 #include "tags/genre_table.h"
 
 namespace veldra {
+class RunControl;
+}
+
+namespace veldra {
 
 // The values a run derives once from the settings and every page of the run reads.
 struct RunContext {
@@ -80,7 +84,8 @@ struct RunResult {
 // The rest of a run, for a set that passed PrepareRunInput: fills the RunContext, creates and
 // reads the templates, loads the genres, walks the tree writing every page and snapshot, gathers
 // the pages when OutputFolder and OutputUrl are set, and saves the set into its file.
+// control (may be null) lets the front end stop the run and tests pause it at named points.
 RunResult ExecuteRun(const EnvironmentSet& set, const ProgramPlace& place, const Clock& clock,
-                     RunObserver* observer = nullptr);
+                     RunObserver* observer = nullptr, RunControl* control = nullptr);
 
 }  // namespace veldra

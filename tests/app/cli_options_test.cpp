@@ -87,5 +87,14 @@ TEST(CliOptions, RootAndUrlReplaceTheSetsTextsOnlyWhenGiven) {
   EXPECT_EQ(set.RootUrl, "");
 }
 
+TEST(CliOptions, TestPausePointsAreCollectedInOrder) {
+  const CliParse parse =
+      ParseCliOptions({"--test-pause", "walk-done", "--test-pause=run-done", "--set", "A"});
+  ASSERT_EQ(parse.action, CliAction::kRun);
+  EXPECT_EQ(parse.options.test_pause_points,
+            (std::vector<std::string>{"walk-done", "run-done"}));
+  EXPECT_EQ(parse.options.set_name, "A");
+}
+
 }  // namespace
 }  // namespace veldra
