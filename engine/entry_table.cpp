@@ -38,9 +38,9 @@ Entry MakeEntry(const DirEntry& listed) {
   Entry entry;
   entry.name = listed.name;
   entry.time_text = FileTimeText(listed.modified);
-  if (listed.is_folder) {
-    entry.id = listed.id;
-  } else {
+  entry.id = listed.id;
+  entry.is_link = listed.is_link;
+  if (!listed.is_folder) {
     entry.size = listed.size;
     entry.size_text = SizeText(listed.size);
   }

@@ -1,5 +1,9 @@
 #include "engine/folder_page.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <functional>
 #include <system_error>
@@ -23,7 +27,8 @@ constexpr size_t kFilesToSplit = 8192;
 // Adds the rows of files[begin, end). Tags are read a batch of files at a time, so that reads
 // the cache cannot serve overlap.
 void AddFileRows(PageBuffer& page, const PageContext& context, const std::string& folder,
-                 const EntryTable& files, size_t begin, size_t end, const SnapshotIndex& index) {
+                 int dir_fd, const EntryTable& files, size_t begin, size_t end,
+                 const SnapshotIndex& index) {
   const EnvironmentSet& set = context.set;
   const bool marks = context.run.MarksWanted;
   const MarkSettings mark_settings{set.ShowNewMark, set.ShowUpdateMark, set.NewMarkText,
@@ -40,9 +45,14 @@ void AddFileRows(PageBuffer& page, const PageContext& context, const std::string
       tail_of[i] = kNoTail;
       if (!show_tags || !IsMp3Name(name)) continue;
       tail_of[i] = tails.size();
-      tails.push_back(FileTail{name, files[start + i].size, {}, {}});
+      const Entry& entry = files[start + i];
+      tails.push_back(FileTail{name, entry.size, {}, {}, entry.is_link, entry.id.device,
+                               entry.id.inode});
     }
-    ReadFileTails(folder, tails, kId3BlockSize);
+    if (dir_fd >= 0)
+      ReadFileTailsAt(dir_fd, tails, kId3BlockSize);
+    else
+      ReadFileTails(folder, tails, kId3BlockSize);
     for (size_t i = 0; i < count; ++i) {
       const Entry& entry = files[start + i];
       const std::string mark = marks ? ChangeMark(EntryKind::kFile, index, entry.name,
@@ -58,9 +68,11 @@ void AddFileRows(PageBuffer& page, const PageContext& context, const std::string
 
 }  // namespace
 
-std::string BuildFolderPage(const PageContext& context, std::string_view folder,
-                            const EntryTable& folders, const EntryTable& files,
-                            const FolderSnapshot& previous) {
+namespace {
+
+std::string BuildPage(const PageContext& context, std::string_view folder, int dir_fd,
+                      const EntryTable& folders, const EntryTable& files,
+                      const FolderSnapshot& previous) {
   const EnvironmentSet& set = context.set;
   const bool marks = context.run.MarksWanted;
   const MarkSettings mark_settings{set.ShowNewMark, set.ShowUpdateMark, set.NewMarkText,
@@ -83,20 +95,28 @@ std::string BuildFolderPage(const PageContext& context, std::string_view folder,
   if (half < files.size()) {
     try {
       helper = std::thread(AddFileRows, std::ref(second_half), std::cref(context),
-                           std::cref(folder_path), std::cref(files), half, files.size(),
+                           std::cref(folder_path), dir_fd, std::cref(files), half, files.size(),
                            std::cref(index));
     } catch (const std::system_error&) {
     }
   }
-  AddFileRows(page, context, folder_path, files, 0, half, index);
+  AddFileRows(page, context, folder_path, dir_fd, files, 0, half, index);
   if (helper.joinable()) {
     helper.join();
     page.Append(second_half.Take());
   } else {
-    AddFileRows(page, context, folder_path, files, half, files.size(), index);
+    AddFileRows(page, context, folder_path, dir_fd, files, half, files.size(), index);
   }
   WriteTableEnd(page, context.run);
   return page.Take();
+}
+
+}  // namespace
+
+std::string BuildFolderPage(const PageContext& context, std::string_view folder,
+                            const EntryTable& folders, const EntryTable& files,
+                            const FolderSnapshot& previous) {
+  return BuildPage(context, folder, -1, folders, files, previous);
 }
 
 void WriteTableEnd(PageBuffer& page, const RunContext& run) {
@@ -104,54 +124,64 @@ void WriteTableEnd(PageBuffer& page, const RunContext& run) {
   for (const std::string& line : run.FooterLines) page.AddLine(line);
 }
 
-FolderPageFiles PrepareFolderPage(const PageContext& context, const std::string& folder,
-                                  const EntryTable& folders, const EntryTable& files) {
+FolderPageFiles PrepareFolderPage(const PageContext& context, FolderTree& tree, size_t index,
+                                  const std::string& folder, const EntryTable& folders,
+                                  const EntryTable& files) {
   const RunContext& run = context.run;
   FolderPageFiles out;
   out.folder = folder;
-  out.page_path = folder + run.OutputFileName;
-  out.snapshot_path = out.page_path + ".csv";
+  out.tree = &tree;
+  out.index = index;
+  out.page_name = run.OutputFileName;
+  out.snapshot_name = run.OutputFileName + ".csv";
   out.marks_wanted = run.MarksWanted;
+  const ScopedFd dir(tree.Open(index));
+  // A folder that cannot be opened again is reported when its page is written.
   const FolderSnapshot previous =
-      run.MarksWanted ? ReadSnapshot(out.snapshot_path) : FolderSnapshot();
-  out.page = BuildFolderPage(context, folder, folders, files, previous);
+      run.MarksWanted && dir.ok()
+          ? ReadSnapshotAt(dir.get(), out.snapshot_name, folders.size() + files.size())
+          : FolderSnapshot();
+  out.page = BuildPage(context, folder, dir.ok() ? dir.get() : -1, folders, files, previous);
   if (run.MarksWanted) out.snapshot = FormatSnapshot(folders, files);
   return out;
 }
 
 FolderPageResult WriteFolderPageFiles(const FolderPageFiles& files, SetAsideFiles* aside) {
-  FolderId id;
+  FolderPageResult result;
+  if (files.tree == nullptr || !files.built) return result;
+  const ScopedFd dir(files.tree->Open(files.index));
+  if (!dir.ok()) {
+    result.folder_gone = true;
+    return result;
+  }
   FileTime modified;
-  const bool have_time = StatFolder(files.folder, id, modified);
+  const bool have_time = ModifiedTimeAt(dir.get(), modified);
 
   // Replaces a file, setting the old one aside when asked to.
-  const auto replace = [aside](const std::string& path, const std::string& bytes) {
-    if (aside == nullptr) return ReplaceFile(path, bytes);
+  const auto replace = [&](const std::string& name, const std::string& bytes, FileIdentity* id) {
     std::string old;
-    const bool replaced = ReplaceFileSettingAside(path, bytes, old);
-    if (!old.empty()) aside->paths.push_back(std::move(old));
+    const bool replaced =
+        ReplaceFileAt(dir.get(), name, bytes, aside != nullptr ? &old : nullptr, id);
+    if (aside != nullptr && !old.empty()) aside->paths.push_back(std::move(old));
     return replaced;
   };
 
-  FolderPageResult result;
-  result.page_written = replace(files.page_path, files.page);
+  result.page_written = replace(files.page_name, files.page, &result.page);
   if (result.page_written) {
     if (files.marks_wanted) {
-      result.snapshot_written = replace(files.snapshot_path, files.snapshot);
+      result.snapshot_written = replace(files.snapshot_name, files.snapshot, nullptr);
     } else {
       std::string old;
-      if (aside != nullptr && MoveFileAside(files.snapshot_path, old)) {
-        aside->paths.push_back(std::move(old));
-        result.snapshot_written = true;
-      } else {
-        result.snapshot_written =
-            DeleteFile(files.snapshot_path) || !FileExists(files.snapshot_path);
-      }
+      result.snapshot_written =
+          RemoveFileAt(dir.get(), files.snapshot_name, aside != nullptr ? &old : nullptr);
+      if (aside != nullptr && !old.empty()) aside->paths.push_back(std::move(old));
     }
   }
-  if (have_time) RestoreModifiedTime(files.folder, modified);
+  if (have_time) RestoreModifiedTimeAt(dir.get(), modified);
   if (aside != nullptr) {
     aside->folder = files.folder;
+    aside->tree = files.tree;
+    aside->index = files.index;
     aside->folder_time = modified;
     aside->have_folder_time = have_time;
   }
@@ -159,14 +189,19 @@ FolderPageResult WriteFolderPageFiles(const FolderPageFiles& files, SetAsideFile
 }
 
 void RemoveSetAside(const SetAsideFiles& aside) {
-  if (aside.paths.empty()) return;
-  for (const std::string& path : aside.paths) DeleteFile(path);
-  if (aside.have_folder_time) RestoreModifiedTime(aside.folder, aside.folder_time);
+  if (aside.paths.empty() || aside.tree == nullptr) return;
+  const ScopedFd dir(aside.tree->Open(aside.index));
+  if (!dir.ok()) return;  // the next run removes them as leftovers
+  for (const std::string& name : aside.paths) unlinkat(dir.get(), name.c_str(), 0);
+  if (aside.have_folder_time) RestoreModifiedTimeAt(dir.get(), aside.folder_time);
 }
 
 FolderPageResult WriteFolderPage(const PageContext& context, const std::string& folder,
                                  const EntryTable& folders, const EntryTable& files) {
-  return WriteFolderPageFiles(PrepareFolderPage(context, folder, folders, files));
+  FolderTree tree(2);
+  const size_t root = tree.AddRoot(folder);
+  if (root == FolderTree::kNone) return {};
+  return WriteFolderPageFiles(PrepareFolderPage(context, tree, root, folder, folders, files));
 }
 
 }  // namespace veldra

@@ -9,6 +9,7 @@
 #include "engine/folder_snapshot.h"
 #include "engine/page_context.h"
 #include "platform/file_system.h"
+#include "platform/folder_tree.h"
 
 namespace veldra {
 
@@ -24,28 +25,37 @@ void WriteTableEnd(PageBuffer& page, const RunContext& run);
 struct FolderPageResult {
   bool page_written = false;
   bool snapshot_written = false;  // or, when marks are not wanted, the old one removed
+  bool folder_gone = false;       // the folder could not be opened as the one listed
+  FileIdentity page;              // the written page, when page_written
 };
 
 // One folder's page and snapshot as built, ready to be written.
 struct FolderPageFiles {
   std::string folder;
-  std::string page_path;
-  std::string snapshot_path;
+  FolderTree* tree = nullptr;  // the folder is tree's folder `index`; its writes go through it
+  size_t index = FolderTree::kNone;
+  std::string page_name;      // within the folder
+  std::string snapshot_name;
   std::string page;
   std::string snapshot;  // written when marks_wanted; otherwise the old snapshot is removed
   bool marks_wanted = false;
+  bool built = true;  // false: building it ran out of memory; nothing is written
 };
 
 // Reads the folder's previous snapshot (when marks are wanted) and builds its page and new
 // snapshot.
-FolderPageFiles PrepareFolderPage(const PageContext& context, const std::string& folder,
-                                  const EntryTable& folders, const EntryTable& files);
+// The folder is tree's folder `index` (folder its path, for links and the report).
+FolderPageFiles PrepareFolderPage(const PageContext& context, FolderTree& tree, size_t index,
+                                  const std::string& folder, const EntryTable& folders,
+                                  const EntryTable& files);
 
 // The old page and snapshot of a folder, set aside under hidden names by WriteFolderPageFiles,
 // and the folder's time to put back once they are deleted.
 struct SetAsideFiles {
   std::string folder;
-  std::vector<std::string> paths;
+  FolderTree* tree = nullptr;
+  size_t index = FolderTree::kNone;
+  std::vector<std::string> paths;  // names within the folder
   FileTime folder_time;
   bool have_folder_time = false;
 };

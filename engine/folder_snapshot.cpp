@@ -96,6 +96,19 @@ FolderSnapshot ParseSnapshot(std::string_view cp932_bytes) {
   return snapshot;
 }
 
+size_t SnapshotReadCap(size_t entries) {
+  constexpr size_t kFloor = size_t{16} << 20;
+  constexpr size_t kPerEntry = 2048;
+  return entries > kFloor / kPerEntry ? entries * kPerEntry : kFloor;
+}
+
+FolderSnapshot ReadSnapshotAt(int dir_fd, const std::string& name, size_t entries) {
+  std::string bytes;
+  if (ReadRegularFileAt(dir_fd, name, SnapshotReadCap(entries), bytes) != RegularReadResult::kRead)
+    return {};
+  return ParseSnapshot(bytes);
+}
+
 FolderSnapshot ReadSnapshot(const std::string& path) {
   std::string bytes;
   if (!ReadFileBytes(path, bytes)) return {};

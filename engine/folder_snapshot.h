@@ -34,4 +34,12 @@ FolderSnapshot ParseSnapshot(std::string_view cp932_bytes);
 // Reads the snapshot file at path; a missing or unreadable file gives an empty snapshot.
 FolderSnapshot ReadSnapshot(const std::string& path);
 
+// Reads the snapshot `name` of an open folder as a run's own file: a link, FIFO or anything but
+// a regular file at the name reads as no snapshot, and at most max(16 MiB, 2 KiB per entry) of
+// it is read, keeping the records before the cap as for a damaged snapshot.
+FolderSnapshot ReadSnapshotAt(int dir_fd, const std::string& name, size_t entries);
+
+// The most of a snapshot that is read for a folder of `entries` entries.
+size_t SnapshotReadCap(size_t entries);
+
 }  // namespace veldra

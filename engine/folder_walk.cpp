@@ -1,12 +1,17 @@
 #include "engine/folder_walk.h"
 
+#include <unistd.h>
+
+#include <deque>
+#include <new>
 #include <unordered_set>
 
 #include "engine/entry_table.h"
 #include "engine/folder_page.h"
-#include "platform/text_compare.h"
 #include "engine/page_write_queue.h"
 #include "platform/file_system.h"
+#include "platform/text_compare.h"
+#include "platform/text_file.h"
 
 namespace veldra {
 namespace {
@@ -17,8 +22,6 @@ struct FolderIdHash {
   }
 };
 
-bool Known(const FolderId& id) { return id.device != 0 || id.inode != 0; }
-
 // Pages are written by two threads beside the walk; a few pages may wait, which bounds memory.
 constexpr size_t kWriterThreads = 2;
 constexpr size_t kMaxQueuedPages = 16;
@@ -26,136 +29,189 @@ constexpr size_t kMaxQueuedPages = 16;
 // One folder on the current path, with its tables and the sub-folders still to walk.
 struct Frame {
   std::string path;
-  FolderId id;
+  size_t index = FolderTree::kNone;  // in the record's tree
   EntryTable folders;
   EntryTable files;
   std::vector<std::pair<std::string, FolderId>> to_walk;  // sub-folders, in listing order
   size_t next = 0;
 };
 
+// A linked folder to walk once the folders reached without links are done.
+struct DeferredLink {
+  size_t parent;
+  std::string parent_path;
+  std::string name;
+  FolderId id;
+};
+
 class Walker {
  public:
   Walker(const PageContext& context, const NameCollator& collator, RunObserver* observer,
-         RunReport& report, std::vector<std::string>& work_list)
+         RunReport& report, std::vector<std::string>& work_list, WalkRecord& record)
       : context_(context),
         collator_(collator),
         observer_(observer),
         report_(report),
         work_list_(work_list),
+        record_(record),
         page_name_(FoldCase(context.run.OutputFileName)),
         snapshot_name_(FoldCase(context.run.OutputFileName + ".csv")),
-        leftover_prefixes_{LeftoverPrefix(context.run.OutputFileName),
-                           LeftoverPrefix(context.run.OutputFileName + ".csv")},
+        user_(static_cast<uint32_t>(geteuid())),
         writes_(kWriterThreads, kMaxQueuedPages,
                 [this](const FolderPageFiles& files, const FolderPageResult& result) {
-                  PageDone(files.folder, result);
+                  PageDone(files, result);
                 }) {}
 
   void Run() {
     const std::string& root = context_.run.RootPath;
     Frame frame;
     frame.path = root;
-    FileTime unused;
-    if (!StatFolder(root, frame.id, unused)) frame.id = FolderId{};
+    frame.index = record_.tree.AddRoot(root);
+    if (frame.index == FolderTree::kNone) {
+      report_.root_found = false;
+      return;
+    }
+    root_real_ = RealPath(root);
+    walked_.insert(record_.tree.Id(frame.index));
     if (!List(frame)) {
       report_.root_found = false;
       return;
     }
-    Push(std::move(frame));
-    while (!stack_.empty()) {
-      Frame& top = stack_.back();
-      if (top.next < top.to_walk.size()) {
-        Frame child;
-        const auto& [name, id] = top.to_walk[top.next++];
-        child.path = top.path + name + kPathSeparator;
-        child.id = id;
-        if (List(child)) {
-          Push(std::move(child));
-        } else {
-          report_.folders_not_listed.push_back(child.path);
-        }
-      } else {
-        // The writers build the page too (snapshot, tags, formatting), beside the walk.
-        writes_.Submit([&context = context_, path = std::move(top.path),
-                        folders = std::move(top.folders), files = std::move(top.files)] {
-          return PrepareFolderPage(context, path, folders, files);
-        });
-        Pop();
-      }
+    stack_.push_back(std::move(frame));
+    for (;;) {
+      WalkStack();
+      if (deferred_.empty()) break;
+      const DeferredLink link = std::move(deferred_.front());
+      deferred_.pop_front();
+      Enter(link.parent, link.parent_path, link.name, link.id, true);
     }
     writes_.Finish();
     SortTexts(work_list_, collator_);
   }
 
  private:
+  void WalkStack() {
+    while (!stack_.empty()) {
+      Frame& top = stack_.back();
+      if (top.next < top.to_walk.size()) {
+        const auto& [name, id] = top.to_walk[top.next++];
+        Enter(top.index, top.path, name, id, false);
+      } else {
+        // The writers build the page too (snapshot, tags, formatting), beside the walk.
+        writes_.Submit([&context = context_, &tree = record_.tree, index = top.index,
+                        path = std::move(top.path), folders = std::move(top.folders),
+                        files = std::move(top.files)] {
+          try {
+            return PrepareFolderPage(context, tree, index, path, folders, files);
+          } catch (const std::bad_alloc&) {
+            FolderPageFiles failed;  // this folder fails, the run goes on
+            failed.folder = path;
+            failed.built = false;
+            return failed;
+          }
+        });
+        stack_.pop_back();
+      }
+    }
+  }
+
+  // Lists a sub-folder and puts it on the stack; a folder already walked becomes a link row.
+  void Enter(size_t parent, const std::string& parent_path, const std::string& name, FolderId id,
+             bool through_link) {
+    const std::string path = parent_path + name + kPathSeparator;
+    if (!walked_.insert(id).second) {
+      record_.link_rows.emplace_back(path, id);
+      return;
+    }
+    Frame child;
+    child.path = path;
+    child.index = record_.tree.Add(parent, name, id, through_link);
+    if (List(child)) {
+      stack_.push_back(std::move(child));
+    } else {
+      report_.folders_not_listed.push_back(child.path);
+    }
+  }
+
   bool IsPageOrSnapshot(const std::string& name) const {
     const std::string folded = FoldCase(name);
     return folded == page_name_ || folded == snapshot_name_;
   }
 
-  // A temporary file ReplaceFile leaves when a run is killed: "." + page or snapshot name
-  // (cut to 200 bytes) + ".tmp-" + 8 characters. Never a row; the next run removes it.
-  static std::string LeftoverPrefix(std::string target) {
-    if (target.size() > 200) target.resize(200);
-    return "." + target + ".tmp-";
+  // A temporary or set-aside file of a killed run: never a row; removed when it is a regular
+  // file of exactly our form owned by us (anything else is a user's file and listed).
+  bool IsOurLeftover(const DirEntry& entry) const {
+    if (entry.is_link || !entry.is_regular || entry.owner != user_) return false;
+    return IsTemporaryNameOf(entry.name, context_.run.OutputFileName) ||
+           IsTemporaryNameOf(entry.name, context_.run.OutputFileName + ".csv");
   }
-  bool IsLeftoverTemporary(const std::string& name) const {
-    for (const std::string& prefix : leftover_prefixes_) {
-      if (name.size() == prefix.size() + 8 && name.starts_with(prefix)) return true;
-    }
-    return false;
+
+  bool InsideRoot(const std::string& real) const {
+    if (real.empty() || root_real_.empty()) return false;
+    if (root_real_ == "/") return true;
+    return real == root_real_ ||
+           (real.starts_with(root_real_) && real[root_real_.size()] == kPathSeparator);
+  }
+
+  // A link is followed when what it leads to has the link's owner, or lies inside the root.
+  bool LinkAllowed(int dir_fd, const DirEntry& entry) const {
+    if (entry.owner == entry.target_owner) return true;
+    return InsideRoot(RealPathAt(dir_fd, entry.name));
   }
 
   bool List(Frame& frame) {
     if (observer_) observer_->FolderStarted(frame.path);
-    // A folder met again through a link may still be written to from its first visit; its
-    // listing must not see that write's temporary file or changed time.
-    if (Known(frame.id) && !visited_.insert(frame.id).second) writes_.Finish();
+    const ScopedFd dir(record_.tree.Open(frame.index));
+    if (!dir.ok()) return false;
     std::vector<DirEntry> listed;
-    if (!ListFolder(frame.path, listed)) return false;
-    std::vector<std::string> leftovers;
-    for (const DirEntry& entry : listed) {
-      if (!entry.is_folder && IsLeftoverTemporary(entry.name)) {
-        leftovers.push_back(entry.name);
-        continue;
+    try {
+      if (!ListFolderAt(dir.get(), listed)) return false;
+      std::vector<std::string> leftovers;
+      for (const DirEntry& entry : listed) {
+        if (IsOurLeftover(entry)) {
+          leftovers.push_back(entry.name);
+          continue;
+        }
+        if (!entry.is_folder && IsPageOrSnapshot(entry.name)) continue;
+        if (entry.is_link && !entry.dangling && !LinkAllowed(dir.get(), entry)) {
+          report_.links_refused.push_back(frame.path + entry.name);
+          continue;
+        }
+        if (entry.is_folder) {
+          frame.folders.push_back(MakeEntry(entry));
+          if (entry.is_link) {
+            deferred_.push_back(DeferredLink{frame.index, frame.path, entry.name, entry.id});
+          } else {
+            frame.to_walk.emplace_back(entry.name, entry.id);
+          }
+        } else {
+          frame.files.push_back(MakeEntry(entry));
+        }
       }
-      if (entry.is_folder) {
-        frame.folders.push_back(MakeEntry(entry));
-        // The folder being listed is not on the path yet, so a link to itself is checked apart.
-        const bool on_path =
-            Known(entry.id) && (entry.id == frame.id || on_path_.contains(entry.id));
-        if (!on_path) frame.to_walk.emplace_back(entry.name, entry.id);
-      } else if (!IsPageOrSnapshot(entry.name)) {
-        frame.files.push_back(MakeEntry(entry));
+      if (!leftovers.empty()) {
+        // Removing them must not look like a change of the folder to the next run.
+        FileTime modified;
+        const bool have_time = ModifiedTimeAt(dir.get(), modified);
+        for (const std::string& name : leftovers) unlinkat(dir.get(), name.c_str(), 0);
+        if (have_time) RestoreModifiedTimeAt(dir.get(), modified);
       }
+      SortEntries(frame.folders, collator_);
+      SortEntries(frame.files, collator_);
+    } catch (const std::bad_alloc&) {
+      frame.folders = EntryTable();
+      frame.files = EntryTable();
+      frame.to_walk.clear();
+      return false;  // this folder fails, the run goes on
     }
-    if (!leftovers.empty()) {
-      // Removing them must not look like a change of the folder to the next run.
-      FolderId id;
-      FileTime modified;
-      const bool have_time = StatFolder(frame.path, id, modified);
-      for (const std::string& name : leftovers) DeleteFile(frame.path + name);
-      if (have_time) RestoreModifiedTime(frame.path, modified);
-    }
-    SortEntries(frame.folders, collator_);
-    SortEntries(frame.files, collator_);
     return true;
   }
 
-  void Push(Frame frame) {
-    if (Known(frame.id)) on_path_.insert(frame.id);
-    stack_.push_back(std::move(frame));
-  }
-
-  void Pop() {
-    if (Known(stack_.back().id)) on_path_.erase(stack_.back().id);
-    stack_.pop_back();
-  }
-
-  void PageDone(const std::string& folder, const FolderPageResult& result) {
+  void PageDone(const FolderPageFiles& files, const FolderPageResult& result) {
+    const std::string& folder = files.folder;
     if (result.page_written) {
       ++report_.pages_written;
       work_list_.push_back(folder);
+      record_.pages[folder] = WalkRecord::Page{files.index, result.page};
       if (observer_) observer_->PageWritten(folder, report_.pages_written);
     }
     if (!result.page_written || !result.snapshot_written)
@@ -167,20 +223,23 @@ class Walker {
   RunObserver* observer_;
   RunReport& report_;
   std::vector<std::string>& work_list_;
+  WalkRecord& record_;
   const std::string page_name_;
   const std::string snapshot_name_;
-  const std::string leftover_prefixes_[2];
+  const uint32_t user_;
+  std::string root_real_;
   std::vector<Frame> stack_;
-  std::unordered_set<FolderId, FolderIdHash> on_path_;
-  std::unordered_set<FolderId, FolderIdHash> visited_;
+  std::deque<DeferredLink> deferred_;
+  std::unordered_set<FolderId, FolderIdHash> walked_;
   PageWriteQueue writes_;  // last: its writers finish before the members they report into go
 };
 
 }  // namespace
 
 void WalkFolder(const PageContext& context, const NameCollator& collator, RunObserver* observer,
-                RunReport& report, std::vector<std::string>& work_list) {
-  Walker(context, collator, observer, report, work_list).Run();
+                RunReport& report, std::vector<std::string>& work_list, WalkRecord* record) {
+  WalkRecord local;
+  Walker(context, collator, observer, report, work_list, record != nullptr ? *record : local).Run();
 }
 
 }  // namespace veldra

@@ -1,12 +1,18 @@
 #include "engine/link_fixup.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cstdio>
 #include <optional>
 #include <unordered_map>
+#include <unordered_set>
 
 #include "engine/html_text.h"
 #include "engine/messages.h"
 #include "engine/page_head.h"
+#include "engine/run_control.h"
 #include "platform/cp932.h"
 #include "platform/file_name.h"
 #include "platform/file_system.h"
@@ -45,16 +51,27 @@ class FolderIndex {
     }
   }
 
+  // A linked folder listed as a row but not walked opens the page of the folder it leads to.
+  void AddAlias(const std::string& link_path, size_t number) {
+    aliases_.emplace(link_path, number);
+    folded_aliases_.emplace(FoldCase(link_path), number);
+  }
+
   // Exact match first, so that folders differing only in case each keep their own page.
   std::optional<size_t> Find(const std::string& folder) const {
     if (auto it = exact_.find(folder); it != exact_.end()) return it->second;
-    if (auto it = folded_.find(FoldCase(folder)); it != folded_.end()) return it->second;
+    if (auto it = aliases_.find(folder); it != aliases_.end()) return it->second;
+    const std::string folded = FoldCase(folder);
+    if (auto it = folded_.find(folded); it != folded_.end()) return it->second;
+    if (auto it = folded_aliases_.find(folded); it != folded_aliases_.end()) return it->second;
     return std::nullopt;
   }
 
  private:
   std::unordered_map<std::string, size_t> exact_;
   std::unordered_map<std::string, size_t> folded_;
+  std::unordered_map<std::string, size_t> aliases_;
+  std::unordered_map<std::string, size_t> folded_aliases_;
 };
 
 // Maps a link's target back to the folder whose page it opens, and gives the new target.
@@ -138,7 +155,7 @@ std::optional<std::string> RewriteLinks(std::string& line, const LinkMapper& map
   return std::nullopt;
 }
 
-enum class PageOutcome { kGathered, kUnreadable, kNotOurs, kWriteFailed };
+enum class PageOutcome { kGathered, kUnreadable, kChanged, kNotOurs, kWriteFailed };
 
 struct PageResult {
   PageOutcome outcome = PageOutcome::kGathered;
@@ -146,14 +163,27 @@ struct PageResult {
   std::vector<std::string> unknown_links;
 };
 
-// Reads one folder's page and writes its gathered copy; the folder's page is not touched.
-PageResult GatherPage(const std::string& page_path, const std::string& gathered_path,
-                      const LinkMapper& mapper) {
+// Pages not written by this run (gathering without a walk's record) are read up to this size.
+constexpr size_t kUnrecordedPageCap = size_t{1} << 30;
+
+// Reads one folder's page (the page the run wrote, when expected is given) and writes its
+// gathered copy as gathered_name in the output folder; the folder's page is not touched.
+PageResult GatherPage(int dir_fd, const std::string& page_name, const FileIdentity* expected,
+                      int out_fd, const std::string& gathered_name, const LinkMapper& mapper) {
   PageResult result;
   std::string bytes;
-  if (!ReadFileBytes(page_path, bytes, &result.error)) {
-    result.outcome = PageOutcome::kUnreadable;
-    return result;
+  switch (ReadRegularFileAt(dir_fd, page_name,
+                            expected != nullptr ? static_cast<size_t>(expected->size)
+                                                : kUnrecordedPageCap,
+                            bytes, nullptr, expected)) {
+    case RegularReadResult::kRead: break;
+    case RegularReadResult::kNotRegular:
+      result.outcome = expected != nullptr ? PageOutcome::kChanged : PageOutcome::kUnreadable;
+      return result;
+    case RegularReadResult::kMissing:
+    case RegularReadResult::kError:
+      result.outcome = PageOutcome::kUnreadable;
+      return result;
   }
   std::vector<std::string> lines = SplitLines(bytes);
   const auto find_marker = [&](std::string_view marker, size_t from) {
@@ -182,8 +212,30 @@ PageResult GatherPage(const std::string& page_path, const std::string& gathered_
     out += lines[i];
     out += kLineEnd;
   }
-  if (!ReplaceFile(gathered_path, out, &result.error)) result.outcome = PageOutcome::kWriteFailed;
+  if (!ReplaceFileAt(out_fd, gathered_name, out, nullptr, nullptr, &result.error))
+    result.outcome = PageOutcome::kWriteFailed;
   return result;
+}
+
+// The folder of a page: through the walk's handles when the run wrote it, else by its path.
+int OpenPageFolder(const std::string& folder, WalkRecord* walk, const FileIdentity*& expected) {
+  expected = nullptr;
+  if (walk != nullptr) {
+    const auto it = walk->pages.find(folder);
+    if (it == walk->pages.end()) return -1;
+    expected = &it->second.page;
+    return walk->tree.Open(it->second.folder);
+  }
+  return open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+}
+
+// Removes the entry name when it is still the regular file with this device and inode.
+bool RemoveIfSame(int dir_fd, const std::string& name, uint64_t device, uint64_t inode) {
+  struct stat st;
+  if (fstatat(dir_fd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(st.st_mode) ||
+      static_cast<uint64_t>(st.st_dev) != device || static_cast<uint64_t>(st.st_ino) != inode)
+    return false;
+  return unlinkat(dir_fd, name.c_str(), 0) == 0;
 }
 
 }  // namespace
@@ -195,22 +247,24 @@ std::string FormatPageNumber(size_t number) {
 }
 
 bool IsGatheredPageName(std::string_view name, std::string_view base) {
-  if (name.size() < kGatheredExtension.size() ||
-      !EqualsAsciiNoCase(name.substr(name.size() - kGatheredExtension.size()), kGatheredExtension))
-    return false;
+  // Exactly what FormatPageNumber and the extension make: ".htm" as written, and five digits,
+  // or more without a leading zero.
+  if (!name.ends_with(kGatheredExtension)) return false;
   std::string_view stem = name.substr(0, name.size() - kGatheredExtension.size());
   size_t digits = 0;
   while (digits < stem.size() && stem[stem.size() - 1 - digits] >= '0' &&
          stem[stem.size() - 1 - digits] <= '9')
     ++digits;
-  if (digits == 0) return false;
+  if (digits < 5 || (digits > 5 && stem[stem.size() - digits] == '0')) return false;
   stem.remove_suffix(digits);
-  // Case folding may change a text's length, so the stem is compared as a whole.
+  // The base as the page file name gives it, in any case (a run may have typed it otherwise);
+  // case folding may change a text's length, so the stem is compared as a whole.
   return EqualsNoCase(stem, base);
 }
 
 FixUpResult FixUpLinks(const RunContext& context, const std::string& output_folder,
-                       const std::string& output_url, const std::vector<std::string>& work_list) {
+                       const std::string& output_url, const std::vector<std::string>& work_list,
+                       WalkRecord* walk, const RunControl* control) {
   FixUpResult result;
   if (work_list.empty()) return result;
   const auto keep_all_pages = [&](std::string problem) {
@@ -232,30 +286,70 @@ FixUpResult FixUpLinks(const RunContext& context, const std::string& output_fold
                                            : output_folder.substr(last_separator + 1)) +
       base;
 
-  FolderId folder_id;
+  // The output folder is the operator's: its path is followed; the names in it are not.
+  const ScopedFd out(open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
   FileTime folder_time;
-  if (!FolderExists(folder) || !StatFolder(folder, folder_id, folder_time))
+  if (!out.ok() || !ModifiedTimeAt(out.get(), folder_time))
     return keep_all_pages(std::string(text::kProblemNoOutputFolder) + output_folder);
 
-  for (const std::string& name : ListMatchingFiles(folder, name_base + "*.htm"))
-    if (IsGatheredPageName(name, name_base)) DeleteFile(folder + name);
+  // The old gathered pages: replaced in place by this run's, and the numbers no longer used
+  // deleted at the end, so a pass killed half-way leaves the previous site whole.
+  std::vector<DirEntry> old_pages;
+  {
+    std::vector<DirEntry> listed;
+    ListFolderAt(out.get(), listed);
+    for (DirEntry& entry : listed) {
+      if (!entry.is_link && entry.is_regular && IsGatheredPageName(entry.name, name_base))
+        old_pages.push_back(std::move(entry));
+    }
+  }
+  if (control != nullptr) control->PauseAt(pause_point::kGatherDeleted);
 
-  const FolderIndex index(work_list);
+  FolderIndex index(work_list);
+  if (walk != nullptr) {
+    // Linked folders listed as rows open the page of the folder they lead to.
+    std::unordered_map<uint64_t, std::vector<std::pair<FolderId, size_t>>> by_inode;
+    for (size_t i = 0; i < work_list.size(); ++i) {
+      const auto it = walk->pages.find(work_list[i]);
+      if (it == walk->pages.end()) continue;
+      const FolderId id = walk->tree.Id(it->second.folder);
+      by_inode[id.inode].emplace_back(id, i);
+    }
+    for (const auto& [path, id] : walk->link_rows) {
+      const auto it = by_inode.find(id.inode);
+      if (it == by_inode.end()) continue;
+      for (const auto& [candidate, number] : it->second)
+        if (candidate == id) index.AddAlias(path, number);
+    }
+  }
   const LinkMapper mapper(context, output_url, base, index);
+  std::unordered_set<std::string> written;
   size_t write_failures = 0;
   std::string first_write_error;
   for (size_t i = 0; i < work_list.size(); ++i) {
     const std::string& page_folder = work_list[i];
     const std::string page_path = page_folder + context.OutputFileName;
-    const std::string gathered_path = output_folder + base + FormatPageNumber(i) +
-                                      std::string(kGatheredExtension);
-    PageResult page = GatherPage(page_path, gathered_path, mapper);
+    const std::string gathered_name =
+        name_base + FormatPageNumber(i) + std::string(kGatheredExtension);
+    const FileIdentity* expected = nullptr;
+    const ScopedFd dir(OpenPageFolder(page_folder, walk, expected));
+    PageResult page;
+    if (dir.ok()) {
+      page = GatherPage(dir.get(), context.OutputFileName, expected, out.get(), gathered_name,
+                        mapper);
+    } else {
+      page.outcome = PageOutcome::kUnreadable;
+    }
     for (const std::string& href : page.unknown_links)
       result.problems.push_back(std::string(text::kProblemUnknownLink) + page_path + " → " + href);
     switch (page.outcome) {
       case PageOutcome::kGathered: break;
       case PageOutcome::kUnreadable:
         result.problems.push_back(std::string(text::kProblemPageUnreadable) + page_path);
+        result.pages_not_gathered.push_back(page_folder);
+        continue;
+      case PageOutcome::kChanged:
+        result.problems.push_back(std::string(text::kProblemPageChanged) + page_path);
         result.pages_not_gathered.push_back(page_folder);
         continue;
       case PageOutcome::kNotOurs:
@@ -268,18 +362,25 @@ FixUpResult FixUpLinks(const RunContext& context, const std::string& output_fold
         continue;
     }
     ++result.pages_gathered;
+    written.insert(gathered_name);
     // Deleting the page changes the folder's time; put it back so the next run sees no change.
-    FolderId id;
     FileTime modified;
-    const bool have_time = StatFolder(page_folder, id, modified);
-    if (!DeleteFile(page_path))
+    const bool have_time = ModifiedTimeAt(dir.get(), modified);
+    const bool deleted =
+        expected != nullptr
+            ? RemoveIfSame(dir.get(), context.OutputFileName, expected->device, expected->inode)
+            : RemoveFileAt(dir.get(), context.OutputFileName);
+    if (!deleted)
       result.problems.push_back(std::string(text::kProblemPageNotDeleted) + page_path);
-    if (have_time) RestoreModifiedTime(page_folder, modified);
+    if (have_time) RestoreModifiedTimeAt(dir.get(), modified);
+  }
+  for (const DirEntry& old : old_pages) {
+    if (!written.contains(old.name)) RemoveIfSame(out.get(), old.name, old.id.device, old.id.inode);
   }
   if (write_failures > 0)
     result.problems.push_back(std::string(text::kProblemOutputNotWritten) + std::to_string(write_failures) +
                               "件 " + output_folder + " (" + first_write_error + ")");
-  RestoreModifiedTime(folder, folder_time);
+  RestoreModifiedTimeAt(out.get(), folder_time);
   return result;
 }
 

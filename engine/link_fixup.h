@@ -6,6 +6,7 @@
 #include <string_view>
 #include <vector>
 
+#include "engine/folder_walk.h"
 #include "engine/run.h"
 
 namespace veldra {
@@ -18,16 +19,22 @@ struct FixUpResult {
 
 // Copies the page of every folder of work_list (sorted, root first) to output_folder as base name
 // + five-digit page number + ".htm", rewriting navigation and sub-folder links to output_url, and
-// deletes the page in its folder once its copy is complete. Deletes beforehand only the old
-// gathered pages (base name, digits, ".htm").
+// deletes the page in its folder once its copy is complete. Each gathered page replaces the old
+// one of its number atomically; old gathered pages whose numbers are no longer used (regular
+// files named as IsGatheredPageName says) are deleted at the end. With walk, a page is gathered
+// only when it is still the file the walk wrote (device, inode, size, time), read through the
+// walk's folder handles, and a linked folder listed as a row links the gathered page of the
+// folder it leads to. control (may be null) gets the pause point kGatherDeleted.
 FixUpResult FixUpLinks(const RunContext& context, const std::string& output_folder,
-                       const std::string& output_url, const std::vector<std::string>& work_list);
+                       const std::string& output_url, const std::vector<std::string>& work_list,
+                       WalkRecord* walk = nullptr, const RunControl* control = nullptr);
 
 // A page number as gathered page names show it: at least five digits, zero-padded.
 std::string FormatPageNumber(size_t number);
 
-// True when name is base, one or more ASCII digits and ".htm", compared without regard to case:
-// the name of a gathered page, the only kind of file the pass deletes beforehand.
+// True when name is a name the pass writes: base (without regard to case), a page number as
+// FormatPageNumber writes it (five digits, or more without a leading zero) and ".htm" — the only
+// kind of file the pass deletes.
 bool IsGatheredPageName(std::string_view name, std::string_view base);
 
 }  // namespace veldra

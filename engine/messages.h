@@ -31,6 +31,9 @@ inline constexpr std::string_view kNoticeRootNotListed =
 inline constexpr std::string_view kNoticeFoldersNotListed = "読めなかったフォルダ: ";
 inline constexpr std::string_view kNoticePagesNotWritten =
     "ページかスナップショットを書けなかったフォルダ: ";
+// Links whose owner differs from what they lead to, which lies outside the root folder.
+inline constexpr std::string_view kNoticeLinksRefused =
+    "たどらなかったリンク (持ち主が違い、ルートフォルダの外を指す): ";
 inline constexpr std::string_view kNoticePagesGathered = "出力フォルダに集めたページ: ";
 inline constexpr std::string_view kNoticePagesNotGathered = "集められず元のフォルダに残ったページ: ";
 inline constexpr std::string_view kNoticeProblems = "そのほかの問題:";
@@ -49,6 +52,8 @@ inline constexpr std::string_view kProblemSetNotSaved = "環境セットを保�
 inline constexpr std::string_view kProblemNoPageFileName = "ページのファイル名が空なので集めませんでした";
 inline constexpr std::string_view kProblemNoOutputFolder = "出力フォルダがありません: ";
 inline constexpr std::string_view kProblemPageUnreadable = "ページを読めませんでした: ";
+inline constexpr std::string_view kProblemPageChanged =
+    "書いた後で差し替えられたページなので集めませんでした: ";
 inline constexpr std::string_view kProblemPageNotOurs = "目印の行がないページなので集めませんでした: ";
 inline constexpr std::string_view kProblemUnknownLink = "行き先のページがないリンクをそのまま残しました: ";
 inline constexpr std::string_view kProblemPageNotDeleted = "集めたページの元を消せませんでした: ";

@@ -55,18 +55,20 @@ RunResult ExecuteRun(const EnvironmentSet& set, const ProgramPlace& place, const
   const NameCollator collator;
   const PageContext page_context{context, set, clock};
   control->PauseAt(pause_point::kWalkStarted);
-  WalkFolder(page_context, collator, observer, report, result.work_list);
+  WalkRecord walk;
+  WalkFolder(page_context, collator, observer, report, result.work_list, &walk);
   control->PauseAt(pause_point::kWalkDone);
 
   if (!set.OutputFolder.empty() && !set.OutputUrl.empty()) {
     const FixUpResult fixup =
-        FixUpLinks(context, set.OutputFolder, set.OutputUrl, result.work_list);
+        FixUpLinks(context, set.OutputFolder, set.OutputUrl, result.work_list, &walk, control);
     report.gathering = true;
     report.pages_gathered = fixup.pages_gathered;
     Append(report.pages_not_gathered, fixup.pages_not_gathered);
     Append(report.problems, fixup.problems);
   }
 
+  walk.tree.CloseAll();
   control->PauseAt(pause_point::kRunDone);
   result.ini_path = SetIniPath(place, set.SetName);
   context.IniPath = result.ini_path;

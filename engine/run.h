@@ -61,6 +61,7 @@ struct RunReport {
   size_t pages_written = 0;                      // folders that got a complete page
   std::vector<std::string> folders_not_listed;   // folders whose listing failed
   std::vector<std::string> pages_not_written;    // folders whose page or snapshot failed
+  std::vector<std::string> links_refused;        // links left out: another owner, outside the root
   bool gathering = false;                        // the fix-up pass ran
   size_t pages_gathered = 0;
   std::vector<std::string> pages_not_gathered;   // folders whose page stayed in place

@@ -13,7 +13,8 @@ namespace pause_point {
 inline constexpr std::string_view kWalkStarted = "walk-started";
 inline constexpr std::string_view kFolderWritten = "folder-written";  // after each folder's page
 inline constexpr std::string_view kWalkDone = "walk-done";            // before gathering
-inline constexpr std::string_view kGatherDeleted = "gather-deleted";  // after the deletion step
+// The gathering pass has chosen the old numbered pages it may delete, before it writes any.
+inline constexpr std::string_view kGatherDeleted = "gather-deleted";
 inline constexpr std::string_view kRunDone = "run-done";              // before the set is saved
 }  // namespace pause_point
 

@@ -33,6 +33,7 @@ std::string FormatRunNotice(const RunReport& report) {
   }
   AddList(notice, text::kNoticeFoldersNotListed, report.folders_not_listed);
   AddList(notice, text::kNoticePagesNotWritten, report.pages_not_written);
+  AddList(notice, text::kNoticeLinksRefused, report.links_refused);
   if (report.gathering) {
     notice += "\n" + std::string(text::kNoticePagesGathered) + Count(report.pages_gathered);
     AddList(notice, text::kNoticePagesNotGathered, report.pages_not_gathered);

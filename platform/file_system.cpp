@@ -3,6 +3,7 @@
 #include <dirent.h>
 #include <errno.h>
 #include <fcntl.h>
+#include <stdlib.h>
 #include <string.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -38,10 +39,19 @@ bool IsDotOrDotDot(const char* name) {
 // Stats an entry as a listing shows it: links followed; a link that cannot be followed (dangling,
 // a loop, an unreachable target) is a file of size 0 with the link's own time. False when the
 // entry is gone.
-bool StatEntry(int dir_fd, const char* name, struct stat& st) {
-  if (fstatat(dir_fd, name, &st, 0) == 0) return true;
+bool StatEntry(int dir_fd, const char* name, struct stat& st, DirEntry& e) {
   if (fstatat(dir_fd, name, &st, AT_SYMLINK_NOFOLLOW) != 0) return false;
-  if (S_ISLNK(st.st_mode)) st.st_size = 0;
+  e.owner = e.target_owner = static_cast<uint32_t>(st.st_uid);
+  if (!S_ISLNK(st.st_mode)) return true;
+  e.is_link = true;
+  struct stat target;
+  if (fstatat(dir_fd, name, &target, 0) == 0) {
+    st = target;
+    e.target_owner = static_cast<uint32_t>(target.st_uid);
+  } else {
+    e.dangling = true;
+    st.st_size = 0;
+  }
   return true;
 }
 
@@ -83,9 +93,25 @@ bool MatchUnits(std::string_view name, std::string_view pattern) {
 
 bool ListFolder(const std::string& folder, std::vector<DirEntry>& entries, std::string* err) {
   entries.clear();
-  DIR* dir = OpenFolder(folder);
-  if (dir == nullptr) {
+  const int fd = open(folder.empty() ? "." : folder.c_str(), O_DIRECTORY | O_RDONLY | O_CLOEXEC);
+  if (fd < 0) {
     if (err != nullptr) *err = "cannot open folder " + folder + ": " + strerror(errno);
+    return false;
+  }
+  const bool ok = ListFolderAt(fd, entries, err);
+  close(fd);
+  return ok;
+}
+
+bool ListFolderAt(int folder_fd, std::vector<DirEntry>& entries, std::string* err) {
+  entries.clear();
+  // A descriptor of its own for the listing, so the caller's stays open and unmoved.
+  const int fd = openat(folder_fd, ".", O_DIRECTORY | O_RDONLY | O_CLOEXEC);
+  DIR* dir = fd < 0 ? nullptr : fdopendir(fd);
+  if (dir == nullptr) {
+    const int code = errno;
+    if (fd >= 0) close(fd);
+    if (err != nullptr) *err = std::string("cannot open folder: ") + strerror(code);
     return false;
   }
   const int dir_fd = dirfd(dir);
@@ -96,16 +122,17 @@ bool ListFolder(const std::string& folder, std::vector<DirEntry>& entries, std::
     if (d == nullptr) {
       if (errno != 0) {
         ok = false;
-        if (err != nullptr) *err = "cannot read folder " + folder + ": " + strerror(errno);
+        if (err != nullptr) *err = std::string("cannot read folder: ") + strerror(errno);
       }
       break;
     }
     if (IsDotOrDotDot(d->d_name)) continue;
     struct stat st;
-    if (!StatEntry(dir_fd, d->d_name, st)) continue;  // vanished while we listed
     DirEntry e;
+    if (!StatEntry(dir_fd, d->d_name, st, e)) continue;  // vanished while we listed
     e.name = d->d_name;
     e.is_folder = S_ISDIR(st.st_mode);
+    e.is_regular = S_ISREG(st.st_mode) && !e.dangling;
     e.size = e.is_folder ? 0 : static_cast<int64_t>(st.st_size);
     e.modified = ModifiedTime(st);
     e.id = FolderId{static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino)};
@@ -113,6 +140,20 @@ bool ListFolder(const std::string& folder, std::vector<DirEntry>& entries, std::
   }
   closedir(dir);
   return ok;
+}
+
+std::string RealPathAt(int dir_fd, const std::string& name) {
+  // The kernel's name of the folder handle, then the entry resolved from there.
+  const std::string proc = "/proc/self/fd/" + std::to_string(dir_fd) + "/" + name;
+  return RealPath(proc);
+}
+
+std::string RealPath(const std::string& path) {
+  char* resolved = realpath(path.c_str(), nullptr);
+  if (resolved == nullptr) return {};
+  std::string out(resolved);
+  free(resolved);
+  return out;
 }
 
 bool StatFolder(const std::string& folder, FolderId& id, FileTime& modified) {
@@ -130,6 +171,22 @@ bool RestoreModifiedTime(const std::string& path, const FileTime& modified) {
   times[1].tv_sec = static_cast<time_t>(modified.seconds);
   times[1].tv_nsec = modified.nanoseconds;
   return utimensat(AT_FDCWD, path.c_str(), times, 0) == 0;
+}
+
+bool ModifiedTimeAt(int fd, FileTime& modified) {
+  struct stat st;
+  if (fstat(fd, &st) != 0) return false;
+  modified = ModifiedTime(st);
+  return true;
+}
+
+bool RestoreModifiedTimeAt(int fd, const FileTime& modified) {
+  struct timespec times[2];
+  times[0].tv_sec = 0;
+  times[0].tv_nsec = UTIME_OMIT;
+  times[1].tv_sec = static_cast<time_t>(modified.seconds);
+  times[1].tv_nsec = modified.nanoseconds;
+  return futimens(fd, times) == 0;
 }
 
 bool FileExists(const std::string& path) {

@@ -30,6 +30,11 @@ struct DirEntry {
   int64_t size = 0;        // bytes; 0 for folders
   FileTime modified;       // last-write time
   FolderId id;             // device and inode (of the link's target for links)
+  bool is_link = false;    // a symbolic link; the fields above describe what it leads to
+  bool is_regular = false; // a regular file (a link's target for links)
+  bool dangling = false;   // a link that leads nowhere (listed as a file of size 0)
+  uint32_t owner = 0;        // owner of the entry itself (of the link for links)
+  uint32_t target_owner = 0; // owner of what a link leads to (the entry's owner otherwise)
 };
 
 // Lists one folder: every entry but "." and "..", hidden ones included, in the order the system
@@ -38,12 +43,27 @@ struct DirEntry {
 // closed before the call returns. False when the folder cannot be opened.
 bool ListFolder(const std::string& folder, std::vector<DirEntry>& entries, std::string* err = nullptr);
 
+// ListFolder of an open folder (dir_fd stays open and is not moved).
+bool ListFolderAt(int dir_fd, std::vector<DirEntry>& entries, std::string* err = nullptr);
+
+// The real path (links resolved) of the entry name of an open folder; "" when it cannot be had.
+std::string RealPathAt(int dir_fd, const std::string& name);
+
+// Real path of a folder; "" when it cannot be had.
+std::string RealPath(const std::string& path);
+
 // Identity and last-write time of a folder (following links). False when it cannot be read.
 bool StatFolder(const std::string& folder, FolderId& id, FileTime& modified);
 
 // Sets a folder's last-write time back (its access time is left alone). Used so that a run's own
 // writes into a folder do not look like a change to the next run.
 bool RestoreModifiedTime(const std::string& path, const FileTime& modified);
+
+// The last-write time of an open folder or file; false when it cannot be read.
+bool ModifiedTimeAt(int fd, FileTime& modified);
+
+// RestoreModifiedTime of an open folder.
+bool RestoreModifiedTimeAt(int fd, const FileTime& modified);
 
 // True when path names an ordinary file (following links), as a folder listing would find it.
 bool FileExists(const std::string& path);

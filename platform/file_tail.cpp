@@ -19,13 +19,29 @@ namespace {
 
 // Opens a file for reading its tail. O_NONBLOCK so that a FIFO with a matching name cannot hang
 // the run in open().
-int OpenForTail(int dir_fd, const char* name) {
-  return openat(dir_fd, name, O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+// A name that is not a link the walk allows is opened with O_NOFOLLOW: a link swapped in after
+// the listing is not followed.
+int OpenForTail(int dir_fd, const char* name, bool follow = false) {
+  return openat(dir_fd, name,
+                O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK | (follow ? 0 : O_NOFOLLOW));
 }
 
+// True when an open file is the regular file a link was listed leading to.
+bool SameFile(int fd, const FileTail& tail) {
+  struct stat st;
+  return fstat(fd, &st) == 0 && S_ISREG(st.st_mode) &&
+         static_cast<uint64_t>(st.st_dev) == tail.device &&
+         static_cast<uint64_t>(st.st_ino) == tail.inode;
+}
+
+// confined: names are entries of a folder of the published tree, opened without following a
+// link unless the walk allowed it.
+void ReadTails(int dir_fd, const std::string& prefix, std::vector<FileTail>& files, size_t size,
+               bool confined);
+
 // OpenForTail, and -1 unless it is a regular file, whose size is given back.
-int OpenRegular(int dir_fd, const char* name, off_t& size) {
-  const int fd = OpenForTail(dir_fd, name);
+int OpenRegular(int dir_fd, const char* name, off_t& size, bool follow) {
+  const int fd = OpenForTail(dir_fd, name, follow);
   if (fd < 0) return -1;
   struct stat st;
   if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
@@ -134,7 +150,7 @@ class TailReaders {
 
 TailReadResult ReadFileTail(const std::string& path, size_t size, uint8_t* buffer) {
   off_t file_size = 0;
-  const int fd = OpenRegular(AT_FDCWD, path.c_str(), file_size);
+  const int fd = OpenRegular(AT_FDCWD, path.c_str(), file_size, true);
   if (fd < 0) return TailReadResult::kUnreadable;
   const TailReadResult result = ReadTail(fd, file_size, size, buffer);
   close(fd);
@@ -152,6 +168,18 @@ void ReadFileTails(const std::string& folder, std::vector<FileTail>& files, size
       prefix = folder;
     }
   }
+  ReadTails(dir_fd, prefix, files, size, false);
+  if (dir_fd != AT_FDCWD) close(dir_fd);
+}
+
+void ReadFileTailsAt(int dir_fd, std::vector<FileTail>& files, size_t size) {
+  ReadTails(dir_fd, std::string(), files, size, true);
+}
+
+namespace {
+
+void ReadTails(int dir_fd, const std::string& prefix, std::vector<FileTail>& files, size_t size,
+               bool confined) {
   std::vector<TailRead> waiting;  // reads the cache could not serve at once
   for (size_t start = 0; start < files.size(); start += kTailBatch) {
     const size_t count = std::min(kTailBatch, files.size() - start);
@@ -167,9 +195,14 @@ void ReadFileTails(const std::string& folder, std::vector<FileTail>& files, size
       const std::string path = prefix.empty() ? std::string() : prefix + tail.name;
       const char* name = prefix.empty() ? tail.name.c_str() : path.c_str();
       off_t file_size = static_cast<off_t>(tail.listed_size);
-      const int fd =
-          tail.listed_size >= 0 ? OpenForTail(dir_fd, name) : OpenRegular(dir_fd, name, file_size);
+      const bool follow = !confined || tail.through_link;
+      int fd = tail.listed_size >= 0 ? OpenForTail(dir_fd, name, follow)
+                                     : OpenRegular(dir_fd, name, file_size, follow);
       if (fd < 0) continue;
+      if (confined && tail.through_link && !SameFile(fd, tail)) {
+        close(fd);
+        continue;
+      }
       if (file_size < static_cast<off_t>(size)) {
         tail.result = TailReadResult::kTooShort;
         close(fd);
@@ -191,7 +224,7 @@ void ReadFileTails(const std::string& folder, std::vector<FileTail>& files, size
       if (files[start + i].result != TailReadResult::kRead) files[start + i].bytes.clear();
     }
   }
-  if (dir_fd != AT_FDCWD) close(dir_fd);
 }
 
+}  // namespace
 }  // namespace veldra

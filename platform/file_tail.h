@@ -25,6 +25,11 @@ struct FileTail {
   int64_t listed_size = -1;  // the size its folder's listing gave, or -1 (see ReadFileTails)
   TailReadResult result = TailReadResult::kUnreadable;
   std::vector<uint8_t> bytes;  // size bytes when result is kRead, else empty
+  // A listed link the walk allows: it is followed, and must lead to the listed file (device,
+  // inode). Any other name is opened without following a link.
+  bool through_link = false;
+  uint64_t device = 0;
+  uint64_t inode = 0;
 };
 
 // ReadFileTail for every file of the batch, all in folder ("" for names that are paths). Tails
@@ -35,6 +40,9 @@ struct FileTail {
 // being opened (a listing gives folders, FIFOs and devices size 0), otherwise its tail is read at
 // that size (a file that shrank since is kUnreadable).
 void ReadFileTails(const std::string& folder, std::vector<FileTail>& files, size_t size);
+
+// ReadFileTails within an open folder (dir_fd stays open).
+void ReadFileTailsAt(int dir_fd, std::vector<FileTail>& files, size_t size);
 
 inline constexpr size_t kTailBatch = 64;
 

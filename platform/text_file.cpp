@@ -9,7 +9,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdint>
+#include <new>
 #include <ctime>
 
 namespace veldra {
@@ -260,6 +262,155 @@ bool MoveFileAside(const std::string& path, std::string& aside) {
     if (errno != EEXIST) return false;
   }
   return false;
+}
+
+}  // namespace veldra
+
+namespace veldra {
+namespace {
+
+std::string HiddenPrefixOf(std::string_view name) {
+  if (name.size() > 200) name = name.substr(0, 200);
+  return "." + std::string(name) + ".tmp-";
+}
+
+}  // namespace
+
+FileIdentity IdentityOf(int fd) {
+  struct stat st;
+  if (fstat(fd, &st) != 0) return {};
+  return FileIdentity{static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino),
+                      static_cast<int64_t>(st.st_size),
+                      FileTime{static_cast<int64_t>(st.st_mtim.tv_sec),
+                               static_cast<int32_t>(st.st_mtim.tv_nsec)}};
+}
+
+bool IsTemporaryNameOf(std::string_view name, std::string_view target) {
+  const std::string prefix = HiddenPrefixOf(target);
+  if (name.size() != prefix.size() + 8 || !name.starts_with(prefix)) return false;
+  for (char c : name.substr(prefix.size())) {
+    if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'z'))) return false;
+  }
+  return true;
+}
+
+bool ReplaceFileAt(int dir_fd, const std::string& name, std::string_view bytes,
+                   std::string* aside, FileIdentity* written, std::string* err) {
+  if (aside != nullptr) aside->clear();
+  const std::string prefix = HiddenPrefixOf(name);
+  std::string temp;
+  int fd = -1;
+  for (int attempt = 0; attempt < 16 && fd < 0; ++attempt) {
+    temp = prefix + RandomSuffix();
+    // 0666: the umask takes its bits away, and no old mode is carried over.
+    fd = openat(dir_fd, temp.c_str(),
+                O_CREAT | O_EXCL | O_WRONLY | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY, 0666);
+    if (fd < 0 && errno != EEXIST) break;
+  }
+  if (fd < 0) {
+    SetError(err, "cannot create a temporary file for", name, errno);
+    return false;
+  }
+  int code = 0;
+  if (!WriteAll(fd, bytes)) code = errno;
+  if (code == 0 && written != nullptr) *written = IdentityOf(fd);
+  if (close(fd) != 0 && code == 0) code = errno;
+  std::string linked;
+  if (code == 0 && aside != nullptr) {
+    struct stat st;
+    if (fstatat(dir_fd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(st.st_mode)) {
+      for (int attempt = 0; attempt < 16; ++attempt) {
+        std::string candidate = prefix + RandomSuffix();
+        // linkat without AT_SYMLINK_FOLLOW names the entry itself, never a link's target.
+        if (linkat(dir_fd, name.c_str(), dir_fd, candidate.c_str(), 0) == 0) {
+          linked = std::move(candidate);
+          break;
+        }
+        if (errno != EEXIST) break;
+      }
+    }
+  }
+  // renameat replaces the entry holding the name (a link is replaced, not written through); a
+  // folder holding it makes this fail, and the folder stays.
+  if (code == 0 && renameat(dir_fd, temp.c_str(), dir_fd, name.c_str()) != 0) code = errno;
+  if (code != 0) {
+    unlinkat(dir_fd, temp.c_str(), 0);
+    if (!linked.empty()) unlinkat(dir_fd, linked.c_str(), 0);
+    SetError(err, "cannot replace", name, code);
+    return false;
+  }
+  if (aside != nullptr) *aside = std::move(linked);
+  return true;
+}
+
+bool RemoveFileAt(int dir_fd, const std::string& name, std::string* aside) {
+  if (aside != nullptr) aside->clear();
+  struct stat st;
+  if (fstatat(dir_fd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) return errno == ENOENT;
+  if (S_ISDIR(st.st_mode)) return false;
+  if (aside != nullptr && S_ISREG(st.st_mode)) {
+    const std::string prefix = HiddenPrefixOf(name);
+    for (int attempt = 0; attempt < 16; ++attempt) {
+      std::string candidate = prefix + RandomSuffix();
+      if (renameat2(dir_fd, name.c_str(), dir_fd, candidate.c_str(), RENAME_NOREPLACE) == 0) {
+        *aside = std::move(candidate);
+        return true;
+      }
+      if (errno != EEXIST) break;
+    }
+  }
+  return unlinkat(dir_fd, name.c_str(), 0) == 0 || errno == ENOENT;
+}
+
+RegularReadResult ReadRegularFileAt(int dir_fd, const std::string& name, size_t cap,
+                                    std::string& bytes, bool* truncated,
+                                    const FileIdentity* expected) {
+  bytes.clear();
+  if (truncated != nullptr) *truncated = false;
+  const int fd =
+      openat(dir_fd, name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+  if (fd < 0) {
+    if (errno == ENOENT) return RegularReadResult::kMissing;
+    return errno == ELOOP || errno == ENXIO ? RegularReadResult::kNotRegular
+                                            : RegularReadResult::kError;
+  }
+  struct stat st;
+  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    close(fd);
+    return RegularReadResult::kNotRegular;
+  }
+  if (expected != nullptr && IdentityOf(fd) != *expected) {
+    close(fd);
+    return RegularReadResult::kNotRegular;
+  }
+  const size_t size = st.st_size > 0 ? static_cast<size_t>(st.st_size) : 0;
+  const size_t want = size < cap ? size : cap;
+  if (truncated != nullptr) *truncated = size > cap;
+  try {
+    bytes.reserve(want);
+  } catch (const std::bad_alloc&) {
+    close(fd);
+    return RegularReadResult::kError;
+  }
+  char buffer[65536];
+  while (bytes.size() < cap) {
+    const size_t chunk = std::min(sizeof buffer, cap - bytes.size());
+    const ssize_t n = read(fd, buffer, chunk);
+    if (n == 0) break;
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      close(fd);
+      bytes.clear();
+      return RegularReadResult::kError;
+    }
+    bytes.append(buffer, static_cast<size_t>(n));
+  }
+  if (truncated != nullptr && bytes.size() >= cap) {
+    char probe;
+    *truncated = *truncated || read(fd, &probe, 1) == 1;
+  }
+  close(fd);
+  return RegularReadResult::kRead;
 }
 
 }  // namespace veldra

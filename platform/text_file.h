@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "platform/cp932.h"
+#include "platform/folder_tree.h"
 
 namespace veldra {
 
@@ -43,5 +44,42 @@ bool ReplaceFileSettingAside(const std::string& path, std::string_view bytes, st
 // Renames an ordinary file to such a hidden name (never over another file), for the caller to
 // delete later. False (aside "") when there is no such file or it cannot be renamed.
 bool MoveFileAside(const std::string& path, std::string& aside);
+
+// Within a folder of the published tree or the output folder, through a handle on the folder:
+// nothing here follows a link at the name, so our own files are never written, read or removed
+// through one.
+
+// Replaces the entry `name` of the folder dir_fd with a regular file holding bytes, whatever the
+// entry is (a file, a link, a FIFO: the entry itself is replaced, never what it leads to); a
+// folder holding the name is left alone and the call fails (EISDIR). The bytes go to a new
+// hidden temporary name (O_EXCL|O_NOFOLLOW) renamed over the entry, so a crash leaves the old or
+// the new content. The file gets 0666 less the umask, whatever the old one had. With aside, an
+// old regular file first gets a second hidden name, returned there for the caller to delete
+// later. written (when given) receives the new file's identity.
+bool ReplaceFileAt(int dir_fd, const std::string& name, std::string_view bytes,
+                   std::string* aside = nullptr, FileIdentity* written = nullptr,
+                   std::string* err = nullptr);
+
+// Removes the entry `name` (the entry itself, never a link's target); with aside, a regular file
+// is renamed to a hidden name returned there instead. True when the name is gone (or was never
+// there); false when it is held by a folder or cannot be removed.
+bool RemoveFileAt(int dir_fd, const std::string& name, std::string* aside = nullptr);
+
+enum class RegularReadResult { kRead, kMissing, kNotRegular, kError };
+
+// Reads a regular file of the folder without following a link at the name and without blocking
+// (a FIFO or device is kNotRegular, never waited for). At most cap bytes are read: a longer file
+// gives its first cap bytes (truncated set). With expected, a file whose identity differs is
+// kNotRegular. The size is checked before any memory is reserved.
+RegularReadResult ReadRegularFileAt(int dir_fd, const std::string& name, size_t cap,
+                                    std::string& bytes, bool* truncated = nullptr,
+                                    const FileIdentity* expected = nullptr);
+
+// The identity fstat gives for an open file.
+FileIdentity IdentityOf(int fd);
+
+// True when name is a temporary or set-aside name a replace of target makes: "." + target (cut
+// to 200 bytes) + ".tmp-" + 8 characters of [0-9a-z].
+bool IsTemporaryNameOf(std::string_view name, std::string_view target);
 
 }  // namespace veldra

@@ -139,14 +139,17 @@ TEST_F(FixUpLinksTest, RootWithTwoFoldersLinksNumberedPages) {
 TEST_F(FixUpLinksTest, DeletesOnlyOldGatheredPages) {
   for (const char* name : {"index00007.htm", "INDEX12.HTM", "index123456.htm", "index-notes.htm",
                            "indexA.htm", "index.htm", "index.html", "other00001.htm",
-                           "index00001.html"})
+                           "index00001.html", "index1.htm", "INDEX2019.HTM", "index000001.htm"})
     WriteFile(out + name, "old");
+  std::filesystem::create_directory(out + "index00003.htm");  // a folder is never removed
   WritePage("", {});
   Run({""});
-  for (const char* gone : {"index00007.htm", "INDEX12.HTM", "index123456.htm"})
+  for (const char* gone : {"index00007.htm", "index123456.htm"})
     EXPECT_FALSE(FileExists(out + gone)) << gone;
+  EXPECT_TRUE(std::filesystem::is_directory(out + "index00003.htm"));
   for (const char* kept : {"index-notes.htm", "indexA.htm", "index.htm", "index.html",
-                           "other00001.htm", "index00001.html"})
+                           "other00001.htm", "index00001.html", "INDEX12.HTM", "index1.htm",
+                           "INDEX2019.HTM", "index000001.htm"})
     EXPECT_EQ(ReadFile(out + kept), "old") << kept;
   EXPECT_TRUE(FileExists(out + "index00000.htm"));
 }
@@ -278,17 +281,26 @@ TEST(PageNumber, FiveDigitsOrMore) {
   EXPECT_EQ(FormatPageNumber(1234567), "1234567");
 }
 
+// Only names the pass could have written: a user's index1.htm or INDEX2019.HTM is not one.
 TEST(GatheredPageName, OnlyBaseDigitsHtm) {
   EXPECT_TRUE(IsGatheredPageName("index00000.htm", "index"));
-  EXPECT_TRUE(IsGatheredPageName("Index7.HTM", "index"));
-  EXPECT_TRUE(IsGatheredPageName("ＩＮＤＥＸ1.htm", "ｉｎｄｅｘ"));
+  EXPECT_TRUE(IsGatheredPageName("index123456.htm", "index"));
+  EXPECT_TRUE(IsGatheredPageName("Index00007.htm", "index"));  // the base typed otherwise
+  EXPECT_TRUE(IsGatheredPageName("ＩＮＤＥＸ00001.htm", "ｉｎｄｅｘ"));
+  EXPECT_FALSE(IsGatheredPageName("Index7.HTM", "index"));
+  EXPECT_FALSE(IsGatheredPageName("index1.htm", "index"));
+  EXPECT_FALSE(IsGatheredPageName("INDEX2019.HTM", "index"));
+  EXPECT_FALSE(IsGatheredPageName("index00001.HTM", "index"));
+  EXPECT_FALSE(IsGatheredPageName("index012345.htm", "index"));  // never written zero-padded
+  EXPECT_FALSE(IsGatheredPageName("index.htm", "index"));
   EXPECT_FALSE(IsGatheredPageName("index.htm", "index"));
   EXPECT_FALSE(IsGatheredPageName("index-notes.htm", "index"));
   EXPECT_FALSE(IsGatheredPageName("indexA.htm", "index"));
   EXPECT_FALSE(IsGatheredPageName("index1.html", "index"));
   EXPECT_FALSE(IsGatheredPageName("xindex1.htm", "index"));
   EXPECT_FALSE(IsGatheredPageName("index1a1.htm", "index"));
-  EXPECT_TRUE(IsGatheredPageName("12.htm", ""));
+  EXPECT_TRUE(IsGatheredPageName("00012.htm", ""));
+  EXPECT_FALSE(IsGatheredPageName("12.htm", ""));
 }
 
 }  // namespace

@@ -13,11 +13,19 @@ using test::MakeFolders;
 using test::ReadFile;
 using test::TempDir;
 
+// Pages are written through handles on their folders; a folder that does not exist has none.
+FolderTree& Folders() {
+  static FolderTree tree(8);
+  return tree;
+}
+
 FolderPageFiles Page(const std::string& folder, bool marks) {
   FolderPageFiles files;
   files.folder = folder;
-  files.page_path = folder + "index.htm";
-  files.snapshot_path = folder + "index.htm.csv";
+  files.tree = &Folders();
+  files.index = Folders().AddRoot(folder);
+  files.page_name = "index.htm";
+  files.snapshot_name = "index.htm.csv";
   files.page = "page of " + folder;
   files.snapshot = marks ? "snapshot" : "";
   files.marks_wanted = marks;
