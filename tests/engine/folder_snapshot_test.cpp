@@ -1,6 +1,8 @@
 #include "engine/folder_snapshot.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include "platform/cp932.h"
 #include "tests/support/temp_dir.h"
@@ -100,6 +102,23 @@ TEST(ReadSnapshot, MissingFileIsEmpty) {
   test::TempDir dir;
   EXPECT_TRUE(ReadSnapshot(dir / "index.htm.csv").empty());
   EXPECT_TRUE(ReadSnapshot(dir.path()).empty());  // a folder, not a file
+}
+
+// The cap is max(16 MiB, 2 KiB per entry); the records before it are kept, as for damage.
+TEST(ReadSnapshotAt, ReadsUpToTheCapAndKeepsTheRecordsBeforeIt) {
+  EXPECT_EQ(SnapshotReadCap(0), size_t{16} << 20);
+  EXPECT_EQ(SnapshotReadCap(8192), size_t{16} << 20);
+  EXPECT_EQ(SnapshotReadCap(100000), size_t{2048} * 100000);
+  test::TempDir dir;
+  const std::string record = "\"F\",\"" + std::string(1000, 'n') + "\",\"2000/01/01 00:00\",\"1\"\r\n";
+  std::string bytes;
+  while (bytes.size() < (size_t{17} << 20)) bytes += record;
+  test::WriteFile(dir / "index.htm.csv", bytes);
+  const int fd = open(dir.path().c_str(), O_RDONLY | O_DIRECTORY);
+  const FolderSnapshot read = ReadSnapshotAt(fd, "index.htm.csv", 1);
+  EXPECT_EQ(read.size(), (size_t{16} << 20) / record.size());
+  EXPECT_EQ(ReadSnapshotAt(fd, "index.htm.csv", 20000).size(), bytes.size() / record.size());
+  close(fd);
 }
 
 }  // namespace

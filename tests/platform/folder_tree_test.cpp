@@ -1,0 +1,175 @@
+// Writes within a folder handle: nothing leaves the folder the walk listed, whatever is swapped
+// in under our names or in place of the folder itself.
+#include "platform/folder_tree.h"
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+
+#include "platform/file_system.h"
+#include "platform/text_file.h"
+#include "tests/support/temp_dir.h"
+
+namespace veldra {
+namespace {
+
+using test::MakeFolders;
+using test::ReadFile;
+using test::TempDir;
+using test::WriteFile;
+
+FolderId IdOf(const std::string& path) {
+  struct stat st;
+  EXPECT_EQ(stat(path.c_str(), &st), 0) << path;
+  return FolderId{static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino)};
+}
+
+mode_t LinkMode(const std::string& path) {
+  struct stat st;
+  return lstat(path.c_str(), &st) == 0 ? st.st_mode : 0;
+}
+
+TEST(FolderTree, ReopensFromTheNearestAncestorAndRefusesASwappedFolder) {
+  TempDir dir;
+  MakeFolders(dir / "root/a/b/c");
+  MakeFolders(dir / "elsewhere/b/c");
+  FolderTree tree(2);  // so every Open below has to reopen a chain
+  const size_t root = tree.AddRoot(dir / "root/");
+  const size_t a = tree.Add(root, "a", IdOf(dir / "root/a"), false);
+  const size_t b = tree.Add(a, "b", IdOf(dir / "root/a/b"), false);
+  const size_t c = tree.Add(b, "c", IdOf(dir / "root/a/b/c"), false);
+  {
+    const ScopedFd fd(tree.Open(c));
+    ASSERT_TRUE(fd.ok());
+    ASSERT_TRUE(ReplaceFileAt(fd.get(), "index.htm", "page"));
+  }
+  EXPECT_EQ(ReadFile(dir / "root/a/b/c/index.htm"), "page");
+  tree.CloseAll();
+
+  // b swapped for a link to a look-alike: c is no longer reachable as listed.
+  std::filesystem::rename(dir / "root/a/b", dir / "root/a/b-old");
+  std::filesystem::create_directory_symlink(dir / "elsewhere/b", dir / "root/a/b");
+  EXPECT_LT(tree.Open(c), 0);
+  EXPECT_LT(tree.Open(b), 0);
+  // Even a real folder put in its place is not the one listed.
+  std::filesystem::remove(dir / "root/a/b");
+  MakeFolders(dir / "root/a/b/c");
+  EXPECT_LT(tree.Open(c), 0);
+  const ScopedFd still_a(tree.Open(a));
+  EXPECT_TRUE(still_a.ok());
+  EXPECT_FALSE(std::filesystem::exists(dir / "elsewhere/b/c/index.htm"));
+}
+
+TEST(FolderTree, FollowsOnlyTheLinksTheWalkFollowed) {
+  TempDir dir;
+  MakeFolders(dir / "root");
+  MakeFolders(dir / "disk2/music");
+  std::filesystem::create_directory_symlink(dir / "disk2/music", dir / "root/music");
+  FolderTree tree(2);
+  const size_t root = tree.AddRoot(dir / "root/");
+  const FolderId id = IdOf(dir / "disk2/music");
+  const size_t as_link = tree.Add(root, "music", id, true);
+  const size_t as_folder = tree.Add(root, "music", id, false);
+  const ScopedFd linked(tree.Open(as_link));
+  EXPECT_TRUE(linked.ok());
+  EXPECT_LT(tree.Open(as_folder), 0);
+}
+
+TEST(ReplaceFileAt, ReplacesALinkItselfNeverItsTarget) {
+  TempDir dir;
+  MakeFolders(dir / "tree");
+  WriteFile(dir / "authorized_keys", "keys");
+  chmod((dir / "authorized_keys").c_str(), 0600);
+  std::filesystem::create_symlink(dir / "authorized_keys", dir / "tree/index.htm");
+  mkfifo((dir / "tree/index.htm.csv").c_str(), 0644);
+  const ScopedFd fd(open((dir / "tree").c_str(), O_RDONLY | O_DIRECTORY));
+  std::string aside;
+  FileIdentity written;
+  ASSERT_TRUE(ReplaceFileAt(fd.get(), "index.htm", "page", &aside, &written));
+  EXPECT_TRUE(aside.empty());  // only a regular file is set aside
+  ASSERT_TRUE(ReplaceFileAt(fd.get(), "index.htm.csv", "snapshot"));
+  EXPECT_EQ(ReadFile(dir / "authorized_keys"), "keys");
+  EXPECT_TRUE(S_ISREG(LinkMode(dir / "tree/index.htm")));
+  EXPECT_TRUE(S_ISREG(LinkMode(dir / "tree/index.htm.csv")));
+  EXPECT_EQ(ReadFile(dir / "tree/index.htm"), "page");
+  struct stat st;
+  ASSERT_EQ(stat((dir / "tree/index.htm").c_str(), &st), 0);
+  EXPECT_EQ(written,
+            (FileIdentity{static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino), 4,
+                          FileTime{st.st_mtim.tv_sec, static_cast<int32_t>(st.st_mtim.tv_nsec)}}));
+}
+
+TEST(ReplaceFileAt, NewModeEveryTimeAndAFolderIsNeverReplaced) {
+  TempDir dir;
+  WriteFile(dir / "index.htm", "planted");
+  chmod((dir / "index.htm").c_str(), 0);
+  MakeFolders(dir / "index.htm.csv/inner");
+  const mode_t mask = umask(022);
+  const ScopedFd fd(open(dir.path().c_str(), O_RDONLY | O_DIRECTORY));
+  EXPECT_TRUE(ReplaceFileAt(fd.get(), "index.htm", "page"));
+  std::string err;
+  EXPECT_FALSE(ReplaceFileAt(fd.get(), "index.htm.csv", "snap", nullptr, nullptr, &err));
+  EXPECT_FALSE(RemoveFileAt(fd.get(), "index.htm.csv"));
+  umask(mask);
+  EXPECT_EQ(LinkMode(dir / "index.htm") & 07777, 0644u);
+  EXPECT_TRUE(std::filesystem::is_directory(dir / "index.htm.csv/inner"));
+  // Nothing but the page and the folder: no temporary file stays behind.
+  size_t entries = 0;
+  for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator(dir.path())) ++entries;
+  EXPECT_EQ(entries, 2u);
+}
+
+TEST(RemoveFileAt, RemovesALinkNotWhatItLeadsTo) {
+  TempDir dir;
+  WriteFile(dir / "target", "keep");
+  MakeFolders(dir / "tree");
+  std::filesystem::create_symlink(dir / "target", dir / "tree/index.htm.csv");
+  const ScopedFd fd(open((dir / "tree").c_str(), O_RDONLY | O_DIRECTORY));
+  std::string aside;
+  EXPECT_TRUE(RemoveFileAt(fd.get(), "index.htm.csv", &aside));
+  EXPECT_TRUE(aside.empty());
+  EXPECT_EQ(ReadFile(dir / "target"), "keep");
+  EXPECT_FALSE(
+      std::filesystem::exists(std::filesystem::symlink_status(dir / "tree/index.htm.csv")));
+}
+
+TEST(ReadRegularFileAt, NeverFollowsBlocksOrReadsPastTheCap) {
+  TempDir dir;
+  WriteFile(dir / "target", "secret");
+  std::filesystem::create_symlink(dir / "target", dir / "link");
+  std::filesystem::create_symlink("/dev/zero", dir / "zero");
+  mkfifo((dir / "fifo").c_str(), 0644);
+  WriteFile(dir / "big", std::string(100, 'x'));
+  const ScopedFd fd(open(dir.path().c_str(), O_RDONLY | O_DIRECTORY));
+  std::string bytes;
+  EXPECT_EQ(ReadRegularFileAt(fd.get(), "link", 1000, bytes), RegularReadResult::kNotRegular);
+  EXPECT_EQ(ReadRegularFileAt(fd.get(), "zero", 1000, bytes), RegularReadResult::kNotRegular);
+  EXPECT_EQ(ReadRegularFileAt(fd.get(), "fifo", 1000, bytes), RegularReadResult::kNotRegular);
+  EXPECT_EQ(ReadRegularFileAt(fd.get(), "none", 1000, bytes), RegularReadResult::kMissing);
+  bool truncated = false;
+  EXPECT_EQ(ReadRegularFileAt(fd.get(), "big", 40, bytes, &truncated), RegularReadResult::kRead);
+  EXPECT_EQ(bytes, std::string(40, 'x'));
+  EXPECT_TRUE(truncated);
+  // A file that is not the one expected (here: another size) is not read.
+  FileIdentity other;
+  ASSERT_EQ(ReadRegularFileAt(fd.get(), "target", 1000, bytes), RegularReadResult::kRead);
+  EXPECT_EQ(ReadRegularFileAt(fd.get(), "target", 1000, bytes, nullptr, &other),
+            RegularReadResult::kNotRegular);
+}
+
+TEST(TemporaryName, ExactFormOnly) {
+  EXPECT_TRUE(IsTemporaryNameOf(".index.htm.tmp-abcd1234", "index.htm"));
+  EXPECT_TRUE(IsTemporaryNameOf(".index.htm.csv.tmp-0z9y8x7w", "index.htm.csv"));
+  EXPECT_FALSE(IsTemporaryNameOf(".index.htm.tmp-ABCD1234", "index.htm"));
+  EXPECT_FALSE(IsTemporaryNameOf(".index.htm.tmp-abcd123", "index.htm"));
+  EXPECT_FALSE(IsTemporaryNameOf(".index.htm.tmp-abcd-234", "index.htm"));
+  EXPECT_FALSE(IsTemporaryNameOf(".index.htm.tmp-abcd1234", "index.htm.csv"));
+  const std::string long_name(250, 'n');
+  EXPECT_TRUE(IsTemporaryNameOf("." + long_name.substr(0, 200) + ".tmp-00000000", long_name));
+}
+
+}  // namespace
+}  // namespace veldra
