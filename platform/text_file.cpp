@@ -181,22 +181,10 @@ std::string HiddenPrefix(const std::string& target) {
   return folder + "." + name + ".tmp-";
 }
 
-// Gives the file a second hidden name (a hard link); "" when it cannot (no such file, or the
-// file system has no links), which costs nothing but the early freeing.
-std::string LinkAside(const std::string& target, const std::string& prefix) {
-  for (int attempt = 0; attempt < 16; ++attempt) {
-    std::string aside = prefix + RandomSuffix();
-    if (link(target.c_str(), aside.c_str()) == 0) return aside;
-    if (errno != EEXIST) break;
-  }
-  return {};
-}
-
 // No fsync: the crash guarded against is the process being killed, after which the kernel still
 // writes out what was written; losing both copies needs a power failure, and syncing every page
 // would slow a run down by orders of magnitude.
-bool Replace(const std::string& path, std::string_view bytes, std::string* aside,
-             std::string* err) {
+bool Replace(const std::string& path, std::string_view bytes, std::string* err) {
   struct stat st;
   bool exists = false;
   const std::string target = ReplaceTarget(path, st, exists);
@@ -222,46 +210,19 @@ bool Replace(const std::string& path, std::string_view bytes, std::string* aside
   // The umask may have taken bits of the old file's mode away.
   if (!WriteAll(fd, bytes) || ((mode & ProcessUmask()) != 0 && fchmod(fd, mode) != 0)) code = errno;
   if (close(fd) != 0 && code == 0) code = errno;
-  std::string linked;
-  if (code == 0 && aside != nullptr && exists && S_ISREG(st.st_mode))
-    linked = LinkAside(target, prefix);
   if (code == 0 && rename(temp.c_str(), target.c_str()) != 0) code = errno;
   if (code != 0) {
     unlink(temp.c_str());
-    if (!linked.empty()) unlink(linked.c_str());
     SetError(err, "cannot replace", path, code);
     return false;
   }
-  if (aside != nullptr) *aside = std::move(linked);
   return true;
 }
 
 }  // namespace
 
 bool ReplaceFile(const std::string& path, std::string_view bytes, std::string* err) {
-  return Replace(path, bytes, nullptr, err);
-}
-
-bool ReplaceFileSettingAside(const std::string& path, std::string_view bytes, std::string& aside,
-                             std::string* err) {
-  aside.clear();
-  return Replace(path, bytes, &aside, err);
-}
-
-bool MoveFileAside(const std::string& path, std::string& aside) {
-  aside.clear();
-  struct stat st;
-  if (lstat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
-  const std::string prefix = HiddenPrefix(path);
-  for (int attempt = 0; attempt < 16; ++attempt) {
-    std::string name = prefix + RandomSuffix();
-    if (renameat2(AT_FDCWD, path.c_str(), AT_FDCWD, name.c_str(), RENAME_NOREPLACE) == 0) {
-      aside = std::move(name);
-      return true;
-    }
-    if (errno != EEXIST) return false;
-  }
-  return false;
+  return Replace(path, bytes, err);
 }
 
 }  // namespace veldra
@@ -347,7 +308,7 @@ bool RemoveFileAt(int dir_fd, const std::string& name, std::string* aside) {
   if (aside != nullptr) aside->clear();
   struct stat st;
   if (fstatat(dir_fd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) return errno == ENOENT;
-  if (S_ISDIR(st.st_mode)) return false;
+  if (S_ISDIR(st.st_mode)) return true;  // not ours: a folder is never removed
   if (aside != nullptr && S_ISREG(st.st_mode)) {
     const std::string prefix = HiddenPrefixOf(name);
     for (int attempt = 0; attempt < 16; ++attempt) {

@@ -32,18 +32,9 @@ bool CreateNewFile(const std::string& path, std::string_view bytes, std::string*
 // new content, never a mix: the bytes go to a temporary file in the same folder, which is then
 // renamed over the target. The new file keeps the old file's permission bits, or 0666 less the
 // umask for a new one. On failure the old file is untouched and no temporary file is left.
+// A link at path is replaced behind it, at the file it leads to: for the operator's own files
+// only (the set file in the program folder), never for files in the published tree.
 bool ReplaceFile(const std::string& path, std::string_view bytes, std::string* err = nullptr);
-
-// ReplaceFile that leaves freeing the old file's blocks (which on some disks waits for the disk)
-// to the caller: before the rename the old file gets a second, hidden name beside the temporary
-// one ("." + name + ".tmp-" + 8 characters), returned in aside for the caller to delete later.
-// aside is "" when there was no old file or it could not be linked (then it is freed at once).
-bool ReplaceFileSettingAside(const std::string& path, std::string_view bytes, std::string& aside,
-                             std::string* err = nullptr);
-
-// Renames an ordinary file to such a hidden name (never over another file), for the caller to
-// delete later. False (aside "") when there is no such file or it cannot be renamed.
-bool MoveFileAside(const std::string& path, std::string& aside);
 
 // Within a folder of the published tree or the output folder, through a handle on the folder:
 // nothing here follows a link at the name, so our own files are never written, read or removed
@@ -61,8 +52,8 @@ bool ReplaceFileAt(int dir_fd, const std::string& name, std::string_view bytes,
                    std::string* err = nullptr);
 
 // Removes the entry `name` (the entry itself, never a link's target); with aside, a regular file
-// is renamed to a hidden name returned there instead. True when the name is gone (or was never
-// there); false when it is held by a folder or cannot be removed.
+// is renamed to a hidden name returned there instead. A folder holding the name is left alone.
+// True when no file holds the name afterwards; false when it cannot be removed.
 bool RemoveFileAt(int dir_fd, const std::string& name, std::string* aside = nullptr);
 
 enum class RegularReadResult { kRead, kMissing, kNotRegular, kError };

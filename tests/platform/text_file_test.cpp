@@ -1,5 +1,6 @@
 #include "platform/text_file.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -168,38 +169,41 @@ namespace veldra {
 namespace {
 
 // The old file stays whole under its hidden name until the caller deletes it.
-TEST(ReplaceFileSettingAside, KeepsTheOldFileUnderAHiddenName) {
+TEST(ReplaceFileAt, KeepsTheOldFileUnderAHiddenName) {
   TempDir dir;
   WriteFile(dir / "page.htm", "old");
+  const int fd = open(dir.path().c_str(), O_RDONLY | O_DIRECTORY);
   std::string aside;
-  ASSERT_TRUE(ReplaceFileSettingAside(dir / "page.htm", "new", aside));
+  ASSERT_TRUE(ReplaceFileAt(fd, "page.htm", "new", &aside));
   EXPECT_EQ(ReadFile(dir / "page.htm"), "new");
-  const std::string prefix = dir / ".page.htm.tmp-";
-  ASSERT_EQ(aside.size(), prefix.size() + 8);
-  EXPECT_EQ(aside.substr(0, prefix.size()), prefix);
-  EXPECT_EQ(ReadFile(aside), "old");
+  EXPECT_TRUE(IsTemporaryNameOf(aside, "page.htm")) << aside;
+  EXPECT_EQ(ReadFile(dir / aside), "old");
   EXPECT_EQ(FolderNames(dir.path()).size(), 2u);  // no temporary file besides
   // No old file: nothing set aside.
-  ASSERT_TRUE(ReplaceFileSettingAside(dir / "new.htm", "n", aside));
+  ASSERT_TRUE(ReplaceFileAt(fd, "new.htm", "n", &aside));
   EXPECT_EQ(aside, "");
   // A failed replace leaves neither a temporary nor an aside name.
   test::MakeFolders(dir / "sub/");
-  EXPECT_FALSE(ReplaceFileSettingAside(dir / "sub", "data", aside));
+  EXPECT_FALSE(ReplaceFileAt(fd, "sub", "data", &aside));
   EXPECT_EQ(aside, "");
   EXPECT_EQ(FolderNames(dir.path()).size(), 4u);
+  close(fd);
 }
 
-TEST(MoveFileAside, RenamesOrdinaryFilesOnly) {
+TEST(RemoveFileAt, SetsOrdinaryFilesAsideAndLeavesFolders) {
   TempDir dir;
   WriteFile(dir / "page.htm.csv", "old");
+  const int fd = open(dir.path().c_str(), O_RDONLY | O_DIRECTORY);
   std::string aside;
-  ASSERT_TRUE(MoveFileAside(dir / "page.htm.csv", aside));
-  EXPECT_EQ(FolderNames(dir.path()), std::vector<std::string>{aside.substr(aside.rfind('/') + 1)});
-  EXPECT_EQ(ReadFile(aside), "old");
-  EXPECT_FALSE(MoveFileAside(dir / "page.htm.csv", aside));  // gone now
+  ASSERT_TRUE(RemoveFileAt(fd, "page.htm.csv", &aside));
+  EXPECT_EQ(FolderNames(dir.path()), std::vector<std::string>{aside});
+  EXPECT_EQ(ReadFile(dir / aside), "old");
+  EXPECT_TRUE(RemoveFileAt(fd, "page.htm.csv", &aside));  // gone now: nothing to do
   EXPECT_EQ(aside, "");
-  test::MakeFolders(dir / "sub/");
-  EXPECT_FALSE(MoveFileAside(dir / "sub", aside));
+  test::MakeFolders(dir / "sub/inner");
+  EXPECT_TRUE(RemoveFileAt(fd, "sub", &aside));  // no file holds the name; the folder stays
+  EXPECT_TRUE(std::filesystem::is_directory(dir / "sub/inner"));
+  close(fd);
 }
 
 }  // namespace
