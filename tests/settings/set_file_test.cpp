@@ -220,10 +220,24 @@ TEST_F(SetFileTest, TextsCp932LacksRoundTrip) {
   EnvironmentSet set = Load("intl");
   set.RootFolderHistory = {"/srv/Café \xF0\x9F\x8E\xB5/", "/bad\xFF/"};
   set.RootFolder = set.RootFolderHistory[0];
-  set.NewMarkText = "&#9733; new\r\nline";  // a literal reference stays literal
-  set.UpdateMarkText = "〜";                // WAVE DASH maps to CP932 one way only
+  set.NewMarkText = "&#9733; new &#60;";  // literal references stay literal
+  set.UpdateMarkText = "〜";               // WAVE DASH maps to CP932 one way only
   ASSERT_TRUE(SaveEnvironmentSet(set, ini_path_));
   EXPECT_EQ(Dump(Load("intl")), Dump(set));
+}
+
+TEST_F(SetFileTest, WindowsReferencesLoadLiterallyAndSaveBackUnchanged) {
+  // A set written on Windows whose texts hold references a user typed: they are HTML for the
+  // page, not characters for us to decode (a real tag, a line break inside a row).
+  const std::string original = ReadFile(TestDataPath("settings/windows-set-references.ini"));
+  WriteFile(dir_ / "refs.ini", original);
+  const EnvironmentSet set = Load("refs");
+  EXPECT_EQ(set.FolderMarkText, "&#60;DIR&#62;");
+  EXPECT_EQ(set.NewMarkText, "&#60;NEW&#62;&#10;新着");
+  EXPECT_EQ(set.RootFolder, "C:\\音楽&#10;\\");
+  EXPECT_EQ(set.RootUrl, "http://example.jp/?a=1&#38;b=2");
+  ASSERT_TRUE(SaveEnvironmentSet(set, ini_path_));
+  EXPECT_EQ(ReadFile(ini_path_), original);
 }
 
 TEST_F(SetFileTest, LongTextSavesWholeAndLoadsCutTo254Bytes) {
