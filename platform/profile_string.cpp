@@ -106,7 +106,8 @@ bool IniDocument::Load(const std::string& path) {
   return true;
 }
 
-std::string IniDocument::Get(std::string_view section, std::string_view key) const {
+std::string IniDocument::Read(std::string_view section, std::string_view key,
+                              size_t max_bytes) const {
   SectionRange range;
   if (!FindSection(lines_, section, range)) return "";
   const size_t at = FindKey(lines_, range, key);
@@ -116,8 +117,16 @@ std::string IniDocument::Get(std::string_view section, std::string_view key) con
   value = TrimBlanks(value);
   if (value.size() >= 2 && IsQuote(value.front()) && value.front() == value.back())
     value = value.substr(1, value.size() - 2);
-  // Reading gives at most 254 bytes, as the Windows call with its 255-byte buffer does.
-  return DecodeCp932(CutCp932(value, kProfileValueLimit), Cp932Escape::kRoundTrip);
+  return DecodeCp932(CutCp932(value, max_bytes), Cp932Escape::kRoundTrip);
+}
+
+std::string IniDocument::Get(std::string_view section, std::string_view key) const {
+  // At most 254 bytes, as the Windows call with its 255-byte buffer gives.
+  return Read(section, key, kProfileValueLimit);
+}
+
+std::string IniDocument::GetWhole(std::string_view section, std::string_view key) const {
+  return Read(section, key, std::string_view::npos);
 }
 
 void IniDocument::Set(std::string_view section, std::string_view key, std::string_view value) {
