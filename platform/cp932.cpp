@@ -142,6 +142,25 @@ size_t ParseReference(std::string_view text, size_t pos, uint32_t& value) {
   return i + 1 - pos;
 }
 
+// True when EncodeCp932(kRoundTrip) writes the character n as "&#n;": one CP932 lacks. Any other
+// reference in a file (a set written on Windows holding "&#60;" or "&#10;") is the user's text.
+bool IsEscapedCharacter(const Cp932Tables& t, uint32_t n) {
+  if (n < 0x80 || !IsScalarValue(n)) return false;
+  return n >= 0x10000 || t.encode[n] == 0;
+}
+
+// True when DecodeCp932(kRoundTrip) turns the "&#N;" at text[pos] into something else. The
+// encoder writes the "&#" of exactly these as "&#38;#", so that all other text, references
+// included, is written as it stands and a set written on Windows saves back unchanged.
+bool IsDecodedReference(const Cp932Tables& t, std::string_view text, size_t pos) {
+  uint32_t n = 0;
+  const size_t len = ParseReference(text, pos, n);
+  if (len == 0) return false;
+  if (n >= 0xDC80 && n <= 0xDCFF) return true;
+  if (n == '&') return pos + len < text.size() && text[pos + len] == '#';
+  return IsEscapedCharacter(t, n);
+}
+
 }  // namespace
 
 void AppendCp932(std::string& out, std::string_view utf8, Cp932Escape escape) {
@@ -155,7 +174,7 @@ void AppendCp932(std::string& out, std::string_view utf8, Cp932Escape escape) {
   while (i < utf8.size()) {
     const unsigned char b = static_cast<unsigned char>(utf8[i]);
     if (b < 0x80) {
-      if (round_trip && b == '&' && i + 1 < utf8.size() && utf8[i + 1] == '#') {
+      if (round_trip && b == '&' && IsDecodedReference(t, utf8, i)) {
         out += "&#38;#";
         i += 2;
       } else {
@@ -207,7 +226,8 @@ std::string DecodeCp932(std::string_view cp932, Cp932Escape escape) {
       if (len != 0 && n >= 0xDC80 && n <= 0xDCFF) {
         out += static_cast<char>(n - 0xDC00);  // a byte that was not valid UTF-8
         i += len;
-      } else if (len != 0 && IsScalarValue(n)) {
+      } else if (len != 0 && IsDecodedReference(t, cp932, i)) {
+        // A character CP932 lacks, or "&#38;" before "#": a literal "&" whose "#" follows.
         AppendUtf8(out, n);
         i += len;
       } else {

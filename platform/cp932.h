@@ -25,8 +25,11 @@ std::string EncodeCp932(std::string_view utf8, Cp932Escape escape);
 // EncodeCp932 appending to out, for writers that build a whole file in one buffer.
 void AppendCp932(std::string& out, std::string_view utf8, Cp932Escape escape);
 
-// CP932 bytes to UTF-8. Bytes that are not valid CP932 become U+FFFD. With kRoundTrip every "&#N;"
-// is turned back into what EncodeCp932(kRoundTrip) made it from; with kHtml the text is left as is.
+// CP932 bytes to UTF-8. Bytes that are not valid CP932 become U+FFFD. With kRoundTrip only the
+// references EncodeCp932(kRoundTrip) writes are turned back into what it made them from: a
+// character CP932 lacks, a byte escape U+DC80-U+DCFF, and "&#38;" before "#". Every other "&#N;"
+// (such as "&#60;" or "&#10;" typed into a set on Windows) stays literal text. With kHtml the
+// text is left as is.
 std::string DecodeCp932(std::string_view cp932, Cp932Escape escape);
 
 // True for a byte that starts a two-byte CP932 character (0x81-0x9F, 0xE0-0xFC).

@@ -75,7 +75,9 @@ size_t FindKey(const std::vector<std::string>& lines, const SectionRange& range,
 }
 
 // The stored form of a value. Line breaks and NUL would end the line or the value early, so they
-// are written as character references, which the kRoundTrip decoding reads back. A value that
+// are written as the references "&#13;", "&#10;" and "&#0;", which read back as that text: no
+// value read from a file holds a line break (a "&#10;" typed into a set on Windows is HTML for the
+// page, not ours to decode), and in the HTML texts of a set the reference means the same. A value that
 // reading would trim or unquote is wrapped in double quotes, so that it reads back as written.
 std::string StoredValue(std::string_view value) {
   std::string encoded;
@@ -104,7 +106,8 @@ bool IniDocument::Load(const std::string& path) {
   return true;
 }
 
-std::string IniDocument::Get(std::string_view section, std::string_view key) const {
+std::string IniDocument::Read(std::string_view section, std::string_view key,
+                              size_t max_bytes) const {
   SectionRange range;
   if (!FindSection(lines_, section, range)) return "";
   const size_t at = FindKey(lines_, range, key);
@@ -114,8 +117,16 @@ std::string IniDocument::Get(std::string_view section, std::string_view key) con
   value = TrimBlanks(value);
   if (value.size() >= 2 && IsQuote(value.front()) && value.front() == value.back())
     value = value.substr(1, value.size() - 2);
-  // Reading gives at most 254 bytes, as the Windows call with its 255-byte buffer does.
-  return DecodeCp932(CutCp932(value, kProfileValueLimit), Cp932Escape::kRoundTrip);
+  return DecodeCp932(CutCp932(value, max_bytes), Cp932Escape::kRoundTrip);
+}
+
+std::string IniDocument::Get(std::string_view section, std::string_view key) const {
+  // At most 254 bytes, as the Windows call with its 255-byte buffer gives.
+  return Read(section, key, kProfileValueLimit);
+}
+
+std::string IniDocument::GetWhole(std::string_view section, std::string_view key) const {
+  return Read(section, key, std::string_view::npos);
 }
 
 void IniDocument::Set(std::string_view section, std::string_view key, std::string_view value) {

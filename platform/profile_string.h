@@ -1,7 +1,8 @@
 #pragma once
 // INI files with the semantics of the Windows profile-string calls: sections and keys matched
 // without regard to case, a key replaced where it stands, new keys appended to their section,
-// file and section created when missing, values read back cut to 254 bytes of CP932. Files are
+// file and section created when missing, values read back cut to 254 bytes of CP932 (GetWhole
+// reads a value whole). Files are
 // CP932 with CR LF (LF-only files read the same). Values are stored with Cp932Escape::kRoundTrip.
 
 #include <cstdint>
@@ -23,6 +24,9 @@ class IniDocument {
   // The value of a key (trimmed, one pair of enclosing quotes removed, cut to 254 CP932 bytes,
   // decoded), or "" when the section or key is missing.
   std::string Get(std::string_view section, std::string_view key) const;
+  // Get without the cut: for values that name a path or a URL, where a cut value would name
+  // another folder or page.
+  std::string GetWhole(std::string_view section, std::string_view key) const;
   // Sets a key: replaces its line where it stands, or appends it to the end of its section,
   // creating the section at the end of the file when missing.
   void Set(std::string_view section, std::string_view key, std::string_view value);
@@ -33,6 +37,8 @@ class IniDocument {
   const std::vector<std::string>& lines() const { return lines_; }
 
  private:
+  std::string Read(std::string_view section, std::string_view key, size_t max_bytes) const;
+
   std::vector<std::string> lines_;
 };
 

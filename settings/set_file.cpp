@@ -35,12 +35,23 @@ std::string TrimBlanks(std::string_view text) {
 
 bool IsTrue(std::string_view value) { return EqualsNoCase(value, "TRUE"); }
 
+// Values that name a folder, a file or a URL are read whole: cut to the 254 bytes a Windows
+// profile read gives, a root folder would name another folder, which the run would then publish.
+// The HTML texts and flags keep the cut, so a set gives the pages it always gave.
+bool NamesPathOrUrl(const EnvironmentSet& set, const std::string& field) {
+  for (const std::string* path : {&set.OutputFileName, &set.OutputFolder, &set.OutputUrl,
+                                  &set.HeaderFileName, &set.FooterFileName}) {
+    if (&field == path) return true;
+  }
+  return false;
+}
+
 // Entries numbered from 0 up to the first missing or empty key; later keys after a gap are not
-// part of the history.
+// part of the history. Entries are folders and URLs: read whole.
 std::vector<std::string> ReadHistory(const IniDocument& ini, std::string_view prefix) {
   std::vector<std::string> history;
   for (size_t n = 0;; ++n) {
-    std::string value = ini.Get(kSetSection, IndexedKey(prefix, n));
+    std::string value = ini.GetWhole(kSetSection, IndexedKey(prefix, n));
     if (value.empty()) return history;
     history.push_back(std::move(value));
   }
@@ -105,7 +116,11 @@ std::string LoadEnvironmentSet(const ProgramPlace& place, EnvironmentSet& set) {
   set.RootUrlHistory = ReadHistory(ini, kUrlHistoryKey);
   set.RootUrl = set.RootUrlHistory.empty() ? "" : set.RootUrlHistory.front();
 
-  for (int i = 0; i < kTextFieldCount; ++i) set.TextField(i) = ini.Get(kSetSection, TextKey(i));
+  for (int i = 0; i < kTextFieldCount; ++i) {
+    std::string& field = set.TextField(i);
+    field = NamesPathOrUrl(set, field) ? ini.GetWhole(kSetSection, TextKey(i))
+                                       : ini.Get(kSetSection, TextKey(i));
+  }
   if (!FileExists(ini_path)) {
     set.TableTag = "<TABLE border=1 cellspacing=0 cellpadding=3>";
     set.FolderMarkText = "(DIR)";

@@ -27,7 +27,9 @@ bool IsValidSetName(const std::string& set_name);
 
 // Fills every field of set from the file of set.SetName (trimmed; the program name when empty)
 // and returns that file's path (the new IniPath). set.SetName itself is not changed. A missing
-// file or key gives the defaults a new set has.
+// file or key gives the defaults a new set has. Values that name a folder, a file or a URL (the
+// histories, the page name, the output folder and URL, the template names) are read whole; the
+// other texts are cut to 254 bytes as a Windows profile read cuts them.
 std::string LoadEnvironmentSet(const ProgramPlace& place, EnvironmentSet& set);
 
 // Writes every field into the file at ini_path, replacing the file atomically in one write that

@@ -139,6 +139,23 @@ TEST_F(CliRunTest, MissingRootFolderIsAFailedRun) {
   EXPECT_TRUE(FileExists(program + "demo.ini"));
 }
 
+TEST_F(CliRunTest, RootFolderLongerThan254BytesIsPublishedWholeByTheNextRun) {
+  const std::string long_root = dir / ("long/" + std::string(100, 'x') + "/" +
+                                       std::string(200, 'y') + "/");
+  ASSERT_GT(long_root.size(), 254u);
+  WriteFile(long_root + "song.mp3", "x");
+  // The folder the path cut to 254 bytes would name: the next run must not publish it.
+  const std::string cut = long_root.substr(0, 254) + "/";
+  WriteFile(cut + "decoy.txt", "d");
+
+  ASSERT_EQ(Cli(WithProgram({"--root", long_root, "--url", "/m/", "--quiet"})).status, 0);
+  std::filesystem::remove(long_root + "index.htm");
+  const CliOutcome r = Cli(WithProgram({"--quiet"}));
+  EXPECT_EQ(r.status, 0) << r.out << r.err;
+  EXPECT_TRUE(FileExists(long_root + "index.htm"));
+  EXPECT_FALSE(FileExists(cut + "index.htm"));
+}
+
 TEST_F(CliRunTest, InputErrorsStopBeforeAnythingIsWritten) {
   struct Case {
     std::vector<std::string> args;

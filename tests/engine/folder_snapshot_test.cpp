@@ -52,6 +52,17 @@ TEST(FormatSnapshot, NamesWithQuotesCommasAndLineBreaksRoundTrip) {
   }
 }
 
+TEST(ParseSnapshot, ReferencesInNamesWrittenElsewhereStayLiteral) {
+  // A snapshot written on Windows holds names raw: "&#60;" or "&#10;" in a name is part of it,
+  // so the file is not listed as new on the next run.
+  const FolderSnapshot read = ParseSnapshot(
+      "\"F\",\"&#60;b&#62;&#10;.mp3\",\"2000/01/01 00:00\",\"1\"\r\n"
+      "\"F\",\"caf&#233;&#38;#.mp3\",\"2000/01/01 00:00\",\"2\"\r\n");
+  ASSERT_EQ(read.size(), 2u);
+  EXPECT_EQ(read[0].name, "&#60;b&#62;&#10;.mp3");
+  EXPECT_EQ(read[1].name, "café&#.mp3");  // ours: a character CP932 lacks, an escaped "&#"
+}
+
 TEST(ParseSnapshot, OldSnapshotsReadAsBefore) {
   // As earlier versions wrote them: CP932, no escaping, nothing after the last line end, or an
   // LF-only file edited by hand.

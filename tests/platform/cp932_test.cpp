@@ -75,6 +75,19 @@ TEST(Cp932, LiteralReferenceTextSurvivesRoundTrip) {
             "&#55296;&#1114112;&#0065;&#x41;&#");
 }
 
+TEST(Cp932, OnlyReferencesTheEncoderWritesAreDecoded) {
+  // References to ASCII, control characters, characters CP932 holds, and "&#38;" not before "#"
+  // are text a user typed (a file written elsewhere): they stay, and are written back unescaped.
+  for (const char* text : {"&#60;NEW&#62;", "&#10;&#13;&#0;", "&#12354;", "&#38;x", "&#38;",
+                           "&#127;", "&#65;"}) {
+    EXPECT_EQ(DecodeCp932(text, kRoundTrip), text) << text;
+    EXPECT_EQ(EncodeCp932(text, kRoundTrip), text) << text;
+  }
+  EXPECT_EQ(DecodeCp932("&#233;&#128512;&#56448;&#38;#x", kRoundTrip), "é😀\x80&#x");
+  // The encoder escapes the "&#" of exactly the references that would decode.
+  EXPECT_EQ(EncodeCp932("&#233;&#56448;&#38;#", kRoundTrip), "&#38;#233;&#38;#56448;&#38;#38;#");
+}
+
 TEST(Cp932, UndecodableBytesBecomeReplacementCharacters) {
   // A lead byte without a valid trail stands alone, so the ASCII byte after it survives.
   EXPECT_EQ(DecodeCp932("\x81\x20x", kHtml), "\xEF\xBF\xBD x");

@@ -220,24 +220,57 @@ TEST_F(SetFileTest, TextsCp932LacksRoundTrip) {
   EnvironmentSet set = Load("intl");
   set.RootFolderHistory = {"/srv/Café \xF0\x9F\x8E\xB5/", "/bad\xFF/"};
   set.RootFolder = set.RootFolderHistory[0];
-  set.NewMarkText = "&#9733; new\r\nline";  // a literal reference stays literal
-  set.UpdateMarkText = "〜";                // WAVE DASH maps to CP932 one way only
+  set.NewMarkText = "&#9733; new &#60;";  // literal references stay literal
+  set.UpdateMarkText = "〜";               // WAVE DASH maps to CP932 one way only
   ASSERT_TRUE(SaveEnvironmentSet(set, ini_path_));
   EXPECT_EQ(Dump(Load("intl")), Dump(set));
 }
 
-TEST_F(SetFileTest, LongTextSavesWholeAndLoadsCutTo254Bytes) {
+TEST_F(SetFileTest, WindowsReferencesLoadLiterallyAndSaveBackUnchanged) {
+  // A set written on Windows whose texts hold references a user typed: they are HTML for the
+  // page, not characters for us to decode (a real tag, a line break inside a row).
+  const std::string original = ReadFile(TestDataPath("settings/windows-set-references.ini"));
+  WriteFile(dir_ / "refs.ini", original);
+  const EnvironmentSet set = Load("refs");
+  EXPECT_EQ(set.FolderMarkText, "&#60;DIR&#62;");
+  EXPECT_EQ(set.NewMarkText, "&#60;NEW&#62;&#10;新着");
+  EXPECT_EQ(set.RootFolder, "C:\\音楽&#10;\\");
+  EXPECT_EQ(set.RootUrl, "http://example.jp/?a=1&#38;b=2");
+  ASSERT_TRUE(SaveEnvironmentSet(set, ini_path_));
+  EXPECT_EQ(ReadFile(ini_path_), original);
+}
+
+TEST_F(SetFileTest, LongHtmlTextSavesWholeAndLoadsCutTo254Bytes) {
   EnvironmentSet set = Load("long");
   std::string japanese;
   for (int i = 0; i < 150; ++i) japanese += "曲";  // 300 bytes of CP932
   set.TableTag = "a" + japanese;                   // byte 254 is a lead byte
-  set.OutputUrl = std::string(300, 'u');
+  set.NewMarkText = std::string(300, 'n');
   ASSERT_TRUE(SaveEnvironmentSet(set, ini_path_));
-  EXPECT_NE(ReadFile(ini_path_).find(std::string(300, 'u')), std::string::npos);
+  EXPECT_NE(ReadFile(ini_path_).find(std::string(300, 'n')), std::string::npos);
 
   const EnvironmentSet back = Load("long");
   EXPECT_EQ(back.TableTag, "a" + japanese.substr(0, 126 * 3));  // 253 bytes: no half character
-  EXPECT_EQ(back.OutputUrl, std::string(254, 'u'));
+  EXPECT_EQ(back.NewMarkText, std::string(254, 'n'));
+}
+
+TEST_F(SetFileTest, PathsAndUrlsLoadWhole) {
+  // Cut to 254 bytes, a root folder would name another folder, and the run would publish it.
+  EnvironmentSet set = Load("paths");
+  std::string deep = "/srv/";
+  for (int i = 0; i < 60; ++i) deep += "曲名/";  // 300 bytes of CP932
+  deep += std::string(200, 'd') + "/";
+  set.RootFolderHistory = {deep, "/short/"};
+  set.RootFolder = deep;
+  set.RootUrlHistory = {"http://example.jp/" + std::string(300, 'u') + "/"};
+  set.RootUrl = set.RootUrlHistory[0];
+  set.OutputFileName = std::string(250, 'f') + ".htm";
+  set.OutputFolder = deep + "out/";
+  set.OutputUrl = set.RootUrl + "out/";
+  set.HeaderFileName = std::string(300, 'h');
+  set.FooterFileName = std::string(300, 'F');
+  ASSERT_TRUE(SaveEnvironmentSet(set, ini_path_));
+  EXPECT_EQ(Dump(Load("paths")), Dump(set));
 }
 
 TEST_F(SetFileTest, SaveThatCannotWriteReportsIt) {
