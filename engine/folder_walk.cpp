@@ -61,8 +61,15 @@ class Walker {
       report_.root_found = false;
       return;
     }
+    folders_found_ = 1 + frame.to_walk.size();
     Push(std::move(frame));
     while (!stack_.empty()) {
+      // A stop ends the walk between folders: the pages handed to the writers are finished
+      // whole, the folders still on the path keep their old pages.
+      if (context_.control != nullptr && context_.control->StopRequested()) {
+        report_.folders_left = true;
+        break;
+      }
       Frame& top = stack_.back();
       if (top.next < top.to_walk.size()) {
         Frame child;
@@ -70,10 +77,13 @@ class Walker {
         child.path = top.path + name + kPathSeparator;
         child.id = id;
         if (List(child)) {
+          folders_found_ += child.to_walk.size();
           Push(std::move(child));
         } else {
           report_.folders_not_listed.push_back(child.path);
+          ++folders_done_;
         }
+        if (observer_) observer_->WalkProgress(folders_found_, folders_done_);
       } else {
         // The writers build the page too (snapshot, tags, formatting), beside the walk.
         writes_.Submit([&context = context_, path = std::move(top.path),
@@ -153,6 +163,7 @@ class Walker {
   }
 
   void PageDone(const std::string& folder, const FolderPageResult& result) {
+    ++folders_done_;
     if (result.page_written) {
       ++report_.pages_written;
       work_list_.push_back(folder);
@@ -160,6 +171,8 @@ class Walker {
     }
     if (!result.page_written || !result.snapshot_written)
       report_.pages_not_written.push_back(folder);
+    if (observer_) observer_->WalkProgress(folders_found_, folders_done_);
+    if (context_.control != nullptr) context_.control->PauseAt(pause_point::kFolderWritten);
   }
 
   const PageContext& context_;
@@ -173,6 +186,8 @@ class Walker {
   std::vector<Frame> stack_;
   std::unordered_set<FolderId, FolderIdHash> on_path_;
   std::unordered_set<FolderId, FolderIdHash> visited_;
+  size_t folders_found_ = 0;  // for the progress shown: listed or waiting to be listed
+  size_t folders_done_ = 0;
   PageWriteQueue writes_;  // last: its writers finish before the members they report into go
 };
 

@@ -19,9 +19,10 @@ struct FixUpResult {
 // Copies the page of every folder of work_list (sorted, root first) to output_folder as base name
 // + five-digit page number + ".htm", rewriting navigation and sub-folder links to output_url, and
 // deletes the page in its folder once its copy is complete. Deletes beforehand only the old
-// gathered pages (base name, digits, ".htm").
+// gathered pages (base name, digits, ".htm"). observer (may be null) hears of each page handled.
 FixUpResult FixUpLinks(const RunContext& context, const std::string& output_folder,
-                       const std::string& output_url, const std::vector<std::string>& work_list);
+                       const std::string& output_url, const std::vector<std::string>& work_list,
+                       RunObserver* observer = nullptr);
 
 // A page number as gathered page names show it: at least five digits, zero-padded.
 std::string FormatPageNumber(size_t number);
