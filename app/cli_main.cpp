@@ -1,10 +1,12 @@
 // VELDRA-cli: runs one environment set as the Start button would, for scheduled publishing.
 
+#include <csignal>
 #include <cstdio>
 #include <string>
 #include <vector>
 
 #include "app/cli_options.h"
+#include "app/cli_signals.h"
 #include "engine/messages.h"
 #include "engine/run.h"
 #include "engine/run_control.h"
@@ -67,10 +69,18 @@ int Run(const CliOptions& options) {
       }
     };
   }
+  StopOnSignals(control);
   const RunResult result =
       ExecuteRun(set, place, clock, options.quiet ? nullptr : &progress, &control);
   Print(stdout, FormatRunNotice(result.report) + "\n");
-  return result.report.AllWritten() ? kExitAllWritten : kExitSomeFailed;
+  switch (StopSignalReceived()) {
+    case SIGINT:
+      return kExitInterrupted;
+    case SIGTERM:
+      return kExitTerminated;
+    default:
+      return result.report.AllWritten() ? kExitAllWritten : kExitSomeFailed;
+  }
 }
 
 }  // namespace

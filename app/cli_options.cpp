@@ -111,6 +111,9 @@ Exit status:
   1   some folder got no page, or the root folder cannot be listed
   2   input error: root folder, root URL or set name empty, or a set name that cannot be a file name
   64  bad usage: unknown option or missing value
+  130, 143  stopped by SIGINT or SIGTERM: the run stopped between folders (pages already
+      written stay whole; with an output folder set, pages are gathered only by a run that
+      was not stopped before gathering), and the set was saved
 )";
 }
 

@@ -77,10 +77,11 @@ class Walker {
       report_.root_found = false;
       return;
     }
+    folders_found_ = 1 + frame.to_walk.size() + deferred_.size();
     stack_.push_back(std::move(frame));
     for (;;) {
       WalkStack();
-      if (deferred_.empty()) break;
+      if (deferred_.empty() || Stopped()) break;
       const DeferredLink link = std::move(deferred_.front());
       deferred_.pop_front();
       Enter(link.parent, link.parent_path, link.name, link.id, true);
@@ -90,8 +91,17 @@ class Walker {
   }
 
  private:
+  // A stop ends the walk between folders: the pages handed to the writers are finished whole,
+  // the folders still on the path keep their old pages.
+  bool Stopped() {
+    if (context_.control == nullptr || !context_.control->StopRequested()) return false;
+    report_.folders_left = true;
+    return true;
+  }
+
   void WalkStack() {
     while (!stack_.empty()) {
+      if (Stopped()) break;
       Frame& top = stack_.back();
       if (top.next < top.to_walk.size()) {
         const auto& [name, id] = top.to_walk[top.next++];
@@ -126,11 +136,15 @@ class Walker {
     Frame child;
     child.path = path;
     child.index = record_.tree.Add(parent, name, id, through_link);
+    const size_t deferred_before = deferred_.size();
     if (List(child)) {
+      folders_found_ += child.to_walk.size() + (deferred_.size() - deferred_before);
       stack_.push_back(std::move(child));
     } else {
       report_.folders_not_listed.push_back(child.path);
+      ++folders_done_;
     }
+    if (observer_) observer_->WalkProgress(folders_found_, folders_done_);
   }
 
   bool IsPageOrSnapshot(const std::string& name) const {
@@ -208,6 +222,7 @@ class Walker {
 
   void PageDone(const FolderPageFiles& files, const FolderPageResult& result) {
     const std::string& folder = files.folder;
+    ++folders_done_;
     if (result.page_written) {
       ++report_.pages_written;
       work_list_.push_back(folder);
@@ -216,6 +231,8 @@ class Walker {
     }
     if (!result.page_written || !result.snapshot_written)
       report_.pages_not_written.push_back(folder);
+    if (observer_) observer_->WalkProgress(folders_found_, folders_done_);
+    if (context_.control != nullptr) context_.control->PauseAt(pause_point::kFolderWritten);
   }
 
   const PageContext& context_;
@@ -231,6 +248,8 @@ class Walker {
   std::vector<Frame> stack_;
   std::deque<DeferredLink> deferred_;
   std::unordered_set<FolderId, FolderIdHash> walked_;
+  size_t folders_found_ = 0;  // for the progress shown: listed or waiting to be listed
+  size_t folders_done_ = 0;
   PageWriteQueue writes_;  // last: its writers finish before the members they report into go
 };
 

@@ -264,7 +264,7 @@ bool IsGatheredPageName(std::string_view name, std::string_view base) {
 
 FixUpResult FixUpLinks(const RunContext& context, const std::string& output_folder,
                        const std::string& output_url, const std::vector<std::string>& work_list,
-                       WalkRecord* walk, const RunControl* control) {
+                       WalkRecord* walk, const RunControl* control, RunObserver* observer) {
   FixUpResult result;
   if (work_list.empty()) return result;
   const auto keep_all_pages = [&](std::string problem) {
@@ -327,6 +327,7 @@ FixUpResult FixUpLinks(const RunContext& context, const std::string& output_fold
   size_t write_failures = 0;
   std::string first_write_error;
   for (size_t i = 0; i < work_list.size(); ++i) {
+    if (observer != nullptr) observer->GatherProgress(i, work_list.size());
     const std::string& page_folder = work_list[i];
     const std::string page_path = page_folder + context.OutputFileName;
     const std::string gathered_name =
@@ -381,6 +382,7 @@ FixUpResult FixUpLinks(const RunContext& context, const std::string& output_fold
     result.problems.push_back(std::string(text::kProblemOutputNotWritten) + std::to_string(write_failures) +
                               "件 " + output_folder + " (" + first_write_error + ")");
   RestoreModifiedTimeAt(out.get(), folder_time);
+  if (observer != nullptr) observer->GatherProgress(work_list.size(), work_list.size());
   return result;
 }
 

@@ -37,6 +37,12 @@ inline constexpr std::string_view kNoticeLinksRefused =
 inline constexpr std::string_view kNoticePagesGathered = "出力フォルダに集めたページ: ";
 inline constexpr std::string_view kNoticePagesNotGathered = "集められず元のフォルダに残ったページ: ";
 inline constexpr std::string_view kNoticeProblems = "そのほかの問題:";
+// A stopped run: the line after kRunFinished, then what was left undone.
+inline constexpr std::string_view kNoticeStopped = "中止しました。";
+inline constexpr std::string_view kNoticeFoldersLeft =
+    "残りのフォルダには手を付けていません(前回のページのままです)。";
+inline constexpr std::string_view kNoticeGatheringSkipped =
+    "ページを出力フォルダに集めていません(出力フォルダは前回のままです)。";
 inline constexpr std::string_view kNoticeListIndent = "　";
 inline constexpr std::string_view kNoticeMoreOpen = "…ほか";  // "…ほか" N "件"
 

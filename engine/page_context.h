@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "engine/run.h"
+#include "engine/run_control.h"
 #include "platform/cp932.h"
 #include "platform/local_time.h"
 #include "platform/text_file.h"
@@ -17,6 +18,7 @@ struct PageContext {
   const RunContext& run;
   const EnvironmentSet& set;
   const Clock& clock;
+  const RunControl* control = nullptr;  // stop requests and test pause points; may be null
 };
 
 // A page being built in memory: UTF-8 lines in, CP932 bytes with CR LF out. Characters CP932

@@ -53,20 +53,31 @@ RunResult ExecuteRun(const EnvironmentSet& set, const ProgramPlace& place, const
   }
 
   const NameCollator collator;
-  const PageContext page_context{context, set, clock};
+  const PageContext page_context{context, set, clock, control};
   control->PauseAt(pause_point::kWalkStarted);
   WalkRecord walk;
   WalkFolder(page_context, collator, observer, report, result.work_list, &walk);
   control->PauseAt(pause_point::kWalkDone);
 
   if (!set.OutputFolder.empty() && !set.OutputUrl.empty()) {
-    const FixUpResult fixup =
-        FixUpLinks(context, set.OutputFolder, set.OutputUrl, result.work_list, &walk, control);
-    report.gathering = true;
-    report.pages_gathered = fixup.pages_gathered;
-    Append(report.pages_not_gathered, fixup.pages_not_gathered);
-    Append(report.problems, fixup.problems);
+    if (control->StopRequested()) {
+      // Gathering renumbers every page and deletes the numbers no longer used: gathering the
+      // pages of part of the tree (never the root's, which comes last) would leave a site
+      // without its first page. The output folder keeps the last complete gathering instead,
+      // and this run's pages stay whole in their folders until a full run gathers them.
+      report.gathering_skipped = true;
+    } else {
+      // A stop asked for from here on takes effect after the pass, which is not cut short.
+      const FixUpResult fixup = FixUpLinks(context, set.OutputFolder, set.OutputUrl,
+                                           result.work_list, &walk, control, observer);
+      report.gathering = true;
+      report.pages_gathered = fixup.pages_gathered;
+      Append(report.pages_not_gathered, fixup.pages_not_gathered);
+      Append(report.problems, fixup.problems);
+    }
   }
+
+  report.stopped = control->StopRequested();
 
   walk.tree.CloseAll();
   control->PauseAt(pause_point::kRunDone);

@@ -53,6 +53,11 @@ class RunObserver {
   virtual ~RunObserver() = default;
   virtual void FolderStarted(const std::string& /*folder*/) {}
   virtual void PageWritten(const std::string& /*folder*/, size_t /*pages_written*/) {}
+  // The walk's progress: folders found so far (listed or waiting to be), and folders done (page
+  // written or failed, or listing failed). Called after each listing and each finished page.
+  virtual void WalkProgress(size_t /*folders_found*/, size_t /*folders_done*/) {}
+  // The gathering pass's progress: pages handled so far of the pages to gather.
+  virtual void GatherProgress(size_t /*pages_done*/, size_t /*pages_total*/) {}
 };
 
 // What happened in a run, for the closing notice.
@@ -66,6 +71,9 @@ struct RunReport {
   size_t pages_gathered = 0;
   std::vector<std::string> pages_not_gathered;   // folders whose page stayed in place
   std::vector<std::string> problems;             // templates, genre file, set file, output folder
+  bool stopped = false;            // a stop was asked for and the run ended early where it could
+  bool folders_left = false;       // the walk stopped before every folder was done
+  bool gathering_skipped = false;  // stopped before gathering: the output folder is as it was
 
   // True when every folder got its page (and, when gathering, every page was gathered).
   bool AllWritten() const;

@@ -26,6 +26,11 @@ void AddList(std::string& notice, std::string_view caption, const std::vector<st
 
 std::string FormatRunNotice(const RunReport& report) {
   std::string notice(text::kRunFinished);
+  if (report.stopped) {
+    notice += "\n" + std::string(text::kNoticeStopped);
+    if (report.folders_left) notice += "\n" + std::string(text::kNoticeFoldersLeft);
+    if (report.gathering_skipped) notice += "\n" + std::string(text::kNoticeGatheringSkipped);
+  }
   if (!report.root_found) {
     notice += "\n" + std::string(text::kNoticeRootNotListed);
   } else {

@@ -16,6 +16,8 @@
 #include <limits>
 #include <tuple>
 
+#include "ui/list_combo.h"
+
 namespace veldra {
 namespace {
 
@@ -127,9 +129,9 @@ class Builder {
     return button;
   }
 
-  QComboBox* Combo(const QString& name, const QString& tip) {
-    auto* combo = Named(new QComboBox, name);
-    combo->setEditable(true);
+  ListComboBox* Combo(const QString& name, const QString& tip) {
+    // Typed text is taken as typed; an entry only when picked from the list.
+    auto* combo = Named(new ListComboBox, name);
     combo->setInsertPolicy(QComboBox::NoInsert);
     // The width follows the window, not the longest history entry.
     combo->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);

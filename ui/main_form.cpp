@@ -18,6 +18,7 @@
 #include "ui/column_chooser.h"
 #include "ui/dialogs.h"
 #include "ui/folder_browse.h"
+#include "ui/list_combo.h"
 #include "ui/qt_text.h"
 #include "ui/run_thread.h"
 #include "ui/set_binding.h"
@@ -46,8 +47,12 @@ MainForm::~MainForm() {
 }
 
 void MainForm::ConnectControls() {
-  connect(c_.Combo1, &QComboBox::activated, this, &MainForm::Combo1_Click);
-  connect(c_.Combo3, &QComboBox::activated, this, &MainForm::Combo3_Click);
+  // Only a pick from the list: Qt's own "activated" also comes when the focus leaves a box
+  // whose text equals an entry, which would reload a set or replace the URL behind the user.
+  connect(static_cast<ListComboBox*>(c_.Combo1), &ListComboBox::Chosen, this,
+          &MainForm::Combo1_Click);
+  connect(static_cast<ListComboBox*>(c_.Combo3), &ListComboBox::Chosen, this,
+          &MainForm::Combo3_Click);
   connect(c_.Command1, &QPushButton::clicked, this, &MainForm::Command1_Click);
   for (int i = 0; i < static_cast<int>(c_.Command2.size()); ++i) {
     connect(c_.Command2[static_cast<size_t>(i)], &QPushButton::clicked, this,
@@ -122,10 +127,12 @@ void MainForm::Command1_Click() {
 void MainForm::StartRun(const EnvironmentSet& set) {
   // The tabs take no input until the run has ended: no second run, no set switch, no edits the
   // run would not see. The progress line below them stays live.
+  // The run is marked as running before any control is disabled: disabling moves the focus,
+  // and nothing the focus change sets off may load a set meanwhile.
+  run_ = new RunThread(set, place_, this);
   c_.SSTab1->setEnabled(false);
   QApplication::setOverrideCursor(Qt::WaitCursor);
   SetProgressText(QStringLiteral("処理中…"));
-  run_ = new RunThread(set, place_, this);
   connect(run_, &RunThread::ProgressChanged, this, &MainForm::ShowProgress, Qt::QueuedConnection);
   connect(run_, &QThread::finished, this, &MainForm::FinishRun, Qt::QueuedConnection);
   run_->start();

@@ -1,10 +1,16 @@
 // Runs the built VELDRA-cli over temporary trees and checks what a scheduler would see.
 
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <fcntl.h>
+#include <spawn.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdlib>
+#include <cstdio>
 #include <filesystem>
+#include <map>
 
 #include "platform/cp932.h"
 #include "platform/file_system.h"
@@ -192,6 +198,74 @@ TEST_F(CliRunTest, BadUsageAndHelp) {
   EXPECT_EQ(version.status, 0);
   EXPECT_NE(version.out.find("1.2.2"), std::string::npos);
   EXPECT_FALSE(FileExists(program + "demo.ini"));
+}
+
+// Runs VELDRA-cli paused at the first page written, sends it a signal there, releases it and
+// returns its exit status. The pause point is the test-only --test-pause.
+int SignalWhilePaused(const std::vector<std::string>& args, int signal_number) {
+  int to_child[2], from_child[2];
+  if (pipe(to_child) != 0 || pipe(from_child) != 0) return -1;
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_adddup2(&actions, to_child[0], 0);
+  posix_spawn_file_actions_adddup2(&actions, from_child[1], 2);
+  posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+  for (int fd : {to_child[0], to_child[1], from_child[0], from_child[1]})
+    posix_spawn_file_actions_addclose(&actions, fd);
+  std::vector<std::string> all{VELDRA_CLI_PATH, "--test-pause", "folder-written"};
+  all.insert(all.end(), args.begin(), args.end());
+  std::vector<char*> argv;
+  for (std::string& arg : all) argv.push_back(arg.data());
+  argv.push_back(nullptr);
+  pid_t pid = -1;
+  const int spawned = posix_spawn(&pid, VELDRA_CLI_PATH, &actions, nullptr, argv.data(), environ);
+  posix_spawn_file_actions_destroy(&actions);
+  close(to_child[0]);
+  close(from_child[1]);
+  if (spawned != 0) return -1;
+  // Wait for the pause line, then signal: the stop is asked for between folders.
+  std::string err;
+  char buffer[256];
+  ssize_t got;
+  while (err.find("paused at folder-written") == std::string::npos &&
+         (got = read(from_child[0], buffer, sizeof buffer)) > 0)
+    err.append(buffer, static_cast<size_t>(got));
+  EXPECT_NE(err.find("paused at folder-written"), std::string::npos) << err;
+  kill(pid, signal_number);
+  // Closing its input releases this pause and every later one.
+  close(to_child[1]);
+  while (read(from_child[0], buffer, sizeof buffer) > 0) {
+  }
+  close(from_child[0]);
+  int status = 0;
+  waitpid(pid, &status, 0);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : 1000 + (WIFSIGNALED(status) ? WTERMSIG(status) : 0);
+}
+
+TEST_F(CliRunTest, StopsOnSigtermAndSigintBetweenFolders) {
+  for (int i = 0; i < 40; ++i) WriteFile(root + "many/d" + std::to_string(100 + i) + "/f.txt", "f");
+  for (const auto& [signal_number, expected] : {std::pair{SIGTERM, 143}, std::pair{SIGINT, 130}}) {
+    std::filesystem::remove_all(program + "demo.ini");
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(root))
+      if (entry.path().filename() == "index.htm") std::filesystem::remove(entry.path());
+
+    EXPECT_EQ(SignalWhilePaused(WithProgram({"--root", root, "--url", "/m/", "--quiet"}),
+                                signal_number),
+              expected);
+    // Written pages are whole, nothing temporary is left, the root's page (the last) was not
+    // reached, and the set was saved.
+    size_t pages = 0;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(root)) {
+      const std::string name = entry.path().filename().string();
+      EXPECT_EQ(name.find(".tmp-"), std::string::npos) << entry.path();
+      if (name != "index.htm") continue;
+      ++pages;
+      EXPECT_TRUE(ReadFile(entry.path().string()).ends_with("</HTML>\r\n")) << entry.path();
+    }
+    EXPECT_GE(pages, 1u);
+    EXPECT_FALSE(FileExists(root + "index.htm"));
+    EXPECT_TRUE(FileExists(program + "demo.ini"));
+  }
 }
 
 }  // namespace

@@ -2,8 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <map>
+
 #include "engine/messages.h"
 #include "engine/run_context.h"
+#include "engine/run_control.h"
 #include "tests/engine/engine_test_util.h"
 #include "tests/support/temp_dir.h"
 
@@ -164,6 +168,119 @@ TEST_F(RunTest, GatheringRunsOnlyWithBothOutputSettings) {
   EXPECT_TRUE(gathered.report.gathering);
   EXPECT_EQ(gathered.report.pages_gathered, 1u);
   EXPECT_TRUE(FileExists(out / "index00000.htm"));
+}
+
+// A stop asked for at a pause point, between folders.
+class StopTest : public RunTest {
+ protected:
+  static constexpr int kLeaves = 40;
+  StopTest() {
+    for (int i = 0; i < kLeaves; ++i) WriteFile(tree / ("d" + std::to_string(100 + i) + "/f.txt"), "f");
+  }
+  RunResult RunStoppingAt(std::string_view point, RunObserver* observer = nullptr) {
+    RunControl control;
+    control.pause_hook = [&control, point](std::string_view at) {
+      if (at == point) control.RequestStop();
+    };
+    const test::FixedClock clock(test::kNow);
+    return ExecuteRun(set, test::PlaceIn(program.path()), clock, observer, &control);
+  }
+  // Every file below a folder, by path relative to it, with its bytes.
+  static std::map<std::string, std::string> Files(const std::string& folder) {
+    std::map<std::string, std::string> files;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(folder))
+      if (entry.is_regular_file())
+        files[entry.path().string().substr(folder.size())] = ReadFile(entry.path().string());
+    return files;
+  }
+  // The pages below the tree are whole (end with the footer) and no temporary file is left.
+  void ExpectWholePagesOnly() {
+    for (const auto& [name, bytes] : Files(tree.path())) {
+      EXPECT_EQ(name.find(".tmp-"), std::string::npos) << name;
+      if (name.ends_with("index.htm")) {
+        EXPECT_TRUE(bytes.ends_with("</HTML>\r\n")) << name;
+      }
+    }
+  }
+};
+
+TEST_F(StopTest, StopBetweenFoldersKeepsWrittenPagesWholeAndSavesTheSet) {
+  const RunResult result = RunStoppingAt(pause_point::kFolderWritten);
+  EXPECT_TRUE(result.report.stopped);
+  EXPECT_TRUE(result.report.folders_left);
+  EXPECT_GE(result.report.pages_written, 1u);
+  EXPECT_LT(result.report.pages_written, size_t{kLeaves});
+  EXPECT_EQ(result.work_list.size(), result.report.pages_written);
+  // The root's page comes last: a stopped walk never writes it.
+  EXPECT_FALSE(FileExists(tree / "index.htm"));
+  ExpectWholePagesOnly();
+  EXPECT_TRUE(FileExists(program / "VELDRA.ini"));
+  const std::string notice = FormatRunNotice(result.report);
+  EXPECT_TRUE(notice.starts_with(std::string(text::kRunFinished) + "\n" +
+                                 std::string(text::kNoticeStopped)))
+      << notice;
+  EXPECT_NE(notice.find(text::kNoticeFoldersLeft), std::string::npos);
+  EXPECT_EQ(notice.find(text::kNoticeGatheringSkipped), std::string::npos);
+}
+
+TEST_F(StopTest, StopInTheWalkOfAGatheringRunLeavesTheOutputFolderAsItWas) {
+  TempDir out;
+  set.OutputFolder = out.path();
+  set.OutputUrl = "/pages/";
+  const RunResult full = Run();
+  ASSERT_EQ(full.report.pages_gathered, size_t{kLeaves + 1});
+  const auto gathered_before = Files(out.path());
+
+  const RunResult result = RunStoppingAt(pause_point::kFolderWritten);
+  EXPECT_TRUE(result.report.stopped);
+  EXPECT_TRUE(result.report.gathering_skipped);
+  EXPECT_FALSE(result.report.gathering);
+  EXPECT_EQ(Files(out.path()), gathered_before);
+  // This run's pages stay whole in their folders for the next full run to gather.
+  EXPECT_GE(result.report.pages_written, 1u);
+  ExpectWholePagesOnly();
+  EXPECT_NE(FormatRunNotice(result.report).find(text::kNoticeGatheringSkipped), std::string::npos);
+}
+
+TEST_F(StopTest, StopDuringGatheringTakesEffectAfterThePass) {
+  TempDir out;
+  set.OutputFolder = out.path();
+  set.OutputUrl = "/pages/";
+  // Asks for the stop when the gathering pass reports its first page.
+  struct Progress final : RunObserver {
+    RunControl control;
+    size_t found = 0, done = 0, gathered = 0, total = 0;
+    void WalkProgress(size_t f, size_t d) override { found = f, done = d; }
+    void GatherProgress(size_t g, size_t t) override {
+      control.RequestStop();
+      gathered = g, total = t;
+    }
+  } progress;
+  const test::FixedClock clock(test::kNow);
+  const RunResult result =
+      ExecuteRun(set, test::PlaceIn(program.path()), clock, &progress, &progress.control);
+  EXPECT_TRUE(result.report.stopped);
+  EXPECT_FALSE(result.report.folders_left);
+  EXPECT_FALSE(result.report.gathering_skipped);
+  EXPECT_TRUE(result.report.gathering);
+  EXPECT_EQ(result.report.pages_gathered, size_t{kLeaves + 1});
+  EXPECT_TRUE(FileExists(out / "index00040.htm"));
+  EXPECT_EQ(progress.found, size_t{kLeaves + 1});
+  EXPECT_EQ(progress.done, size_t{kLeaves + 1});
+  EXPECT_EQ(progress.gathered, size_t{kLeaves + 1});
+  EXPECT_EQ(progress.total, size_t{kLeaves + 1});
+}
+
+TEST_F(StopTest, StopBeforeGatheringSkipsIt) {
+  TempDir out;
+  set.OutputFolder = out.path();
+  set.OutputUrl = "/pages/";
+  const RunResult result = RunStoppingAt(pause_point::kWalkDone);
+  EXPECT_TRUE(result.report.stopped);
+  EXPECT_FALSE(result.report.folders_left);
+  EXPECT_TRUE(result.report.gathering_skipped);
+  EXPECT_EQ(result.report.pages_written, size_t{kLeaves + 1});
+  EXPECT_TRUE(Files(out.path()).empty());
 }
 
 TEST(FormatRunNotice, ListsAtMostTenOfEachKind) {

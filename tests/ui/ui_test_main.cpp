@@ -11,6 +11,7 @@ int RunRunTest(int argc, char** argv);
 int RunSetsTest(int argc, char** argv);
 int RunColumnChooserTest(int argc, char** argv);
 int RunBrowseTest(int argc, char** argv);
+int RunFocusTest(int argc, char** argv);
 int RenderScreenshots(const char* folder);
 }  // namespace veldra::test
 
@@ -26,7 +27,8 @@ int main(int argc, char** argv) {
                {"RunTest", RunRunTest},
                {"SetsTest", RunSetsTest},
                {"ColumnChooserTest", RunColumnChooserTest},
-               {"BrowseTest", RunBrowseTest}};
+               {"BrowseTest", RunBrowseTest},
+               {"FocusTest", RunFocusTest}};
   const char* chosen = argc >= 2 && argv[1][0] != '-' ? argv[1] : nullptr;
   // Qt Test sees the program name and whatever follows the area's name.
   std::vector<char*> args{argv[0]};
