@@ -175,7 +175,8 @@ class StopTest : public RunTest {
  protected:
   static constexpr int kLeaves = 40;
   StopTest() {
-    for (int i = 0; i < kLeaves; ++i) WriteFile(tree / ("d" + std::to_string(100 + i) + "/f.txt"), "f");
+    for (int i = 0; i < kLeaves; ++i)
+      WriteFile(tree / ("d" + std::to_string(100 + i) + "/f.txt"), "f");
   }
   RunResult RunStoppingAt(std::string_view point, RunObserver* observer = nullptr) {
     RunControl control;
