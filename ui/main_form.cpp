@@ -283,6 +283,8 @@ void MainForm::OnAboutToQuit() {
   // The program is quitting without a close of the window (a quit from the session or the
   // application): wait for a run to end, then save as a close would.
   if (run_ != nullptr) {
+    // Stopping between folders ends the run soonest with every written page whole.
+    run_->RequestStop();
     run_->wait();
     ini_path_ = run_->TakeResult().ini_path;
     delete std::exchange(run_, nullptr);

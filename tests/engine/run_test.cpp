@@ -266,6 +266,7 @@ TEST_F(StopTest, StopDuringGatheringTakesEffectAfterThePass) {
   EXPECT_TRUE(result.report.gathering);
   EXPECT_EQ(result.report.pages_gathered, size_t{kLeaves + 1});
   EXPECT_TRUE(FileExists(out / "index00040.htm"));
+  EXPECT_NE(FormatRunNotice(result.report).find(text::kNoticeStoppedAfterAll), std::string::npos);
   EXPECT_EQ(progress.found, size_t{kLeaves + 1});
   EXPECT_EQ(progress.done, size_t{kLeaves + 1});
   EXPECT_EQ(progress.gathered, size_t{kLeaves + 1});
