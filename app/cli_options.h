@@ -14,8 +14,9 @@ inline constexpr int kExitAllWritten = 0;
 inline constexpr int kExitSomeFailed = 1;  // a folder got no page (a missing root included)
 inline constexpr int kExitInputError = 2;  // root folder, root URL or set name refused
 inline constexpr int kExitUsage = 64;      // unknown option, missing value
-inline constexpr int kExitInterrupted = 130;  // stopped by SIGINT (128 + its number)
-inline constexpr int kExitTerminated = 143;   // stopped by SIGTERM (128 + its number)
+// Stopped by SIGINT or SIGTERM (128 + the signal's number).
+inline constexpr int kExitInterrupted = 130;
+inline constexpr int kExitTerminated = 143;
 
 // The set a batch run uses when none is named: the one named after the window program.
 inline constexpr const char* kDefaultSetName = "VELDRA";

@@ -10,6 +10,7 @@ int main(int argc, char* argv[]) {
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("VELDRA"));
   QApplication::setDesktopFileName(QStringLiteral("veldra"));
+  veldra::InstallQtJapanese(app);
   veldra::QtDialogs dialogs;
   veldra::MainForm form({veldra::ProgramFolder(), veldra::ProgramName()}, dialogs);
   form.show();

@@ -41,6 +41,8 @@ inline constexpr std::string_view kNoticeProblems = "そのほかの問題:";
 inline constexpr std::string_view kNoticeStopped = "中止しました。";
 inline constexpr std::string_view kNoticeFoldersLeft =
     "残りのフォルダには手を付けていません(前回のページのままです)。";
+inline constexpr std::string_view kNoticeStoppedAfterAll =
+    "止まる前に、すべてのフォルダの処理を終えていました。";
 inline constexpr std::string_view kNoticeGatheringSkipped =
     "ページを出力フォルダに集めていません(出力フォルダは前回のままです)。";
 inline constexpr std::string_view kNoticeListIndent = "　";

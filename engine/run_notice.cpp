@@ -30,6 +30,8 @@ std::string FormatRunNotice(const RunReport& report) {
     notice += "\n" + std::string(text::kNoticeStopped);
     if (report.folders_left) notice += "\n" + std::string(text::kNoticeFoldersLeft);
     if (report.gathering_skipped) notice += "\n" + std::string(text::kNoticeGatheringSkipped);
+    if (!report.folders_left && !report.gathering_skipped)
+      notice += "\n" + std::string(text::kNoticeStoppedAfterAll);
   }
   if (!report.root_found) {
     notice += "\n" + std::string(text::kNoticeRootNotListed);

@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   g++ cmake ninja-build pkg-config
   libicu-dev libgtest-dev libgmock-dev
-  qt6-base-dev
+  qt6-base-dev qt6-translations-l10n
 )
 # Extra groups a caller can ask for: install-deps.sh e2e fuzz
 for group in "$@"; do

@@ -7,8 +7,9 @@
 
 namespace veldra {
 
-int BrowseForFolder(Dialogs& dialogs, QWidget* owner, const QString& title, QString& path) {
-  std::optional<QString> picked = dialogs.PickFolder(owner, title);
+int BrowseForFolder(Dialogs& dialogs, QWidget* owner, const QString& title, QString& path,
+                    const QString& start_folder) {
+  std::optional<QString> picked = dialogs.PickFolder(owner, title, start_folder);
   if (!picked) return kBrowseCancelled;
   QString chosen = QDir::fromNativeSeparators(*picked);
   QFileInfo info(chosen);

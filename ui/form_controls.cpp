@@ -9,7 +9,9 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QProgressBar>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTabWidget>
 #include <QToolTip>
 #include <QVBoxLayout>
@@ -50,7 +52,6 @@ class Builder {
 
   FormControls Build() {
     auto* layout = new QVBoxLayout(&form_);
-    layout->setSizeConstraint(QLayout::SetFixedSize);
     c_.SSTab1 = Named(new QTabWidget(&form_), QStringLiteral("SSTab1"));
     c_.SSTab1->addTab(ProcessTab(), QStringLiteral("処理"));
     c_.SSTab1->addTab(OptionTab1(), QStringLiteral("Option①"));
@@ -59,14 +60,6 @@ class Builder {
     c_.SSTab1->addTab(VersionTab(), QStringLiteral("ばーじょん"));
     c_.SSTab1->setCurrentIndex(0);
     layout->addWidget(c_.SSTab1);
-
-    c_.ProgressLine = Named(new QLabel(&form_), QStringLiteral("ProgressLine"));
-    c_.ProgressLine->setTextFormat(Qt::PlainText);
-    // A long folder name must not widen the fixed-size window: the line takes the width it is
-    // given and the text is elided to fit.
-    c_.ProgressLine->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
-    c_.ProgressLine->setMinimumHeight(c_.ProgressLine->fontMetrics().height());
-    layout->addWidget(c_.ProgressLine);
     return c_;
   }
 
@@ -141,9 +134,53 @@ class Builder {
     return combo;
   }
 
+  QLabel* RunLabel(const QString& name) {
+    auto* label = Named(new QLabel, name);
+    label->setTextFormat(Qt::PlainText);
+    return label;
+  }
+
+  // The lower half of 処理 during a run: a progress bar, counts, the time, the folder being
+  // worked on and the 中止 button.
+  QWidget* RunPanel() {
+    c_.RunPanel = Named(new QWidget, QStringLiteral("RunPanel"));
+    auto* grid = new QGridLayout(c_.RunPanel);
+    c_.RunProgress = Named(new QProgressBar, QStringLiteral("RunProgress"));
+    c_.StopButton = Named(new QPushButton(QStringLiteral("中止")), QStringLiteral("StopButton"));
+    Tip(c_.StopButton, QStringLiteral("フォルダの区切りで処理を止めます (Esc)"));
+    c_.StopButton->setShortcut(QKeySequence(Qt::Key_Escape));
+    c_.RunFolders = RunLabel(QStringLiteral("RunFolders"));
+    c_.RunPages = RunLabel(QStringLiteral("RunPages"));
+    c_.RunGathered = RunLabel(QStringLiteral("RunGathered"));
+    c_.RunElapsed = RunLabel(QStringLiteral("RunElapsed"));
+    c_.ProgressLine = RunLabel(QStringLiteral("ProgressLine"));
+    // A long folder name must not widen the window: the line takes the width it is given and
+    // the text is elided to fit.
+    c_.ProgressLine->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+    c_.ProgressLine->setMinimumHeight(c_.ProgressLine->fontMetrics().height());
+    grid->addWidget(c_.RunProgress, 0, 0, 1, 2);
+    grid->addWidget(c_.StopButton, 0, 2);
+    grid->addWidget(c_.RunFolders, 1, 0);
+    grid->addWidget(c_.RunPages, 1, 1, 1, 2);
+    grid->addWidget(c_.RunGathered, 2, 0);
+    grid->addWidget(c_.RunElapsed, 2, 1, 1, 2);
+    grid->addWidget(c_.ProgressLine, 3, 0, 1, 3);
+    grid->setColumnStretch(0, 1);
+    grid->setColumnStretch(1, 1);
+    // Hidden between runs, but its place is kept so that a run does not resize the window.
+    QSizePolicy policy = c_.RunPanel->sizePolicy();
+    policy.setRetainSizeWhenHidden(true);
+    c_.RunPanel->setSizePolicy(policy);
+    c_.RunPanel->hide();
+    return c_.RunPanel;
+  }
+
   QWidget* ProcessTab() {
     auto* tab = new QWidget;
-    auto* layout = new QVBoxLayout(tab);
+    auto* outer = new QVBoxLayout(tab);
+    c_.ProcessInputs = Named(new QWidget, QStringLiteral("ProcessInputs"));
+    auto* layout = new QVBoxLayout(c_.ProcessInputs);
+    layout->setContentsMargins(0, 0, 0, 0);
 
     QGroupBox* frame = Frame1(0);
     auto* grid = new QGridLayout(frame);
@@ -174,7 +211,9 @@ class Builder {
     row->addLayout(set_column, 1);
     row->addWidget(c_.Command1, 0, Qt::AlignBottom);
     layout->addLayout(row);
-    layout->addStretch(1);
+    outer->addWidget(c_.ProcessInputs);
+    outer->addWidget(RunPanel());
+    outer->addStretch(1);
     return tab;
   }
 
@@ -311,8 +350,17 @@ class Builder {
     inside->addWidget(Label1(2, QString()));
     layout->addWidget(frame);
     c_.List3 = Named(new QListWidget, QStringLiteral("List3"));
-    c_.List3->setFixedHeight(c_.List3->fontMetrics().height() + 2 * c_.List3->frameWidth() + 4);
     layout->addWidget(c_.List3);
+    // A few whole rows above a horizontal scroll bar that is always there, so that a long path
+    // never covers or cuts a row.
+    constexpr int kWorkListRows = 4;
+    c_.List3->setUniformItemSizes(true);
+    c_.List3->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    c_.List3->addItem(QStringLiteral("/"));
+    const int row = c_.List3->sizeHintForRow(0);
+    c_.List3->clear();
+    c_.List3->setFixedHeight(kWorkListRows * row + 2 * c_.List3->frameWidth() +
+                             c_.List3->horizontalScrollBar()->sizeHint().height());
     layout->addStretch(1);
     return tab;
   }

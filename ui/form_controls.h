@@ -10,6 +10,7 @@ class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QListWidget;
+class QProgressBar;
 class QPushButton;
 class QTabWidget;
 class QWidget;
@@ -33,11 +34,21 @@ struct FormControls {
   std::array<QLabel*, 16> Label1{};
   std::array<QLabel*, 2> Label2{};
   std::array<QGroupBox*, 8> Frame1{};  // indexes 0 to 4, 6 and 7
-  QLabel* ProgressLine = nullptr;      // what a run is doing; empty between runs
+  // What a run shows in the lower half of 処理, hidden between runs. ProcessInputs holds the
+  // controls of 処理 above it, which take no input during a run.
+  QWidget* ProcessInputs = nullptr;
+  QWidget* RunPanel = nullptr;
+  QProgressBar* RunProgress = nullptr;  // folders done of found so far, then pages gathered
+  QLabel* RunFolders = nullptr;
+  QLabel* RunPages = nullptr;
+  QLabel* RunGathered = nullptr;
+  QLabel* RunElapsed = nullptr;
+  QPushButton* StopButton = nullptr;  // 中止, also Esc
+  QLabel* ProgressLine = nullptr;     // the folder being worked on
 };
 
-// Builds the tab control and the progress line into form (which gets a fixed-size layout) and
-// returns the controls. Texts and lists are left empty: a loaded set fills them.
+// Builds the tab control into form and returns the controls. Texts and lists are left empty: a
+// loaded set fills them.
 FormControls BuildFormControls(QWidget& form);
 
 }  // namespace veldra

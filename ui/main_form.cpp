@@ -6,9 +6,12 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QSessionManager>
+#include <QTabBar>
 #include <QTabWidget>
+#include <QTimer>
 #include <utility>
 
 #include "engine/messages.h"
@@ -32,6 +35,9 @@ MainForm::MainForm(ProgramPlace place, Dialogs& dialogs, QWidget* parent)
   setObjectName(QStringLiteral("main_form"));
   setWindowTitle(ToQ(text::kWindowCaption));
   c_ = BuildFormControls(*this);
+  elapsed_timer_ = new QTimer(this);
+  elapsed_timer_->setInterval(1000);
+  connect(elapsed_timer_, &QTimer::timeout, this, &MainForm::ShowElapsed);
   ConnectControls();
   if (auto* app = qobject_cast<QGuiApplication*>(QCoreApplication::instance())) {
     connect(app, &QCoreApplication::aboutToQuit, this, &MainForm::OnAboutToQuit);
@@ -39,6 +45,9 @@ MainForm::MainForm(ProgramPlace place, Dialogs& dialogs, QWidget* parent)
             Qt::DirectConnection);
   }
   Form_Load();
+  // The window can be widened (the text boxes stretch) but not made smaller than it opens.
+  setMinimumSize(sizeHint());
+  c_.Combo1->setFocus();
 }
 
 MainForm::~MainForm() {
@@ -54,6 +63,7 @@ void MainForm::ConnectControls() {
   connect(static_cast<ListComboBox*>(c_.Combo3), &ListComboBox::Chosen, this,
           &MainForm::Combo3_Click);
   connect(c_.Command1, &QPushButton::clicked, this, &MainForm::Command1_Click);
+  connect(c_.StopButton, &QPushButton::clicked, this, &MainForm::StopRun);
   for (int i = 0; i < static_cast<int>(c_.Command2.size()); ++i) {
     connect(c_.Command2[static_cast<size_t>(i)], &QPushButton::clicked, this,
             [this, i] { Command2_Click(i); });
@@ -125,24 +135,76 @@ void MainForm::Command1_Click() {
 }
 
 void MainForm::StartRun(const EnvironmentSet& set) {
-  // The tabs take no input until the run has ended: no second run, no set switch, no edits the
-  // run would not see. The progress line below them stays live.
   // The run is marked as running before any control is disabled: disabling moves the focus,
   // and nothing the focus change sets off may load a set meanwhile.
-  run_ = new RunThread(set, place_, this);
-  c_.SSTab1->setEnabled(false);
-  QApplication::setOverrideCursor(Qt::WaitCursor);
+  run_ = new RunThread(set, place_, test_pause_hook_, this);
+  c_.RunProgress->setRange(0, 0);  // busy until the first folder is listed
+  c_.RunFolders->clear();
+  c_.RunPages->clear();
+  c_.RunGathered->clear();
+  c_.StopButton->setEnabled(true);
+  c_.RunPanel->show();
+  c_.StopButton->setFocus();
+  // The settings take no input until the run has ended: no second run, no set switch, no edits
+  // the run would not see. The progress and the 中止 button below them stay live.
+  SetInputsEnabled(false);
+  QApplication::setOverrideCursor(Qt::BusyCursor);
   SetProgressText(QStringLiteral("処理中…"));
+  run_time_.start();
+  ShowElapsed();
+  elapsed_timer_->start();
   connect(run_, &RunThread::ProgressChanged, this, &MainForm::ShowProgress, Qt::QueuedConnection);
   connect(run_, &QThread::finished, this, &MainForm::FinishRun, Qt::QueuedConnection);
   run_->start();
 }
 
+void MainForm::SetInputsEnabled(bool enabled) {
+  c_.SSTab1->tabBar()->setEnabled(enabled);
+  c_.ProcessInputs->setEnabled(enabled);
+  for (int i = 1; i < c_.SSTab1->count(); ++i) c_.SSTab1->widget(i)->setEnabled(enabled);
+}
+
+void MainForm::StopRun() {
+  if (run_ == nullptr) return;
+  run_->RequestStop();
+  c_.StopButton->setEnabled(false);
+  SetProgressText(QStringLiteral("中止しています… (書きかけのページを書き終えてから止まります)"));
+}
+
+namespace {
+
+int ClampToInt(size_t n) { return n > 2147483647u ? 2147483647 : static_cast<int>(n); }
+
+}  // namespace
+
 void MainForm::ShowProgress() {
   if (run_ == nullptr) return;
   const RunThread::Progress progress = run_->TakeProgress();
-  SetProgressText(
-      QStringLiteral("%1 フォルダ済み\u3000%2").arg(progress.pages_written).arg(progress.folder));
+  c_.RunFolders->setText(QStringLiteral("フォルダ: %1 済み / %2 見つけた")
+                             .arg(progress.folders_done)
+                             .arg(progress.folders_found));
+  c_.RunPages->setText(QStringLiteral("書き出したページ: %1").arg(progress.pages_written));
+  if (progress.gathering) {
+    c_.RunGathered->setText(QStringLiteral("集めたページ: %1 / %2")
+                                .arg(progress.pages_gathered)
+                                .arg(progress.pages_to_gather));
+    c_.RunProgress->setRange(0, ClampToInt(progress.pages_to_gather));
+    c_.RunProgress->setValue(ClampToInt(progress.pages_gathered));
+  } else if (progress.folders_found > 0) {
+    c_.RunProgress->setRange(0, ClampToInt(progress.folders_found));
+    c_.RunProgress->setValue(ClampToInt(progress.folders_done));
+  }
+  if (!c_.StopButton->isEnabled()) return;  // keeps the line that says a stop is coming
+  SetProgressText(progress.gathering ? QStringLiteral("ページを出力フォルダに集めています…")
+                                     : QStringLiteral("処理中: %1").arg(progress.folder));
+}
+
+void MainForm::ShowElapsed() {
+  const qint64 seconds = run_time_.isValid() ? run_time_.elapsed() / 1000 : 0;
+  c_.RunElapsed->setText(QStringLiteral("経過時間: %1:%2:%3")
+                             .arg(seconds / 3600)
+                             .arg(seconds / 60 % 60, 2, 10, QLatin1Char('0'))
+                             .arg(seconds % 60, 2, 10, QLatin1Char('0')));
 }
 
 void MainForm::SetProgressText(const QString& text) {
@@ -155,24 +217,31 @@ void MainForm::FinishRun() {
   run_->wait();
   RunResult result = run_->TakeResult();
   delete std::exchange(run_, nullptr);
+  elapsed_timer_->stop();
 
   ini_path_ = result.ini_path;
   c_.List3->clear();
   c_.List3->addItems(ToQList(result.work_list));
   SetProgressText(QString());
+  c_.RunPanel->hide();
   QApplication::restoreOverrideCursor();
   const QString title =
       ToQ(text::kNoticeTitleOpen) + ToQ(text::kWindowCaption) + ToQ(text::kNoticeTitleClose);
-  dialogs_.ShowMessage(this, ToQ(FormatRunNotice(result.report)), title,
-                       Dialogs::Icon::kInformation);
-  c_.SSTab1->setEnabled(true);
+  // A run that failed in part (no root, folders not listed or written, pages not gathered)
+  // says so with the warning icon; its first line stays the same.
+  dialogs_.ShowMessage(
+      this, ToQ(FormatRunNotice(result.report)), title,
+      result.report.AllWritten() ? Dialogs::Icon::kInformation : Dialogs::Icon::kWarning);
+  SetInputsEnabled(true);
   if (std::exchange(close_pending_, false)) close();
 }
 
 void MainForm::Command2_Click(int index) {
   if (index < 0 || index > 1) return;
   QString path;
-  const int code = BrowseForFolder(dialogs_, this, ToQ(text::kBrowseTitle), path);
+  // The picker opens at the folder already in the box.
+  const QString start = index == 0 ? c_.Combo1->currentText() : c_.Text1[9]->text();
+  const int code = BrowseForFolder(dialogs_, this, ToQ(text::kBrowseTitle), path, start);
   if (code == kBrowseChosen) {
     if (index == 0) {
       c_.Combo1->setEditText(path);
@@ -214,9 +283,12 @@ void MainForm::OnAboutToQuit() {
   // The program is quitting without a close of the window (a quit from the session or the
   // application): wait for a run to end, then save as a close would.
   if (run_ != nullptr) {
+    // Stopping between folders ends the run soonest with every written page whole.
+    run_->RequestStop();
     run_->wait();
     ini_path_ = run_->TakeResult().ini_path;
     delete std::exchange(run_, nullptr);
+    elapsed_timer_->stop();
     QApplication::restoreOverrideCursor();
   }
   if (!closed_ && !ended_) {

@@ -10,23 +10,39 @@ namespace veldra {
 class RunThread::Observer final : public RunObserver {
  public:
   explicit Observer(RunThread& thread) : thread_(thread) {}
-  void FolderStarted(const std::string& folder) override { thread_.Report(folder, pages_); }
-  void PageWritten(const std::string& folder, size_t pages_written) override {
-    pages_ = pages_written;
-    thread_.Report(folder, pages_);
+  void FolderStarted(const std::string& folder) override {
+    thread_.Update([&](Progress& p) { p.folder = ToQ(folder); });
+  }
+  void PageWritten(const std::string& /*folder*/, size_t pages_written) override {
+    thread_.Update([&](Progress& p) { p.pages_written = pages_written; });
+  }
+  void WalkProgress(size_t folders_found, size_t folders_done) override {
+    thread_.Update([&](Progress& p) {
+      p.folders_found = folders_found;
+      p.folders_done = folders_done;
+    });
+  }
+  void GatherProgress(size_t pages_done, size_t pages_total) override {
+    thread_.Update([&](Progress& p) {
+      p.gathering = true;
+      p.pages_gathered = pages_done;
+      p.pages_to_gather = pages_total;
+    });
   }
 
  private:
   RunThread& thread_;
-  size_t pages_ = 0;
 };
 
-RunThread::RunThread(EnvironmentSet set, ProgramPlace place, QObject* parent)
-    : QThread(parent), set_(std::move(set)), place_(std::move(place)) {}
+RunThread::RunThread(EnvironmentSet set, ProgramPlace place,
+                     std::function<void(std::string_view)> pause_hook, QObject* parent)
+    : QThread(parent), set_(std::move(set)), place_(std::move(place)) {
+  control_.pause_hook = std::move(pause_hook);
+}
 
 void RunThread::run() {
   Observer observer(*this);
-  result_ = ExecuteRun(set_, place_, clock_, &observer);
+  result_ = ExecuteRun(set_, place_, clock_, &observer, &control_);
 }
 
 RunResult RunThread::TakeResult() { return std::move(result_); }
@@ -37,12 +53,11 @@ RunThread::Progress RunThread::TakeProgress() {
   return progress_;
 }
 
-void RunThread::Report(const std::string& folder, size_t pages_written) {
+void RunThread::Update(const std::function<void(Progress&)>& change) {
   bool notify = false;
   {
     QMutexLocker lock(&progress_mutex_);
-    progress_.pages_written = pages_written;
-    progress_.folder = ToQ(folder);
+    change(progress_);
     notify = !std::exchange(progress_pending_, true);
   }
   if (notify) emit ProgressChanged();

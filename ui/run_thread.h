@@ -4,8 +4,11 @@
 #include <QMutex>
 #include <QString>
 #include <QThread>
+#include <functional>
+#include <string_view>
 
 #include "engine/run.h"
+#include "engine/run_control.h"
 #include "platform/local_time.h"
 #include "settings/environment_set.h"
 #include "settings/set_file.h"
@@ -16,17 +19,26 @@ class RunThread final : public QThread {
   Q_OBJECT
 
  public:
-  // The set must have passed PrepareRunInput.
-  RunThread(EnvironmentSet set, ProgramPlace place, QObject* parent = nullptr);
+  // The set must have passed PrepareRunInput. pause_hook is test-only (empty in the program):
+  // the run calls it at each named pause point, on the run's thread.
+  RunThread(EnvironmentSet set, ProgramPlace place,
+            std::function<void(std::string_view)> pause_hook = {}, QObject* parent = nullptr);
+
+  // Asks the run to stop between folders; callable from any thread.
+  void RequestStop() { control_.RequestStop(); }
 
   // The run's result; valid once the thread has finished.
   RunResult TakeResult();
 
-  // The latest progress: pages written so far and the folder being worked on. Reading it
-  // re-arms ProgressChanged.
+  // The latest progress. Reading it re-arms ProgressChanged.
   struct Progress {
+    size_t folders_found = 0;  // so far: the walk finds folders as it lists them
+    size_t folders_done = 0;
     size_t pages_written = 0;
-    QString folder;
+    bool gathering = false;  // the gathering pass has begun
+    size_t pages_gathered = 0;
+    size_t pages_to_gather = 0;
+    QString folder;  // the folder being listed
   };
   Progress TakeProgress();
 
@@ -40,11 +52,12 @@ class RunThread final : public QThread {
 
  private:
   class Observer;
-  void Report(const std::string& folder, size_t pages_written);
+  void Update(const std::function<void(Progress&)>& change);
 
   const EnvironmentSet set_;
   const ProgramPlace place_;
   SystemClock clock_;
+  RunControl control_;
   RunResult result_;
 
   QMutex progress_mutex_;

@@ -1,8 +1,8 @@
 // Runs the built VELDRA-cli over temporary trees and checks what a scheduler would see.
 
 #include <gtest/gtest.h>
-#include <signal.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -239,7 +239,8 @@ int SignalWhilePaused(const std::vector<std::string>& args, int signal_number) {
   close(from_child[0]);
   int status = 0;
   waitpid(pid, &status, 0);
-  return WIFEXITED(status) ? WEXITSTATUS(status) : 1000 + (WIFSIGNALED(status) ? WTERMSIG(status) : 0);
+  return WIFEXITED(status) ? WEXITSTATUS(status)
+                           : 1000 + (WIFSIGNALED(status) ? WTERMSIG(status) : 0);
 }
 
 TEST_F(CliRunTest, StopsOnSigtermAndSigintBetweenFolders) {
@@ -249,9 +250,9 @@ TEST_F(CliRunTest, StopsOnSigtermAndSigintBetweenFolders) {
     for (const auto& entry : std::filesystem::recursive_directory_iterator(root))
       if (entry.path().filename() == "index.htm") std::filesystem::remove(entry.path());
 
-    EXPECT_EQ(SignalWhilePaused(WithProgram({"--root", root, "--url", "/m/", "--quiet"}),
-                                signal_number),
-              expected);
+    EXPECT_EQ(
+        SignalWhilePaused(WithProgram({"--root", root, "--url", "/m/", "--quiet"}), signal_number),
+        expected);
     // Written pages are whole, nothing temporary is left, the root's page (the last) was not
     // reached, and the set was saved.
     size_t pages = 0;

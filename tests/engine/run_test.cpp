@@ -175,7 +175,8 @@ class StopTest : public RunTest {
  protected:
   static constexpr int kLeaves = 40;
   StopTest() {
-    for (int i = 0; i < kLeaves; ++i) WriteFile(tree / ("d" + std::to_string(100 + i) + "/f.txt"), "f");
+    for (int i = 0; i < kLeaves; ++i)
+      WriteFile(tree / ("d" + std::to_string(100 + i) + "/f.txt"), "f");
   }
   RunResult RunStoppingAt(std::string_view point, RunObserver* observer = nullptr) {
     RunControl control;
@@ -265,6 +266,7 @@ TEST_F(StopTest, StopDuringGatheringTakesEffectAfterThePass) {
   EXPECT_TRUE(result.report.gathering);
   EXPECT_EQ(result.report.pages_gathered, size_t{kLeaves + 1});
   EXPECT_TRUE(FileExists(out / "index00040.htm"));
+  EXPECT_NE(FormatRunNotice(result.report).find(text::kNoticeStoppedAfterAll), std::string::npos);
   EXPECT_EQ(progress.found, size_t{kLeaves + 1});
   EXPECT_EQ(progress.done, size_t{kLeaves + 1});
   EXPECT_EQ(progress.gathered, size_t{kLeaves + 1});

@@ -1,11 +1,16 @@
 // The two "…" buttons and the folder picker's three results.
 
+#include <QDialogButtonBox>
 #include <QDir>
 #include <QFile>
+#include <QFileDialog>
+#include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QTest>
 
+#include "ui/dialogs.h"
 #include "ui/folder_browse.h"
 #include "ui_test_support.h"
 
@@ -71,6 +76,33 @@ class BrowseTest : public QObject {
     PressBrowse(*form, 1);
     QCOMPARE(Control<QLineEdit>(*form, "Text1_9")->text(), folder + u'/');
     QVERIFY(program.dialogs.messages.empty());
+    // Each picker opened at the folder in its box.
+    QCOMPARE(program.dialogs.picker_starts, QStringList({QStringLiteral("/old/"), QString()}));
+  }
+
+  // Qt's picker opens at the folder in the box, or the nearest folder above it that exists.
+  void PickerOpensAtTheFolderInItsBox() {
+    QTemporaryDir dir;
+    const QString folder = QDir(dir.path()).absolutePath();
+    QDir().mkpath(folder + QStringLiteral("/sub"));
+    for (const QString& start :
+         {folder + QStringLiteral("/sub/"), folder + QStringLiteral("/sub/not/there/")}) {
+      auto picker = MakeFolderPicker(nullptr, QStringLiteral("t"), start);
+      QCOMPARE(picker->directory().absolutePath(), folder + QStringLiteral("/sub"));
+      QVERIFY(picker->testOption(QFileDialog::ShowDirsOnly));
+      QCOMPARE(picker->fileMode(), QFileDialog::Directory);
+    }
+  }
+
+  // The closing notice is wide enough for its whole title.
+  void MessageBoxShowsItsWholeTitle() {
+    const QString title = QStringLiteral("お知らせ (ファイル一覧HTML作成 mp3+)");
+    auto box =
+        MakeMessageBox(nullptr, QStringLiteral("★終わったよ★"), title, Dialogs::Icon::kWarning);
+    box->show();
+    QVERIFY(QTest::qWaitForWindowExposed(box.get()));
+    QVERIFY(box->width() > box->fontMetrics().horizontalAdvance(title) + 100);
+    QCOMPARE(box->icon(), QMessageBox::Warning);
   }
 
   void CancelChangesNothing() {
@@ -105,6 +137,38 @@ class BrowseTest : public QObject {
     QVERIFY(!QFile::exists(program.Path(QStringLiteral("VELDRA.ini"))));
   }
 };
+
+// Run under LANG=C: Qt's own translations are loaded whatever the locale.
+class PickerLanguageTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void PickerSpeaksJapanese() {
+    QVERIFY(InstallQtJapanese(*QCoreApplication::instance()));
+    QTemporaryDir dir;
+    auto picker =
+        MakeFolderPicker(nullptr, QStringLiteral("フォルダを選択してください。"), dir.path());
+    picker->show();
+    QVERIFY(QTest::qWaitForWindowExposed(picker.get()));
+    auto* buttons = picker->findChild<QDialogButtonBox*>();
+    QVERIFY(buttons != nullptr);
+    QCOMPARE(buttons->button(QDialogButtonBox::Cancel)->text(), QStringLiteral("キャンセル"));
+    QString accept;
+    for (QAbstractButton* button : buttons->buttons())
+      if (buttons->buttonRole(button) == QDialogButtonBox::AcceptRole) accept = button->text();
+    QCOMPARE(accept, QStringLiteral("選択(&C)"));
+    QStringList labels;
+    for (QLabel* label : picker->findChildren<QLabel*>()) labels.append(label->text());
+    // "Look in:" and "Directory:"
+    QVERIFY2(labels.contains(QStringLiteral("アドレス:")), qPrintable(labels.join(u'|')));
+    QVERIFY2(labels.contains(QStringLiteral("ディレクトリ:")), qPrintable(labels.join(u'|')));
+  }
+};
+
+int RunPickerLanguageTest(int argc, char** argv) {
+  PickerLanguageTest test;
+  return QTest::qExec(&test, argc, argv);
+}
 
 int RunBrowseTest(int argc, char** argv) {
   BrowseTest test;

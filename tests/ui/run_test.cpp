@@ -1,13 +1,20 @@
 // The Start button: the input checks with their messages, a run off the window's thread that
 // writes pages and saves the set, the histories it leaves, and the window's state meanwhile.
 
+#include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QLabel>
+#include <QLineEdit>
 #include <QListWidget>
+#include <QProgressBar>
 #include <QPushButton>
+#include <QSemaphore>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QTest>
 
+#include "engine/run_control.h"
 #include "ui_test_support.h"
 
 namespace veldra::test {
@@ -34,6 +41,34 @@ QString MakeTree(const QTemporaryDir& dir) {
   const QString root = QDir(dir.path()).absoluteFilePath(QStringLiteral("root"));
   WriteBytes(root + QStringLiteral("/a.txt"), "a");
   WriteBytes(root + QStringLiteral("/sub/b.txt"), "bb");
+  return root;
+}
+
+// Holds a run at the first time it reaches a pause point until the test releases it.
+class PausePoint {
+ public:
+  explicit PausePoint(std::string_view point) : point_(point) {}
+  std::function<void(std::string_view)> Hook() {
+    return [this](std::string_view at) {
+      if (at != point_ || reached_.exchange(true)) return;
+      paused_.release();
+      // A test that fails before releasing must not hang the run for ever.
+      release_.tryAcquire(1, kRunTimeoutMs);
+    };
+  }
+  bool Paused() const { return paused_.available() > 0; }
+  void Release() { release_.release(); }
+
+ private:
+  const std::string_view point_;
+  std::atomic<bool> reached_{false};
+  QSemaphore paused_, release_;
+};
+
+// A root folder with 40 sub-folders: a run writes their pages first, the root's last.
+QString MakeWideTree(const QTemporaryDir& dir) {
+  const QString root = QDir(dir.path()).absoluteFilePath(QStringLiteral("wide"));
+  for (int i = 0; i < 40; ++i) WriteBytes(root + QStringLiteral("/d%1/f.txt").arg(100 + i), "f");
   return root;
 }
 
@@ -116,10 +151,15 @@ class RunTest : public QObject {
     // The run goes on off the window's thread; until it ends the tabs take no input and a close
     // is put off.
     QVERIFY(form->IsRunning());
-    QVERIFY(!Control<QTabWidget>(*form, "SSTab1")->isEnabled());
+    for (const char* input : {"Combo1", "Combo3", "Command1", "Text1_5", "List2"})
+      QVERIFY2(!form->findChild<QWidget*>(QString::fromLatin1(input))->isEnabled(), input);
+    QVERIFY(!Control<QTabWidget>(*form, "SSTab1")->tabBar()->isEnabled());
+    QVERIFY(Control<QPushButton>(*form, "StopButton")->isEnabled());
     QVERIFY(!form->close());
     QTRY_VERIFY_WITH_TIMEOUT(!form->IsRunning(), kRunTimeoutMs);
-    QVERIFY(Control<QTabWidget>(*form, "SSTab1")->isEnabled());
+    QVERIFY(Control<QComboBox>(*form, "Combo1")->isEnabled());
+    QVERIFY(Control<QTabWidget>(*form, "SSTab1")->tabBar()->isEnabled());
+    QVERIFY(Control<QWidget>(*form, "RunPanel")->isHidden());
 
     QCOMPARE(program.dialogs.messages.size(), size_t{1});
     const FakeDialogs::Message& notice = program.dialogs.messages[0];
@@ -166,6 +206,108 @@ class RunTest : public QObject {
              QStringList({QStringLiteral("VELDRA"), QStringLiteral("Other")}));
     QVERIFY(program.Read(QStringLiteral("VELDRA.ini")).contains("URL(1)=/b/"));
     QVERIFY(program.Read(QStringLiteral("Other.ini")).contains("URL(0)=/b/"));
+  }
+
+  // The 中止 button or Esc during a run: the run stops between folders, the pages written stay
+  // whole, the set is saved, and the notice says it was stopped. Meanwhile the progress shows.
+  void StopButtonAndEscStopBetweenFolders_data() {
+    QTest::addColumn<bool>("escape");
+    QTest::newRow("button") << false;
+    QTest::newRow("Esc") << true;
+  }
+
+  void StopButtonAndEscStopBetweenFolders() {
+    QFETCH(bool, escape);
+    TestProgram program;
+    QTemporaryDir tree;
+    const QString root = MakeWideTree(tree);
+    auto form = program.Open();
+    form->show();
+    QApplication::setActiveWindow(form.get());
+    QVERIFY(QTest::qWaitForWindowActive(form.get()));
+    PausePoint pause(pause_point::kFolderWritten);
+    form->SetTestPauseHook(pause.Hook());
+    Type(*form, {root, QStringLiteral("/w/"), QStringLiteral("Wide")});
+    ClickStart(*form);
+    QTRY_VERIFY_WITH_TIMEOUT(pause.Paused(), kRunTimeoutMs);
+
+    // Paused after the first page: the lower half of 処理 shows the counts so far.
+    auto* stop = Control<QPushButton>(*form, "StopButton");
+    QVERIFY(stop->isVisible());
+    QVERIFY(stop->isEnabled());
+    QTRY_COMPARE(Control<QLabel>(*form, "RunPages")->text(), QStringLiteral("書き出したページ: 1"));
+    QVERIFY(Control<QLabel>(*form, "RunFolders")
+                ->text()
+                .startsWith(QStringLiteral("フォルダ: 1 済み / ")));
+    auto* bar = Control<QProgressBar>(*form, "RunProgress");
+    QCOMPARE(bar->value(), 1);
+    QCOMPARE(bar->maximum(), 41);
+    QVERIFY(
+        Control<QLabel>(*form, "RunElapsed")->text().startsWith(QStringLiteral("経過時間: 0:00:")));
+
+    if (escape) {
+      QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+    } else {
+      QTest::mouseClick(stop, Qt::LeftButton);
+    }
+    QTRY_VERIFY(!stop->isEnabled());
+    pause.Release();
+    QTRY_VERIFY_WITH_TIMEOUT(!form->IsRunning(), kRunTimeoutMs);
+
+    QCOMPARE(program.dialogs.messages.size(), size_t{1});
+    const FakeDialogs::Message& notice = program.dialogs.messages[0];
+    QVERIFY2(notice.text.startsWith(QStringLiteral("★終わったよ★\n中止しました。")),
+             qPrintable(notice.text));
+    QVERIFY(notice.icon == Dialogs::Icon::kInformation);
+    QVERIFY(!QFile::exists(root + QStringLiteral("/index.htm")));
+    int pages = 0;
+    for (int i = 0; i < 40; ++i) {
+      QFile page(root + QStringLiteral("/d%1/index.htm").arg(100 + i));
+      if (!page.open(QIODevice::ReadOnly)) continue;
+      ++pages;
+      QVERIFY(page.readAll().endsWith("</HTML>\r\n"));
+    }
+    QVERIFY(pages >= 1 && pages < 40);
+    QVERIFY(program.Read(QStringLiteral("Wide.ini")).contains("URL(0)=/w/"));
+    QVERIFY(Control<QComboBox>(*form, "Combo1")->isEnabled());
+  }
+
+  // The gathering pass shows its own progress: pages gathered of all.
+  void GatheringShowsPagesGatheredOfAll() {
+    TestProgram program;
+    QTemporaryDir tree;
+    const QString root = MakeTree(tree);
+    QTemporaryDir out;
+    auto form = program.Open();
+    Control<QLineEdit>(*form, "Text1_9")->setText(out.path() + u'/');
+    Control<QLineEdit>(*form, "Text1_10")->setText(QStringLiteral("/pages/"));
+    PausePoint pause(pause_point::kRunDone);
+    form->SetTestPauseHook(pause.Hook());
+    Type(*form, {root, QStringLiteral("/files/"), QStringLiteral("VELDRA")});
+    ClickStart(*form);
+    QTRY_VERIFY_WITH_TIMEOUT(pause.Paused(), kRunTimeoutMs);
+    QTRY_COMPARE(Control<QLabel>(*form, "RunGathered")->text(),
+                 QStringLiteral("集めたページ: 2 / 2"));
+    auto* bar = Control<QProgressBar>(*form, "RunProgress");
+    QCOMPARE(bar->maximum(), 2);
+    QCOMPARE(bar->value(), 2);
+    pause.Release();
+    QTRY_VERIFY_WITH_TIMEOUT(!form->IsRunning(), kRunTimeoutMs);
+    QVERIFY(QFile::exists(out.path() + QStringLiteral("/index00001.htm")));
+  }
+
+  // A run that failed in part carries the warning icon; its first line stays the same.
+  void RunThatFailedInPartCarriesTheWarningIcon() {
+    TestProgram program;
+    QTemporaryDir tree;
+    auto form = program.Open();
+    Type(*form, {tree.path() + QStringLiteral("/missing"), QStringLiteral("/m/"),
+                 QStringLiteral("VELDRA")});
+    ClickStart(*form);
+    QTRY_VERIFY_WITH_TIMEOUT(!form->IsRunning(), kRunTimeoutMs);
+    QCOMPARE(program.dialogs.messages.size(), size_t{1});
+    QVERIFY(program.dialogs.messages[0].icon == Dialogs::Icon::kWarning);
+    QVERIFY(program.dialogs.messages[0].text.startsWith(QStringLiteral("★終わったよ★\n")));
   }
 };
 

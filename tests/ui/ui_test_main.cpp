@@ -12,6 +12,7 @@ int RunSetsTest(int argc, char** argv);
 int RunColumnChooserTest(int argc, char** argv);
 int RunBrowseTest(int argc, char** argv);
 int RunFocusTest(int argc, char** argv);
+int RunPickerLanguageTest(int argc, char** argv);
 int RenderScreenshots(const char* folder);
 }  // namespace veldra::test
 
@@ -28,7 +29,8 @@ int main(int argc, char** argv) {
                {"SetsTest", RunSetsTest},
                {"ColumnChooserTest", RunColumnChooserTest},
                {"BrowseTest", RunBrowseTest},
-               {"FocusTest", RunFocusTest}};
+               {"FocusTest", RunFocusTest},
+               {"PickerLanguageTest", RunPickerLanguageTest}};
   const char* chosen = argc >= 2 && argv[1][0] != '-' ? argv[1] : nullptr;
   // Qt Test sees the program name and whatever follows the area's name.
   std::vector<char*> args{argv[0]};

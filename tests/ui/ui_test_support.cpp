@@ -11,8 +11,10 @@ void FakeDialogs::ShowMessage(QWidget* /*owner*/, const QString& text, const QSt
   messages.push_back({text, title, icon});
 }
 
-std::optional<QString> FakeDialogs::PickFolder(QWidget* /*owner*/, const QString& title) {
+std::optional<QString> FakeDialogs::PickFolder(QWidget* /*owner*/, const QString& title,
+                                               const QString& start_folder) {
   picker_titles.append(title);
+  picker_starts.append(start_folder);
   if (folder_answers.empty()) return std::nullopt;
   const bool chosen = folder_answers.front().has_value();
   const QString path = folder_answers.front().value_or(QString());

@@ -25,12 +25,14 @@ class FakeDialogs final : public Dialogs {
   };
 
   void ShowMessage(QWidget* owner, const QString& text, const QString& title, Icon icon) override;
-  std::optional<QString> PickFolder(QWidget* owner, const QString& title) override;
+  std::optional<QString> PickFolder(QWidget* owner, const QString& title,
+                                    const QString& start_folder) override;
   void EndProgram(int exit_code) override;
 
   std::vector<Message> messages;
   std::deque<std::optional<QString>> folder_answers;
   QStringList picker_titles;
+  QStringList picker_starts;
   std::optional<int> exit_code;
 };
 

@@ -1,6 +1,7 @@
 // The window's make-up: caption, tabs, every control with its caption and tooltip on its tab,
-// the fixed size, and Combo1_Click keeping the URL in step with the chosen folder.
+// the size, and Combo1_Click keeping the URL in step with the chosen folder.
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QGroupBox>
 #include <QLabel>
@@ -170,18 +171,51 @@ class WindowTest : public QObject {
              QKeySequence(QStringLiteral("Alt+G")));
   }
 
-  void WindowHasAFixedSizeThatLongTextsDoNotChange() {
+  // The window opens at its smallest size and can be widened: the text boxes take the width.
+  // Long texts change no size. The focus starts in the root folder box.
+  void WindowWidensButNotBelowItsOpeningSize() {
     TestProgram program;
     auto form = program.Open();
     form->show();
-    QVERIFY(QTest::qWaitForWindowExposed(form.get()));
+    QApplication::setActiveWindow(form.get());
+    QVERIFY(QTest::qWaitForWindowActive(form.get()));
+    auto* combo1 = Control<QComboBox>(*form, "Combo1");
+    QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(combo1));
     const QSize size = form->size();
-    QCOMPARE(form->minimumSize(), form->maximumSize());
-    Control<QComboBox>(*form, "Combo1")->addItem(QString(300, u'x'));
-    Control<QComboBox>(*form, "Combo1")->setEditText(QString(300, u'y'));
+    QCOMPARE(form->minimumSize(), size);
+    QVERIFY(form->maximumWidth() > size.width());
+    combo1->addItem(QString(300, u'x'));
+    combo1->setEditText(QString(300, u'y'));
     Control<QLabel>(*form, "ProgressLine")->setText(QString(300, u'z'));
     QApplication::processEvents();
     QCOMPARE(form->size(), size);
+
+    const int combo_width = combo1->width();
+    auto* tabs = Control<QTabWidget>(*form, "SSTab1");
+    tabs->setCurrentIndex(2);
+    auto* output_folder = Control<QLineEdit>(*form, "Text1_9");
+    const int edit_width = output_folder->width();
+    form->resize(size.width() + 200, size.height());
+    QTRY_COMPARE(form->width(), size.width() + 200);
+    QVERIFY(output_folder->width() >= edit_width + 150);
+    tabs->setCurrentIndex(0);
+    QTRY_VERIFY(combo1->width() >= combo_width + 150);
+  }
+
+  // The work list shows whole rows, a horizontal scroll bar included.
+  void WorkListShowsWholeRows() {
+    TestProgram program;
+    auto form = program.Open();
+    auto* list = Control<QListWidget>(*form, "List3");
+    for (int i = 0; i < 3; ++i)
+      list->addItem(QStringLiteral("/srv/www/music/") + QString(200, u'x'));
+    form->show();
+    Control<QTabWidget>(*form, "SSTab1")->setCurrentIndex(4);
+    QVERIFY(QTest::qWaitForWindowExposed(form.get()));
+    const int row = list->sizeHintForRow(0);
+    const int shown = list->viewport()->height();
+    QVERIFY2(shown >= 3 * row, qPrintable(QStringLiteral("%1 %2").arg(shown).arg(row)));
+    QCOMPARE(shown % row, 0);
   }
 
   void ChoosingAFolderSelectsTheUrlAtItsPlace() {
