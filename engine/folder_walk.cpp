@@ -120,7 +120,7 @@ class Walker {
              bool through_link) {
     const std::string path = parent_path + name + kPathSeparator;
     if (!walked_.insert(id).second) {
-      record_.link_rows.emplace_back(path, id);
+      if (record_.keep_pages) record_.link_rows.emplace_back(path, id);
       return;
     }
     Frame child;
@@ -211,7 +211,7 @@ class Walker {
     if (result.page_written) {
       ++report_.pages_written;
       work_list_.push_back(folder);
-      record_.pages[folder] = WalkRecord::Page{files.index, result.page};
+      if (record_.keep_pages) record_.pages[folder] = WalkRecord::Page{files.index, result.page};
       if (observer_) observer_->PageWritten(folder, report_.pages_written);
     }
     if (!result.page_written || !result.snapshot_written)
