@@ -98,18 +98,14 @@ class Walker {
         Enter(top.index, top.path, name, id, false);
       } else {
         // The writers build the page too (snapshot, tags, formatting), beside the walk.
-        writes_.Submit([&context = context_, &tree = record_.tree, index = top.index,
-                        path = std::move(top.path), folders = std::move(top.folders),
-                        files = std::move(top.files)] {
-          try {
-            return PrepareFolderPage(context, tree, index, path, folders, files);
-          } catch (const std::bad_alloc&) {
-            FolderPageFiles failed;  // this folder fails, the run goes on
-            failed.folder = path;
-            failed.built = false;
-            return failed;
-          }
-        });
+        std::string folder = top.path;
+        writes_.Submit(
+            [&context = context_, &tree = record_.tree, index = top.index,
+             path = std::move(top.path), folders = std::move(top.folders),
+             files = std::move(top.files)] {
+              return PrepareFolderPage(context, tree, index, path, folders, files);
+            },
+            std::move(folder));
         stack_.pop_back();
       }
     }
