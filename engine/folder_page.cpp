@@ -46,8 +46,8 @@ void AddFileRows(PageBuffer& page, const PageContext& context, const std::string
       if (!show_tags || !IsMp3Name(name)) continue;
       tail_of[i] = tails.size();
       const Entry& entry = files[start + i];
-      tails.push_back(FileTail{name, entry.size, {}, {}, entry.is_link, entry.id.device,
-                               entry.id.inode});
+      tails.push_back(
+          FileTail{name, entry.size, {}, {}, entry.is_link, entry.id.device, entry.id.inode});
     }
     if (dir_fd >= 0)
       ReadFileTailsAt(dir_fd, tails, kId3BlockSize);
@@ -97,8 +97,7 @@ std::string BuildPage(const PageContext& context, std::string_view folder, int d
     try {
       helper = std::thread([&] {
         try {
-          AddFileRows(second_half, context, folder_path, dir_fd, files, half, files.size(),
-                      index);
+          AddFileRows(second_half, context, folder_path, dir_fd, files, half, files.size(), index);
         } catch (const std::bad_alloc&) {
           helper_out_of_memory = true;  // thrown again on the building thread
         }
