@@ -46,8 +46,8 @@ void AddFileRows(PageBuffer& page, const PageContext& context, const std::string
       if (!show_tags || !IsMp3Name(name)) continue;
       tail_of[i] = tails.size();
       const Entry& entry = files[start + i];
-      tails.push_back(FileTail{name, entry.size, {}, {}, entry.is_link, entry.id.device,
-                               entry.id.inode});
+      tails.push_back(
+          FileTail{name, entry.size, {}, {}, entry.is_link, entry.id.device, entry.id.inode});
     }
     if (dir_fd >= 0)
       ReadFileTailsAt(dir_fd, tails, kId3BlockSize);
@@ -92,17 +92,28 @@ std::string BuildPage(const PageContext& context, std::string_view folder, int d
   const size_t half = files.size() > kFilesToSplit ? files.size() / 2 : files.size();
   PageBuffer second_half;
   std::thread helper;
+  bool helper_out_of_memory = false;
   if (half < files.size()) {
     try {
-      helper = std::thread(AddFileRows, std::ref(second_half), std::cref(context),
-                           std::cref(folder_path), dir_fd, std::cref(files), half, files.size(),
-                           std::cref(index));
+      helper = std::thread([&] {
+        try {
+          AddFileRows(second_half, context, folder_path, dir_fd, files, half, files.size(), index);
+        } catch (const std::bad_alloc&) {
+          helper_out_of_memory = true;  // thrown again on the building thread
+        }
+      });
     } catch (const std::system_error&) {
     }
   }
-  AddFileRows(page, context, folder_path, dir_fd, files, 0, half, index);
+  try {
+    AddFileRows(page, context, folder_path, dir_fd, files, 0, half, index);
+  } catch (const std::bad_alloc&) {
+    if (helper.joinable()) helper.join();
+    throw;
+  }
   if (helper.joinable()) {
     helper.join();
+    if (helper_out_of_memory) throw std::bad_alloc();
     page.Append(second_half.Take());
   } else {
     AddFileRows(page, context, folder_path, dir_fd, files, half, files.size(), index);
@@ -148,7 +159,7 @@ FolderPageFiles PrepareFolderPage(const PageContext& context, FolderTree& tree, 
 
 FolderPageResult WriteFolderPageFiles(const FolderPageFiles& files, SetAsideFiles* aside) {
   FolderPageResult result;
-  if (files.tree == nullptr || !files.built) return result;
+  if (files.tree == nullptr) return result;
   const ScopedFd dir(files.tree->Open(files.index));
   if (!dir.ok()) {
     result.folder_gone = true;

@@ -39,7 +39,6 @@ struct FolderPageFiles {
   std::string page;
   std::string snapshot;  // written when marks_wanted; otherwise the old snapshot is removed
   bool marks_wanted = false;
-  bool built = true;  // false: building it ran out of memory; nothing is written
 };
 
 // Reads the folder's previous snapshot (when marks are wanted) and builds its page and new

@@ -108,18 +108,14 @@ class Walker {
         Enter(top.index, top.path, name, id, false);
       } else {
         // The writers build the page too (snapshot, tags, formatting), beside the walk.
-        writes_.Submit([&context = context_, &tree = record_.tree, index = top.index,
-                        path = std::move(top.path), folders = std::move(top.folders),
-                        files = std::move(top.files)] {
-          try {
-            return PrepareFolderPage(context, tree, index, path, folders, files);
-          } catch (const std::bad_alloc&) {
-            FolderPageFiles failed;  // this folder fails, the run goes on
-            failed.folder = path;
-            failed.built = false;
-            return failed;
-          }
-        });
+        std::string folder = top.path;
+        writes_.Submit(
+            [&context = context_, &tree = record_.tree, index = top.index,
+             path = std::move(top.path), folders = std::move(top.folders),
+             files = std::move(top.files)] {
+              return PrepareFolderPage(context, tree, index, path, folders, files);
+            },
+            std::move(folder));
         stack_.pop_back();
       }
     }
@@ -130,7 +126,7 @@ class Walker {
              bool through_link) {
     const std::string path = parent_path + name + kPathSeparator;
     if (!walked_.insert(id).second) {
-      record_.link_rows.emplace_back(path, id);
+      if (record_.keep_pages) record_.link_rows.emplace_back(path, id);
       return;
     }
     Frame child;
@@ -226,7 +222,7 @@ class Walker {
     if (result.page_written) {
       ++report_.pages_written;
       work_list_.push_back(folder);
-      record_.pages[folder] = WalkRecord::Page{files.index, result.page};
+      if (record_.keep_pages) record_.pages[folder] = WalkRecord::Page{files.index, result.page};
       if (observer_) observer_->PageWritten(folder, report_.pages_written);
     }
     if (!result.page_written || !result.snapshot_written)

@@ -16,6 +16,7 @@ namespace veldra {
 // every page it wrote, and the linked folders it listed as rows without walking them.
 struct WalkRecord {
   FolderTree tree;
+  bool keep_pages = true;  // fill pages and link_rows (only the gathering pass needs them)
   struct Page {
     size_t folder = FolderTree::kNone;  // in tree
     FileIdentity page;

@@ -217,6 +217,14 @@ PageResult GatherPage(int dir_fd, const std::string& page_name, const FileIdenti
   return result;
 }
 
+// A temporary file a replace of a gathered page makes: "." + page name + ".tmp-" + 8 characters.
+bool IsGatheredTemporary(const std::string& name, std::string_view name_base) {
+  const size_t tmp = name.rfind(".tmp-");
+  if (name.empty() || name[0] != '.' || tmp == std::string::npos || tmp < 1) return false;
+  const std::string page = name.substr(1, tmp - 1);
+  return IsTemporaryNameOf(name, page) && IsGatheredPageName(page, name_base);
+}
+
 // The folder of a page: through the walk's handles when the run wrote it, else by its path.
 int OpenPageFolder(const std::string& folder, WalkRecord* walk, const FileIdentity*& expected) {
   expected = nullptr;
@@ -298,9 +306,14 @@ FixUpResult FixUpLinks(const RunContext& context, const std::string& output_fold
   {
     std::vector<DirEntry> listed;
     ListFolderAt(out.get(), listed);
+    const uint32_t user = static_cast<uint32_t>(geteuid());
     for (DirEntry& entry : listed) {
-      if (!entry.is_link && entry.is_regular && IsGatheredPageName(entry.name, name_base))
+      if (entry.is_link || !entry.is_regular) continue;
+      if (IsGatheredPageName(entry.name, name_base)) {
         old_pages.push_back(std::move(entry));
+      } else if (entry.owner == user && IsGatheredTemporary(entry.name, name_base)) {
+        unlinkat(out.get(), entry.name.c_str(), 0);  // left by a pass that was killed
+      }
     }
   }
   if (control != nullptr) control->PauseAt(pause_point::kGatherDeleted);

@@ -1,5 +1,6 @@
 #include "engine/page_write_queue.h"
 
+#include <new>
 #include <system_error>
 
 namespace veldra {
@@ -34,9 +35,13 @@ PageWriteQueue::~PageWriteQueue() {
   for (std::thread& writer : writers_) writer.join();
 }
 
-void PageWriteQueue::Submit(FolderPageFiles files) { Submit(Job{{}, std::move(files), {}, false}); }
+void PageWriteQueue::Submit(FolderPageFiles files) {
+  Submit(Job{{}, {}, std::move(files), {}, false});
+}
 
-void PageWriteQueue::Submit(Prepare prepare) { Submit(Job{std::move(prepare), {}, {}, false}); }
+void PageWriteQueue::Submit(Prepare prepare, std::string folder) {
+  Submit(Job{std::move(prepare), std::move(folder), {}, {}, false});
+}
 
 void PageWriteQueue::Submit(Job job) {
   if (writers_.empty()) {
@@ -53,11 +58,19 @@ void PageWriteQueue::Submit(Job job) {
 }
 
 FolderPageResult PageWriteQueue::Run(Job& job, SetAsideFiles* aside) {
-  if (job.prepare) {
-    job.files = job.prepare();
-    job.prepare = nullptr;  // lets go of the tables it holds
+  FolderPageResult result;
+  try {
+    if (job.prepare) {
+      job.files = job.prepare();
+      job.prepare = nullptr;  // lets go of the tables it holds
+    }
+    result = WriteFolderPageFiles(job.files, aside);
+  } catch (const std::bad_alloc&) {
+    // This folder fails; the run goes on.
+    job.prepare = nullptr;
+    if (job.files.folder.empty()) job.files.folder = std::move(job.folder);
+    result = FolderPageResult{};
   }
-  const FolderPageResult result = WriteFolderPageFiles(job.files, aside);
   std::string().swap(job.files.page);
   std::string().swap(job.files.snapshot);
   return result;

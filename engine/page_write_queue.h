@@ -37,8 +37,10 @@ class PageWriteQueue {
   void Submit(FolderPageFiles files);
   // Queues a page to be built and then written by a writer, so that building pages (reading
   // snapshots and tags, formatting) runs beside the caller too. The callback then sees the
-  // page's folder and paths; its page and snapshot bytes are let go once written.
-  void Submit(Prepare prepare);
+  // page's folder and paths; its page and snapshot bytes are let go once written. When building
+  // or writing runs out of memory, that page is reported not written (under folder) and the
+  // others go on.
+  void Submit(Prepare prepare, std::string folder = {});
   // Waits until every submitted page is written and the files it replaced are deleted, and
   // reports them.
   void Finish();
@@ -46,6 +48,7 @@ class PageWriteQueue {
  private:
   struct Job {
     Prepare prepare;  // empty once the files are built
+    std::string folder;  // reported when building fails
     FolderPageFiles files;
     FolderPageResult result;
     bool done = false;

@@ -56,6 +56,7 @@ RunResult ExecuteRun(const EnvironmentSet& set, const ProgramPlace& place, const
   const PageContext page_context{context, set, clock, control};
   control->PauseAt(pause_point::kWalkStarted);
   WalkRecord walk;
+  walk.keep_pages = !set.OutputFolder.empty() && !set.OutputUrl.empty();
   WalkFolder(page_context, collator, observer, report, result.work_list, &walk);
   control->PauseAt(pause_point::kWalkDone);
 

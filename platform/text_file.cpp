@@ -11,8 +11,8 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <new>
 #include <ctime>
+#include <new>
 
 namespace veldra {
 namespace {
@@ -240,10 +240,10 @@ std::string HiddenPrefixOf(std::string_view name) {
 FileIdentity IdentityOf(int fd) {
   struct stat st;
   if (fstat(fd, &st) != 0) return {};
-  return FileIdentity{static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino),
-                      static_cast<int64_t>(st.st_size),
-                      FileTime{static_cast<int64_t>(st.st_mtim.tv_sec),
-                               static_cast<int32_t>(st.st_mtim.tv_nsec)}};
+  return FileIdentity{
+      static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino),
+      static_cast<int64_t>(st.st_size),
+      FileTime{static_cast<int64_t>(st.st_mtim.tv_sec), static_cast<int32_t>(st.st_mtim.tv_nsec)}};
 }
 
 bool IsTemporaryNameOf(std::string_view name, std::string_view target) {
@@ -255,8 +255,8 @@ bool IsTemporaryNameOf(std::string_view name, std::string_view target) {
   return true;
 }
 
-bool ReplaceFileAt(int dir_fd, const std::string& name, std::string_view bytes,
-                   std::string* aside, FileIdentity* written, std::string* err) {
+bool ReplaceFileAt(int dir_fd, const std::string& name, std::string_view bytes, std::string* aside,
+                   FileIdentity* written, std::string* err) {
   if (aside != nullptr) aside->clear();
   const std::string prefix = HiddenPrefixOf(name);
   std::string temp;

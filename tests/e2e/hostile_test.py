@@ -606,6 +606,13 @@ def case_gather_races(tmp):
     os.rename(tree + "a/swap.tmp", tree + "a/" + e2e.PAGE)
     os.remove(tree + "b/" + e2e.PAGE)
     os.mkfifo(tree + "b/" + e2e.PAGE)
+    # c swapped for a link to a folder outside holding a page of its own.
+    os.makedirs(tmp + "/elsewhere")
+    with open(tmp + "/elsewhere/" + e2e.PAGE, "w") as f:
+        f.write(evil.replace("evil()", "OUTSIDE"))
+    os.rename(tree + "c", tree + "c-moved")
+    os.symlink(tmp + "/elsewhere", tree + "c")
+    outside_before = content_fingerprint(tmp + "/elsewhere")
     release(proc)
     wait_paused(proc, "gather-deleted")
     os.remove(out_dir + numbered[3])
@@ -614,18 +621,23 @@ def case_gather_races(tmp):
     rc, out, err = finish(proc)
     e2e.check(rc == 1, "exit %d\n%s%s" % (rc, out, err))
     e2e.check(open(tmp + "/decoy.txt").read() == "decoy", "written through a planted link")
+    check_unchanged(outside_before, content_fingerprint(tmp + "/elsewhere"),
+                    "the folder a swapped-in link leads to")
     e2e.check(not os.path.islink(out_dir + numbered[3]), "the planted link is still there")
     e2e.check(e2e.page_is_complete(e2e.read_page(out_dir + numbered[3]), gathered=True),
               "c's gathered page is not whole")
     e2e.check("差し替えられた" in out and "a/" in out and "b/" in out, "notice:\n" + out)
     for name in os.listdir(out_dir):
-        e2e.check(b"evil()" not in open(out_dir + name, "rb").read(), "swapped page published")
+        data = open(out_dir + name, "rb").read()
+        e2e.check(b"evil()" not in data and b"OUTSIDE" not in data, "swapped page published")
     e2e.check(open(tree + "a/" + e2e.PAGE).read() == evil.replace("\r\n", "\n"),
               "the swapped page was not left where it is")
     for name, text in user_files.items():
         e2e.check(open(out_dir + name).read() == text, "user file harmed: " + name)
 
     # A pass killed after choosing what to delete leaves the previous site whole.
+    os.remove(tree + "c")
+    os.rename(tree + "c-moved", tree + "c")
     os.remove(tree + "b/" + e2e.PAGE)
     os.remove(tree + "a/" + e2e.PAGE)
     rc, out, err = program.run(*args)

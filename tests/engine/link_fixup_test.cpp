@@ -142,14 +142,20 @@ TEST_F(FixUpLinksTest, DeletesOnlyOldGatheredPages) {
                            "index00001.html", "index1.htm", "INDEX2019.HTM", "index000001.htm"})
     WriteFile(out + name, "old");
   std::filesystem::create_directory(out + "index00003.htm");  // a folder is never removed
+  // A killed pass's temporary file goes; look-alikes stay.
+  WriteFile(out + ".index00004.htm.tmp-ab12cd34", "half");
+  for (const char* name : {".index1.htm.tmp-ab12cd34", ".index00004.htm.tmp-AB12CD34"})
+    WriteFile(out + name, "old");
   WritePage("", {});
   Run({""});
   for (const char* gone : {"index00007.htm", "index123456.htm"})
     EXPECT_FALSE(FileExists(out + gone)) << gone;
   EXPECT_TRUE(std::filesystem::is_directory(out + "index00003.htm"));
+  EXPECT_FALSE(FileExists(out + ".index00004.htm.tmp-ab12cd34"));
   for (const char* kept : {"index-notes.htm", "indexA.htm", "index.htm", "index.html",
                            "other00001.htm", "index00001.html", "INDEX12.HTM", "index1.htm",
-                           "INDEX2019.HTM", "index000001.htm"})
+                           "INDEX2019.HTM", "index000001.htm", ".index1.htm.tmp-ab12cd34",
+                           ".index00004.htm.tmp-AB12CD34"})
     EXPECT_EQ(ReadFile(out + kept), "old") << kept;
   EXPECT_TRUE(FileExists(out + "index00000.htm"));
 }

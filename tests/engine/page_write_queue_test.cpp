@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <new>
 
 #include "tests/support/temp_dir.h"
 
@@ -111,6 +112,36 @@ TEST(PageWriteQueue, DestructionWaitsForQueuedPages) {
     }
   }
   EXPECT_EQ(reported, 8u);
+}
+
+// Running out of memory while building one page fails that folder only.
+TEST(PageWriteQueue, AFolderThatRunsOutOfMemoryFailsAlone) {
+  for (size_t threads : {0, 2}) {
+    TempDir dir;
+    std::vector<std::pair<std::string, bool>> reported;
+    {
+      PageWriteQueue queue(threads, 4, [&](const FolderPageFiles& files,
+                                           const FolderPageResult& result) {
+        reported.emplace_back(files.folder, result.page_written);
+      });
+      for (int i = 0; i < 6; ++i) {
+        const std::string folder = dir / (std::to_string(i) + "/");
+        MakeFolders(folder);
+        queue.Submit(
+            [folder, i]() -> FolderPageFiles {
+              if (i == 2) throw std::bad_alloc();
+              return Page(folder, false);
+            },
+            folder);
+      }
+      queue.Finish();
+    }
+    ASSERT_EQ(reported.size(), 6u);
+    for (int i = 0; i < 6; ++i) {
+      EXPECT_EQ(reported[i], std::make_pair(dir / (std::to_string(i) + "/"), i != 2)) << i;
+    }
+    EXPECT_FALSE(FileExists(dir / "2/index.htm"));
+  }
 }
 
 }  // namespace

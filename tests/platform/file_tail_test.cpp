@@ -128,5 +128,31 @@ TEST(ReadFileTails, ReadsTailsTheCacheDoesNotHold) {
   EXPECT_EQ(files.back().result, TailReadResult::kUnreadable);
 }
 
+// Within a folder of the tree a name is read through a link only when the walk allowed the link,
+// and then only when it still leads to the file listed.
+TEST(ReadFileTailsAt, FollowsOnlyAllowedLinksToTheListedFile) {
+  TempDir dir;
+  WriteFile(dir / "secret", "0123456789");
+  WriteFile(dir / "tree/own.mp3", "abcdefghij");
+  std::filesystem::create_symlink(dir / "secret", dir / "tree/link.mp3");
+  struct stat st;
+  ASSERT_EQ(stat((dir / "secret").c_str(), &st), 0);
+  const uint64_t dev = st.st_dev, ino = st.st_ino;
+  const int fd = open((dir / "tree").c_str(), O_RDONLY | O_DIRECTORY);
+  std::vector<FileTail> files = {
+      {"own.mp3", 10, {}, {}, false, 0, 0},           // a file: read
+      {"link.mp3", 10, {}, {}, false, 0, 0},          // a link not allowed (or swapped in)
+      {"link.mp3", 10, {}, {}, true, dev, ino},       // an allowed link to the listed file
+      {"link.mp3", 10, {}, {}, true, dev, ino + 1}};  // an allowed link, now elsewhere
+  ReadFileTailsAt(fd, files, 4);
+  close(fd);
+  EXPECT_EQ(files[0].result, TailReadResult::kRead);
+  EXPECT_EQ(Tail(files[0].bytes), "ghij");
+  EXPECT_EQ(files[1].result, TailReadResult::kUnreadable);
+  EXPECT_EQ(files[2].result, TailReadResult::kRead);
+  EXPECT_EQ(Tail(files[2].bytes), "6789");
+  EXPECT_EQ(files[3].result, TailReadResult::kUnreadable);
+}
+
 }  // namespace
 }  // namespace veldra
