@@ -65,8 +65,11 @@ CliParse ParseCliOptions(const std::vector<std::string>& args) {
       if (parse.error.empty()) parse.error = "option '" + name + "' needs a value";
       continue;
     }
-    if (target != nullptr) *target = std::move(value);
-    if (optional_target != nullptr) *optional_target = std::move(value);
+    if (target != nullptr) {
+      *target = std::move(value);
+    } else if (optional_target != nullptr) {
+      *optional_target = std::move(value);
+    }
     if (target == &pause_point) parse.options.test_pause_points.push_back(pause_point);
   }
   parse.options.program_folder = WithoutTrailingSeparator(parse.options.program_folder);

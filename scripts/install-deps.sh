@@ -15,6 +15,7 @@ for group in "$@"; do
     fuzz) packages+=(clang libclang-rt-14-dev) ;;
     screenshots) packages+=(xvfb fonts-noto-cjk imagemagick) ;;
     bench) packages+=(hyperfine python3 time) ;;
+    lint) packages+=(clang-format clang-tidy git) ;;
     *) echo "install-deps.sh: unknown group '$group'" >&2; exit 64 ;;
   esac
 done
