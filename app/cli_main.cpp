@@ -36,9 +36,7 @@ void Print(std::FILE* stream, const std::string& text) {
 }
 
 int Run(const CliOptions& options) {
-  const ProgramPlace place{options.program_folder.empty() ? ProgramFolder()
-                                                          : options.program_folder,
-                           kDefaultSetName};
+  const ProgramPlace place = RunningProgramPlace(kDefaultSetName, options.program_folder);
   EnvironmentSet set;
   set.SetName = options.set_name;
   // A name the run will refuse is not looked up: it could name a file outside the folder.

@@ -3,6 +3,7 @@
 #include <QApplication>
 
 #include "platform/program_info.h"
+#include "settings/set_file.h"
 #include "ui/dialogs.h"
 #include "ui/main_form.h"
 
@@ -11,7 +12,7 @@ int main(int argc, char* argv[]) {
   QApplication::setApplicationName(QStringLiteral("VELDRA"));
   QApplication::setDesktopFileName(QStringLiteral("veldra"));
   veldra::QtDialogs dialogs;
-  veldra::MainForm form({veldra::ProgramFolder(), veldra::ProgramName()}, dialogs);
+  veldra::MainForm form(veldra::RunningProgramPlace(veldra::ProgramName()), dialogs);
   form.show();
   return QApplication::exec();
 }

@@ -34,6 +34,7 @@ struct FormControls {
   std::array<QLabel*, 2> Label2{};
   std::array<QGroupBox*, 8> Frame1{};  // indexes 0 to 4, 6 and 7
   QLabel* ProgressLine = nullptr;      // what a run is doing; empty between runs
+  QLabel* SetFolder = nullptr;         // version tab: the folder that holds the sets
 };
 
 // Builds the tab control and the progress line into form (which gets a fixed-size layout) and
