@@ -139,6 +139,7 @@ class Walker {
     }
     SortEntries(frame.folders, collator_);
     SortEntries(frame.files, collator_);
+    if (observer_) observer_->FoldersFound(frame.to_walk.size());
     return true;
   }
 

@@ -52,6 +52,8 @@ class RunObserver {
  public:
   virtual ~RunObserver() = default;
   virtual void FolderStarted(const std::string& /*folder*/) {}
+  // A folder just listed has count sub-folders the walk will go into (the root is not counted).
+  virtual void FoldersFound(size_t /*count*/) {}
   virtual void PageWritten(const std::string& /*folder*/, size_t /*pages_written*/) {}
 };
 

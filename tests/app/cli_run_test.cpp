@@ -176,12 +176,29 @@ TEST_F(ReadOnlyProgramTest, ProgramFolderOptionAlwaysMeansThatFolder) {
   EXPECT_FALSE(FolderExists(dir / "config"));
 }
 
-TEST_F(CliRunTest, ProgressGoesToStandardErrorUnlessQuiet) {
+TEST_F(CliRunTest, ProgressOnAPipeOnlyWithProgressOption) {
   for (int i = 0; i < 100; ++i) test::MakeFolders(root + "many/" + std::to_string(i));
-  const CliOutcome r = Cli(WithProgram({"--root", root, "--url", "/m/"}));
+  // Standard error is a file here, as under cron or systemd: the notice only.
+  CliOutcome r = Cli(WithProgram({"--root", root, "--url", "/m/"}));
   EXPECT_EQ(r.status, 0) << r.err;
-  EXPECT_NE(r.err.find("100"), std::string::npos) << r.err;
+  EXPECT_EQ(r.err, "");
+  r = Cli(WithProgram({"--progress"}));
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.err.find("VELDRA-cli: 100 pages written"), std::string::npos) << r.err;
   EXPECT_EQ(r.out.find("100 pages"), std::string::npos);
+  r = Cli(WithProgram({"--progress", "--quiet"}));
+  EXPECT_EQ(r.err, "");
+}
+
+TEST_F(CliRunTest, ListSetsPrintsTheSetNamesOfTheProgramFolder) {
+  for (const char* file : {"zeta.ini", "Alpha.ini", "veldra.ini", "夜の 音楽.ini", "notes.txt"})
+    WriteFile(program + file, "[MAIN]\r\n");
+  const CliOutcome r = Cli({"--program-folder", program, "--list-sets"});
+  EXPECT_EQ(r.status, 0) << r.err;
+  // The program's own set first (as the program names it), then the others sorted.
+  EXPECT_EQ(r.out, "VELDRA\nAlpha\nzeta\n夜の 音楽\n");
+  EXPECT_EQ(r.err, "");
+  EXPECT_FALSE(FileExists(root + "index.htm"));
 }
 
 TEST_F(CliRunTest, GathersPagesWrittenByTheRunIntoTheOutputFolder) {
