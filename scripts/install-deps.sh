@@ -19,7 +19,7 @@ for group in "$@"; do
     # Building the Debian package and checking it installed: what CPack calls (file, dpkg-dev),
     # lintian and the validators, and what the package depends on so that dpkg -i can install it.
     package) packages+=(file dpkg-dev fakeroot lintian desktop-file-utils appstream man-db systemd
-                        qt6-translations-l10n python3 util-linux) ;;
+                        qt6-translations-l10n bash-completion python3 util-linux passwd) ;;
     *) echo "install-deps.sh: unknown group '$group'" >&2; exit 64 ;;
   esac
 done
