@@ -62,8 +62,7 @@ int Run(const CliOptions& options) {
       }
     };
   }
-  const RunResult result =
-      ExecuteRun(set, place, clock, &progress, &control);
+  const RunResult result = ExecuteRun(set, place, clock, &progress, &control);
   progress.Finish();
   Print(stdout, FormatRunNotice(result.report) + "\n");
   return result.report.AllWritten() ? kExitAllWritten : kExitSomeFailed;

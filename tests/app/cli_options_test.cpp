@@ -96,14 +96,15 @@ TEST(CliOptions, HelpAndManualPageAgree) {
   for (auto it = std::sregex_iterator(page.begin(), page.end(), option);
        it != std::sregex_iterator(); ++it) {
     // Options of other commands in the examples (systemctl, journalctl) are not the runner's.
-    if (help.find(it->str()) != std::string::npos || page.find("*" + it->str()) != std::string::npos)
+    if (help.find(it->str()) != std::string::npos ||
+        page.find("*" + it->str()) != std::string::npos)
       in_page.insert(it->str());
   }
   EXPECT_EQ(in_help, in_page);
   for (const char* status : {"0", "1", "2", "64", "75", "130", "143"}) {
     EXPECT_NE(page.find(std::string("*") + status + "*"), std::string::npos) << status;
-    EXPECT_TRUE(std::regex_search(help, std::regex(std::string("\\n  ") + status + " |\\(" +
-                                                   status + ":")))
+    EXPECT_TRUE(
+        std::regex_search(help, std::regex(std::string("\\n  ") + status + " |\\(" + status + ":")))
         << status;
   }
 }

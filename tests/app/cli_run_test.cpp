@@ -155,8 +155,8 @@ TEST_F(ReadOnlyProgramTest, SetsAndTemplatesLiveInThePerUserFolderMadeOnFirstUse
   EXPECT_NE(ReadFile(root + "a/index.htm").find("Classic Rock"), std::string::npos);
 
   // A genre file of the user's own wins; the next run needs neither --root nor --url.
-  WriteFile(user_folder + "VELDRA.gnr", EncodeCp932("ブルース\r\nクラシック\r\n",
-                                                   Cp932Escape::kRoundTrip));
+  WriteFile(user_folder + "VELDRA.gnr",
+            EncodeCp932("ブルース\r\nクラシック\r\n", Cp932Escape::kRoundTrip));
   ASSERT_TRUE(ReadOnlyRun({"--set", "demo", "--quiet"}, r));
   EXPECT_EQ(r.status, 0) << r.out << r.err;
   std::vector<std::string> page;
