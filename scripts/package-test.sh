@@ -80,6 +80,8 @@ grep -q '^ExecStart=/usr/bin/veldra-cli --set %I$' /usr/lib/systemd/user/veldra-
   fail "ExecStart"
 
 step "a run as an unprivileged user"
+# A user left by a killed earlier run goes first, with its home folder.
+if id "$user" >/dev/null 2>&1; then userdel -r "$user" >/dev/null 2>&1 || true; fi
 useradd --create-home --shell /bin/bash "$user"
 home=$(getent passwd "$user" | cut -d: -f6)
 as_user() {
