@@ -1,31 +1,27 @@
 // VELDRA-cli: runs one environment set as the Start button would, for scheduled publishing.
 
+#include <unistd.h>
+
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <string>
 #include <vector>
 
 #include "app/cli_options.h"
+#include "app/cli_progress.h"
 #include "app/cli_signals.h"
 #include "engine/messages.h"
 #include "engine/run.h"
 #include "engine/run_control.h"
 #include "platform/local_time.h"
 #include "platform/program_info.h"
+#include "platform/text_compare.h"
 #include "settings/set_file.h"
 #include "settings/set_list.h"
 
 namespace veldra {
 namespace {
-
-// One line per hundred pages: a tree of ten thousand folders gives a hundred lines.
-class ProgressPrinter final : public RunObserver {
- public:
-  void PageWritten(const std::string& /*folder*/, size_t pages_written) override {
-    if (pages_written % 100 == 0)
-      std::fprintf(stderr, "VELDRA-cli: %zu pages written\n", pages_written);
-  }
-};
 
 std::string TrimBlanks(const std::string& text) {
   const size_t first = text.find_first_not_of(' ');
@@ -38,9 +34,7 @@ void Print(std::FILE* stream, const std::string& text) {
 }
 
 int Run(const CliOptions& options) {
-  const ProgramPlace place{options.program_folder.empty() ? ProgramFolder()
-                                                          : options.program_folder,
-                           kDefaultSetName};
+  const ProgramPlace place = RunningProgramPlace(kDefaultSetName, options.program_folder);
   EnvironmentSet set;
   set.SetName = options.set_name;
   // A name the run will refuse is not looked up: it could name a file outside the folder.
@@ -56,7 +50,8 @@ int Run(const CliOptions& options) {
   }
 
   SystemClock clock;
-  ProgressPrinter progress;
+  ProgressPrinter progress(
+      ChooseProgressStyle(options.quiet, options.progress, isatty(fileno(stderr)) == 1), stderr);
   RunControl control;
   if (!options.test_pause_points.empty()) {
     control.pause_hook = [&options](std::string_view point) {
@@ -70,8 +65,8 @@ int Run(const CliOptions& options) {
     };
   }
   StopOnSignals(control);
-  const RunResult result =
-      ExecuteRun(set, place, clock, options.quiet ? nullptr : &progress, &control);
+  const RunResult result = ExecuteRun(set, place, clock, &progress, &control);
+  progress.Finish();
   Print(stdout, FormatRunNotice(result.report) + "\n");
   switch (StopSignalReceived()) {
     case SIGINT:
@@ -81,6 +76,21 @@ int Run(const CliOptions& options) {
     default:
       return result.report.AllWritten() ? kExitAllWritten : kExitSomeFailed;
   }
+}
+
+// The set names of the program folder, one a line, for shell completion and scripts. A file
+// name no set can have (a control character would break the lines) is left out.
+int ListSets(const CliOptions& options) {
+  const ProgramPlace place = RunningProgramPlace(kDefaultSetName, options.program_folder);
+  std::vector<std::string> names = ListEnvironmentSets(place);
+  const NameCollator collator;
+  std::stable_sort(names.begin() + 1, names.end(), [&collator](const auto& a, const auto& b) {
+    return collator.Compare(a, b) < 0;
+  });
+  for (const std::string& name : names) {
+    if (IsValidSetName(name)) Print(stdout, name + "\n");
+  }
+  return kExitAllWritten;
 }
 
 }  // namespace
@@ -99,6 +109,8 @@ int main(int argc, char** argv) {
     case CliAction::kUsageError:
       Print(stderr, "VELDRA-cli: " + parse.error + "\nTry 'VELDRA-cli --help'.\n");
       return kExitUsage;
+    case CliAction::kListSets:
+      return ListSets(parse.options);
     case CliAction::kRun:
       break;
   }

@@ -20,6 +20,7 @@ CliParse ParseCliOptions(const std::vector<std::string>& args) {
   CliParse parse;
   bool help = false;
   bool version = false;
+  bool list_sets = false;
   for (size_t i = 0; i < args.size(); ++i) {
     const std::string& arg = args[i];
     if (arg == "-h" || arg == "--help") {
@@ -32,6 +33,14 @@ CliParse ParseCliOptions(const std::vector<std::string>& args) {
     }
     if (arg == "--quiet") {
       parse.options.quiet = true;
+      continue;
+    }
+    if (arg == "--progress") {
+      parse.options.progress = true;
+      continue;
+    }
+    if (arg == "--list-sets") {
+      list_sets = true;
       continue;
     }
     const size_t equals = arg.find('=');
@@ -79,6 +88,8 @@ CliParse ParseCliOptions(const std::vector<std::string>& args) {
     parse.action = CliAction::kVersion;
   } else if (!parse.error.empty()) {
     parse.action = CliAction::kUsageError;
+  } else if (list_sets) {
+    parse.action = CliAction::kListSets;
   }
   return parse;
 }
@@ -89,34 +100,41 @@ void ApplyCliOptions(const CliOptions& options, EnvironmentSet& set) {
 }
 
 std::string CliUsageText() {
-  return R"(Usage: VELDRA-cli [--program-folder DIR] [--set NAME] [--root FOLDER] [--url URL] [--quiet]
+  return R"(Usage: VELDRA-cli [--program-folder DIR] [--set NAME] [--root FOLDER] [--url URL]
+                  [--quiet | --progress]
+       VELDRA-cli [--program-folder DIR] --list-sets
 
 Runs one environment set as the window's Start button does, for scheduled publishing: writes
 the page (and, with change marks on, the snapshot) of every folder below the root folder,
 gathers the pages into the output folder when the set names an output folder and URL, and
 saves the set. The closing notice goes to standard output (UTF-8), progress and input errors
-to standard error.
+to standard error. Progress is a bar when standard error is a terminal, else nothing unless
+--progress asks for plain lines.
 
 Options:
-  --program-folder DIR  folder of the set files (NAME.ini), the header and footer templates
-                        and VELDRA.gnr (default: the folder of this program)
+  --program-folder DIR  folder of the set files (NAME.ini) and the header and footer templates
+                        (default: ~/.config/veldra for a program under /usr or in a folder it
+                        cannot write to, else the folder of this program)
   --set NAME            environment set to run (default: VELDRA, the window program's set)
   --root FOLDER         root folder to publish, as if typed into the window
                         (default: the set's last root folder)
   --url URL             URL the root folder is served under (default: the set's last root URL)
   --quiet               print no progress
+  --progress            print progress as plain lines even when standard error is no terminal
+  --list-sets           print the names of the sets in the program folder, one a line, and exit
   -h, --help            print this help and exit
   --version             print the version and exit
 Values may also follow an "=" (--set=NAME).
 
 Exit status:
-  0   every folder got its page (and every page was gathered)
-  1   some folder got no page, or the root folder cannot be listed
-  2   input error: root folder, root URL or set name empty, or a set name that cannot be a file name
-  64  bad usage: unknown option or missing value
-  130, 143  stopped by SIGINT or SIGTERM: the run stopped between folders (pages already
-      written stay whole; with an output folder set, pages are gathered only by a run that
-      was not stopped before gathering), and the set was saved
+  0    every folder got its page (and every page was gathered)
+  1    some folder got no page, or the root folder cannot be listed
+  2    input error: root folder, root URL or set name empty, or a set name that cannot be a file name
+  64   bad usage: unknown option or missing value
+  75   another run of the same set holds its lock
+  130  stopped by SIGINT (143: by SIGTERM): the run stopped between folders, pages already
+       written stay whole (with an output folder set, pages are gathered only by a run that was
+       not stopped before gathering), and the set was saved
 )";
 }
 

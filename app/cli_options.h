@@ -27,12 +27,13 @@ struct CliOptions {
   std::optional<std::string> root;   // replaces the set's root folder text when given
   std::optional<std::string> url;    // replaces the set's root URL text when given
   bool quiet = false;
+  bool progress = false;  // plain progress lines even when standard error is not a terminal
   // Test-only, not in --help: at each named pause point the run says "paused at POINT" on
   // standard error and waits for a line on standard input ("--test-pause POINT", repeatable).
   std::vector<std::string> test_pause_points;
 };
 
-enum class CliAction { kRun, kHelp, kVersion, kUsageError };
+enum class CliAction { kRun, kHelp, kVersion, kListSets, kUsageError };
 
 struct CliParse {
   CliAction action = CliAction::kRun;
@@ -42,7 +43,7 @@ struct CliParse {
 
 // Parses the arguments after the program name. Options take their value as the next argument or
 // after "=" ("--set NAME", "--set=NAME"); a repeated option keeps its last value. --help or -h
-// wins over everything else, then --version.
+// wins over everything else, then --version, then --list-sets.
 CliParse ParseCliOptions(const std::vector<std::string>& args);
 
 // Puts --root and --url into the set's root folder and URL texts, as if typed into the window.

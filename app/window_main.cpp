@@ -1,8 +1,11 @@
 // The window program VELDRA: the main window on the set named after the program.
 
 #include <QApplication>
+#include <QLibraryInfo>
+#include <QTranslator>
 
 #include "platform/program_info.h"
+#include "settings/set_file.h"
 #include "ui/dialogs.h"
 #include "ui/main_form.h"
 
@@ -12,7 +15,7 @@ int main(int argc, char* argv[]) {
   QApplication::setDesktopFileName(QStringLiteral("veldra"));
   veldra::InstallQtJapanese(app);
   veldra::QtDialogs dialogs;
-  veldra::MainForm form({veldra::ProgramFolder(), veldra::ProgramName()}, dialogs);
+  veldra::MainForm form(veldra::RunningProgramPlace(veldra::ProgramName()), dialogs);
   form.show();
   return QApplication::exec();
 }

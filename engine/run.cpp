@@ -47,8 +47,15 @@ RunResult ExecuteRun(const EnvironmentSet& set, const ProgramPlace& place, const
   NoteTemplate(LoadTemplate(context.FooterPath, DefaultFooterLines(), context.FooterLines),
                context.FooterPath, text::kProblemFooterNotCreated, text::kProblemFooterUnreadable,
                report);
-  if (LoadGenres(place.folder, context.genres) == GenreLoadResult::kUnreadable) {
-    report.problems.push_back(std::string(text::kProblemGenresUnreadable) + place.folder +
+  // A genre file of the user's own (beside the sets) wins over the one shipped with the program.
+  const std::string* genre_folder = &place.folder;
+  GenreLoadResult genres = LoadGenres(*genre_folder, context.genres);
+  if (genres == GenreLoadResult::kMissing && !place.program_folder.empty()) {
+    genre_folder = &place.program_folder;
+    genres = LoadGenres(*genre_folder, context.genres);
+  }
+  if (genres == GenreLoadResult::kUnreadable) {
+    report.problems.push_back(std::string(text::kProblemGenresUnreadable) + *genre_folder +
                               kPathSeparator + kGenreFileName);
   }
 

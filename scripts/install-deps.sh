@@ -7,6 +7,7 @@ packages=(
   g++ cmake ninja-build pkg-config
   libicu-dev libgtest-dev libgmock-dev
   qt6-base-dev qt6-translations-l10n
+  scdoc
 )
 # Extra groups a caller can ask for: install-deps.sh e2e fuzz
 for group in "$@"; do
@@ -16,6 +17,10 @@ for group in "$@"; do
     screenshots) packages+=(xvfb fonts-noto-cjk imagemagick) ;;
     bench) packages+=(hyperfine python3 time) ;;
     lint) packages+=(clang-format clang-tidy git) ;;
+    # Building the Debian package and checking it installed: what CPack calls (file, dpkg-dev),
+    # lintian and the validators, and what the package depends on so that dpkg -i can install it.
+    package) packages+=(file dpkg-dev fakeroot lintian desktop-file-utils appstream man-db systemd
+                        qt6-translations-l10n bash-completion python3 util-linux passwd) ;;
     *) echo "install-deps.sh: unknown group '$group'" >&2; exit 64 ;;
   esac
 done

@@ -20,3 +20,9 @@ run_suite build/test -DCMAKE_BUILD_TYPE=RelWithDebInfo
 scripts/fuzz.sh "${FUZZ_SECONDS:-30}"
 ctest_args=(-LE browser)
 run_suite build/sanitize -DCMAKE_BUILD_TYPE=Debug -DVELDRA_SANITIZE=ON
+
+# The Debian package from a clean tree: lintian, dpkg -i, a run as an unprivileged user, the
+# validators, dpkg -r. It installs and removes system packages, so only in CI (CI=true).
+if [ "${CI:-}" = true ]; then
+  scripts/package-test.sh
+fi

@@ -6,6 +6,7 @@
 
 #include "platform/file_system.h"
 #include "platform/profile_string.h"
+#include "platform/program_info.h"
 #include "platform/text_compare.h"
 #include "settings/column_key.h"
 
@@ -80,6 +81,19 @@ std::string JoinColumnList(const std::vector<std::string>& entries) {
 }
 
 }  // namespace
+
+ProgramPlace RunningProgramPlace(const std::string& name, const std::string& folder_override) {
+  const std::string program_folder = ProgramFolder();
+  ProgramPlace place{folder_override, name, program_folder};
+  if (place.folder.empty()) {
+    const std::string user_folder = UserSettingsFolder();
+    place.folder =
+        ChooseSettingsFolder(program_folder, FolderWritable(program_folder), user_folder);
+    if (place.folder == user_folder) MakeSettingsFolder(user_folder);
+  }
+  if (place.program_folder == place.folder) place.program_folder.clear();
+  return place;
+}
 
 std::string SetIniPath(const ProgramPlace& place, const std::string& set_name) {
   const std::string file_name = set_name + ".ini";

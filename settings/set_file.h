@@ -13,9 +13,16 @@ inline constexpr std::string_view kSetSection = "MAIN";
 // The program folder and name the set files belong to (tests and the batch runner may name
 // another folder than the executable's).
 struct ProgramPlace {
-  std::string folder;  // without a trailing separator
+  std::string folder;  // sets and templates; without a trailing separator
   std::string name;    // the default set's name
+  // The executable's own folder, where VELDRA.gnr ships: the genre file is read from it when
+  // folder has none. "" when it is folder itself.
+  std::string program_folder{};
 };
+
+// The place of the running program: the folder ChooseSettingsFolder picks for the executable's
+// folder (made when it is the per-user one and missing), or folder_override when not empty.
+ProgramPlace RunningProgramPlace(const std::string& name, const std::string& folder_override = "");
 
 // The set file of a name: folder, separator, name, ".ini". The name is used as passed; when no
 // file has exactly that name but one differs from it only in case, that file is the set's file.

@@ -349,6 +349,11 @@ class Builder {
     auto* inside = new QVBoxLayout(frame);
     inside->addWidget(Label1(2, QString()));
     layout->addWidget(frame);
+    c_.SetFolder = Named(new QLabel, QStringLiteral("SetFolder"));
+    c_.SetFolder->setTextFormat(Qt::PlainText);
+    c_.SetFolder->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    c_.SetFolder->setWordWrap(true);
+    layout->addWidget(c_.SetFolder);
     c_.List3 = Named(new QListWidget, QStringLiteral("List3"));
     layout->addWidget(c_.List3);
     // A few whole rows above a horizontal scroll bar that is always there, so that a long path

@@ -45,6 +45,7 @@ struct FormControls {
   QLabel* RunElapsed = nullptr;
   QPushButton* StopButton = nullptr;  // 中止, also Esc
   QLabel* ProgressLine = nullptr;     // the folder being worked on
+  QLabel* SetFolder = nullptr;        // version tab: the folder that holds the sets
 };
 
 // Builds the tab control into form and returns the controls. Texts and lists are left empty: a

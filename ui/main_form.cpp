@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -76,6 +77,8 @@ void MainForm::ConnectControls() {
 
 void MainForm::Form_Load() {
   c_.Label1[2]->setText(ToQ(VersionText(place_.name)));
+  c_.SetFolder->setText(QStringLiteral("環境セットの保存先: ") +
+                        QFile::decodeName(QByteArray::fromStdString(place_.folder)));
 
   const NameCollator collator;
   const QSignalBlocker blocker(c_.Combo3);

@@ -2,6 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <regex>
+#include <set>
+
+#include "tests/support/temp_dir.h"
+
 namespace veldra {
 namespace {
 
@@ -58,10 +63,50 @@ TEST(CliOptions, BadUsage) {
   EXPECT_NE(Parse({"--frob"}).error.find("--frob"), std::string::npos);
 }
 
-TEST(CliOptions, HelpWinsThenVersion) {
+TEST(CliOptions, HelpWinsThenVersionThenListSets) {
   EXPECT_EQ(Parse({"--bogus", "-h"}).action, CliAction::kHelp);
   EXPECT_EQ(Parse({"--version", "--help"}).action, CliAction::kHelp);
   EXPECT_EQ(Parse({"--set", "x", "--version"}).action, CliAction::kVersion);
+  EXPECT_EQ(Parse({"--list-sets", "--version"}).action, CliAction::kVersion);
+  EXPECT_EQ(Parse({"--list-sets", "--bogus"}).action, CliAction::kUsageError);
+  const CliParse list = Parse({"--program-folder", "/p/", "--list-sets"});
+  EXPECT_EQ(list.action, CliAction::kListSets);
+  EXPECT_EQ(list.options.program_folder, "/p");
+}
+
+TEST(CliOptions, ProgressAndQuietAreFlags) {
+  EXPECT_FALSE(Parse({}).options.progress);
+  const CliParse both = Parse({"--progress", "--quiet"});
+  EXPECT_EQ(both.action, CliAction::kRun);
+  EXPECT_TRUE(both.options.progress);
+  EXPECT_TRUE(both.options.quiet);
+  EXPECT_EQ(Parse({"--progress=yes"}).action, CliAction::kUsageError);
+}
+
+// Every option and exit status of --help is in the manual page, and the other way round.
+TEST(CliOptions, HelpAndManualPageAgree) {
+  const std::string help = CliUsageText();
+  const std::string page = test::ReadFile(VELDRA_CLI_MAN_SOURCE);
+  ASSERT_FALSE(page.empty());
+  const std::regex option("--[a-z][a-z-]*");
+  std::set<std::string> in_help, in_page;
+  for (auto it = std::sregex_iterator(help.begin(), help.end(), option);
+       it != std::sregex_iterator(); ++it)
+    in_help.insert(it->str());
+  for (auto it = std::sregex_iterator(page.begin(), page.end(), option);
+       it != std::sregex_iterator(); ++it) {
+    // Options of other commands in the examples (systemctl, journalctl) are not the runner's.
+    if (help.find(it->str()) != std::string::npos ||
+        page.find("*" + it->str()) != std::string::npos)
+      in_page.insert(it->str());
+  }
+  EXPECT_EQ(in_help, in_page);
+  for (const char* status : {"0", "1", "2", "64", "75", "130", "143"}) {
+    EXPECT_NE(page.find(std::string("*") + status + "*"), std::string::npos) << status;
+    EXPECT_TRUE(
+        std::regex_search(help, std::regex(std::string("\\n  ") + status + " |\\(" + status + ":")))
+        << status;
+  }
 }
 
 TEST(CliOptions, HelpDocumentsEveryOptionAndStatus) {

@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -47,8 +48,11 @@ class CliRunTest : public ::testing::Test {
     WriteFile(root + "top.txt", "t");
   }
 
-  CliOutcome Cli(const std::vector<std::string>& args) {
-    std::string command = Quote(VELDRA_CLI_PATH);
+  // Runs the runner at program (default: the built one), after launcher (a shell prefix such as
+  // "VAR=value" settings or a wrapper command) when given.
+  CliOutcome Cli(const std::vector<std::string>& args, const std::string& launcher = "",
+                 const std::string& program_path = VELDRA_CLI_PATH) {
+    std::string command = launcher + " " + Quote(program_path);
     for (const std::string& arg : args) command += " " + Quote(arg);
     command += " >" + Quote(dir / "stdout") + " 2>" + Quote(dir / "stderr");
     const int raw = std::system(command.c_str());
@@ -97,12 +101,109 @@ TEST_F(CliRunTest, PublishesTreeAndSavesTheSet) {
   EXPECT_TRUE(FileExists(root + "index.htm"));
 }
 
-TEST_F(CliRunTest, ProgressGoesToStandardErrorUnlessQuiet) {
+// An ID3v1 block with the genre byte given and nothing else.
+std::string Id3v1WithGenre(unsigned char genre) {
+  std::string block = "TAG" + std::string(124, '\0');
+  block += static_cast<char>(genre);
+  return block;
+}
+
+// The runner installed where it may not write: its own folder is read-only (a read-only bind mount
+// in a mount namespace of its own when running as root, whose rights ignore file modes).
+class ReadOnlyProgramTest : public CliRunTest {
+ protected:
+  ReadOnlyProgramTest() {
+    test::MakeFolders(installed);
+    std::filesystem::copy_file(VELDRA_CLI_PATH, installed + "VELDRA-cli");
+    std::filesystem::copy_file(std::string(VELDRA_PROGRAM_DIR) + "/VELDRA.gnr",
+                               installed + "VELDRA.gnr");
+    WriteFile(root + "a/song.mp3", std::string(200, 'x') + Id3v1WithGenre(1));
+  }
+  ~ReadOnlyProgramTest() override { chmod(installed.c_str(), 0755); }
+
+  // Runs the installed copy with the per-user folder below dir; false when the folder cannot be
+  // made read-only here (then the test skips).
+  bool ReadOnlyRun(const std::vector<std::string>& args, CliOutcome& outcome) {
+    std::string launcher = "XDG_CONFIG_HOME=" + Quote(config);
+    if (geteuid() == 0) {
+      const std::string probe =
+          "unshare -m sh -c " +
+          Quote("mount --bind " + Quote(installed) + " " + Quote(installed) +
+                " && mount -o remount,bind,ro " + Quote(installed) + " && exec \"$0\" \"$@\"");
+      if (std::system((probe + " true >/dev/null 2>&1").c_str()) != 0) return false;
+      launcher += " " + probe;
+    } else {
+      chmod(installed.c_str(), 0555);
+    }
+    outcome = Cli(args, launcher, installed + "VELDRA-cli");
+    return true;
+  }
+
+  std::string installed = dir / "installed/";
+  std::string config = dir / "config";
+  std::string user_folder = dir / "config/veldra/";
+};
+
+TEST_F(ReadOnlyProgramTest, SetsAndTemplatesLiveInThePerUserFolderMadeOnFirstUse) {
+  CliOutcome r;
+  if (!ReadOnlyRun({"--set", "demo", "--root", root, "--url", "/m/", "--quiet"}, r))
+    GTEST_SKIP() << "cannot make a read-only folder here";
+  EXPECT_EQ(r.status, 0) << r.out << r.err;
+  for (const char* file : {"demo.ini", "demo-Head-htm.txt", "demo-Foot-htm.txt"}) {
+    EXPECT_TRUE(FileExists(user_folder + file)) << file;
+    EXPECT_FALSE(FileExists(installed + file)) << file;
+  }
+  struct stat st {};
+  ASSERT_EQ(stat(user_folder.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0700u);
+  // The genre file ships beside the program and is read there.
+  EXPECT_NE(ReadFile(root + "a/index.htm").find("Classic Rock"), std::string::npos);
+
+  // A genre file of the user's own wins; the next run needs neither --root nor --url.
+  WriteFile(user_folder + "VELDRA.gnr",
+            EncodeCp932("ブルース\r\nクラシック\r\n", Cp932Escape::kRoundTrip));
+  ASSERT_TRUE(ReadOnlyRun({"--set", "demo", "--quiet"}, r));
+  EXPECT_EQ(r.status, 0) << r.out << r.err;
+  std::vector<std::string> page;
+  ASSERT_TRUE(ReadTextLines(root + "a/index.htm", Cp932Escape::kHtml, page));
+  std::string text;
+  for (const std::string& line : page) text += line + "\n";
+  EXPECT_NE(text.find("クラシック"), std::string::npos) << text;
+  EXPECT_EQ(text.find("Classic Rock"), std::string::npos);
+}
+
+TEST_F(ReadOnlyProgramTest, ProgramFolderOptionAlwaysMeansThatFolder) {
+  CliOutcome r;
+  if (!ReadOnlyRun(WithProgram({"--root", root, "--url", "/m/", "--quiet"}), r))
+    GTEST_SKIP() << "cannot make a read-only folder here";
+  EXPECT_EQ(r.status, 0) << r.out << r.err;
+  EXPECT_TRUE(FileExists(program + "demo.ini"));
+  EXPECT_FALSE(FolderExists(dir / "config"));
+}
+
+TEST_F(CliRunTest, ProgressOnAPipeOnlyWithProgressOption) {
   for (int i = 0; i < 100; ++i) test::MakeFolders(root + "many/" + std::to_string(i));
-  const CliOutcome r = Cli(WithProgram({"--root", root, "--url", "/m/"}));
+  // Standard error is a file here, as under cron or systemd: the notice only.
+  CliOutcome r = Cli(WithProgram({"--root", root, "--url", "/m/"}));
   EXPECT_EQ(r.status, 0) << r.err;
-  EXPECT_NE(r.err.find("100"), std::string::npos) << r.err;
+  EXPECT_EQ(r.err, "");
+  r = Cli(WithProgram({"--progress"}));
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.err.find("VELDRA-cli: 100 pages written"), std::string::npos) << r.err;
   EXPECT_EQ(r.out.find("100 pages"), std::string::npos);
+  r = Cli(WithProgram({"--progress", "--quiet"}));
+  EXPECT_EQ(r.err, "");
+}
+
+TEST_F(CliRunTest, ListSetsPrintsTheSetNamesOfTheProgramFolder) {
+  for (const char* file : {"zeta.ini", "Alpha.ini", "veldra.ini", "夜の 音楽.ini", "notes.txt"})
+    WriteFile(program + file, "[MAIN]\r\n");
+  const CliOutcome r = Cli({"--program-folder", program, "--list-sets"});
+  EXPECT_EQ(r.status, 0) << r.err;
+  // The program's own set first (as the program names it), then the others sorted.
+  EXPECT_EQ(r.out, "VELDRA\nAlpha\nzeta\n夜の 音楽\n");
+  EXPECT_EQ(r.err, "");
+  EXPECT_FALSE(FileExists(root + "index.htm"));
 }
 
 TEST_F(CliRunTest, GathersPagesWrittenByTheRunIntoTheOutputFolder) {

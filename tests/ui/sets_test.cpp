@@ -64,6 +64,10 @@ class SetsTest : public QObject {
     QCOMPARE(Control<QLabel>(*form, "Label1_2")->text(),
              QStringLiteral("VELDRA Build 1.2.2\nCopyright (C) 2026 VELDRA mp3+ developers\n\n"
                             "フォルダごとにファイル一覧のHTMLページを作ります"));
+    // The version tab says where the sets are kept: beside the program or the per-user folder.
+    const QString folder = QFile::decodeName(program.place().folder.c_str());
+    QCOMPARE(Control<QLabel>(*form, "SetFolder")->text(),
+             QStringLiteral("環境セットの保存先: ") + folder);
 
     QVERIFY(program.Read(QStringLiteral("VELDRA.ini")).isEmpty());
     form->close();
