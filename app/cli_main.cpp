@@ -8,6 +8,7 @@
 #include "engine/messages.h"
 #include "engine/run.h"
 #include "engine/run_control.h"
+#include "engine/run_lock.h"
 #include "platform/local_time.h"
 #include "platform/program_info.h"
 #include "settings/set_file.h"
@@ -54,6 +55,12 @@ int Run(const CliOptions& options) {
   }
 
   SystemClock clock;
+  // Held until the notice is printed; refused at once when another run holds it.
+  RunLock lock;
+  if (lock.Take(set, place, clock.NowUtcSeconds()) == RunLock::Outcome::kHeld) {
+    Print(stderr, "VELDRA-cli: " + RunLockedMessage(lock.holder()) + "\n");
+    return kExitLocked;
+  }
   ProgressPrinter progress;
   RunControl control;
   if (!options.test_pause_points.empty()) {

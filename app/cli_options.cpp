@@ -111,6 +111,7 @@ Exit status:
   1   some folder got no page, or the root folder cannot be listed
   2   input error: root folder, root URL or set name empty, or a set name that cannot be a file name
   64  bad usage: unknown option or missing value
+  75  another run of the same set over the same folders is going on (it is named)
 )";
 }
 

@@ -16,6 +16,11 @@ inline constexpr std::string_view kSetNameEmpty = "環境セット名の省略�
 inline constexpr std::string_view kSetNameInvalid =
     "環境セット名にはフォルダの区切り文字や制御文字は使えません";
 
+// A run refused because another run of the same set over the same folders is going on.
+inline constexpr std::string_view kRunLocked =
+    "同じ環境セットで同じフォルダを処理中のため、開始しませんでした。";
+inline constexpr std::string_view kRunLockedHolder = "\n処理中のもの: ";
+
 inline constexpr std::string_view kRunFinished = "★終わったよ★";
 inline constexpr std::string_view kNoticeTitleOpen = "お知らせ (";
 inline constexpr std::string_view kNoticeTitleClose = ")";

@@ -13,6 +13,7 @@
 
 #include "engine/messages.h"
 #include "engine/run.h"
+#include "engine/run_lock.h"
 #include "platform/text_compare.h"
 #include "settings/set_list.h"
 #include "ui/column_chooser.h"
@@ -116,16 +117,24 @@ void MainForm::Command1_Click() {
                          Dialogs::Icon::kNone);
     return;
   }
-  StartRun(set);
+  // One run per set and folders at a time: refused at once (never waited for) when another run,
+  // here or in a batch runner, holds the lock.
+  RunLock lock;
+  if (lock.Take(set, place_, SystemClock().NowUtcSeconds()) == RunLock::Outcome::kHeld) {
+    dialogs_.ShowMessage(this, ToQ(RunLockedMessage(lock.holder())), ToQ(text::kProgramTitle),
+                         Dialogs::Icon::kNone);
+    return;
+  }
+  StartRun(set, std::move(lock));
 }
 
-void MainForm::StartRun(const EnvironmentSet& set) {
+void MainForm::StartRun(const EnvironmentSet& set, RunLock lock) {
   // The tabs take no input until the run has ended: no second run, no set switch, no edits the
   // run would not see. The progress line below them stays live.
   c_.SSTab1->setEnabled(false);
   QApplication::setOverrideCursor(Qt::WaitCursor);
   SetProgressText(QStringLiteral("処理中…"));
-  run_ = new RunThread(set, place_, this);
+  run_ = new RunThread(set, place_, std::move(lock), this);
   connect(run_, &RunThread::ProgressChanged, this, &MainForm::ShowProgress, Qt::QueuedConnection);
   connect(run_, &QThread::finished, this, &MainForm::FinishRun, Qt::QueuedConnection);
   run_->start();

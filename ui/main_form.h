@@ -14,6 +14,7 @@ class QSessionManager;
 namespace veldra {
 
 class Dialogs;
+class RunLock;
 class RunThread;
 struct RunResult;
 
@@ -49,7 +50,7 @@ class MainForm final : public QWidget {
   void ConnectControls();
   void LoadSet();
   void SaveSet();
-  void StartRun(const EnvironmentSet& set);
+  void StartRun(const EnvironmentSet& set, RunLock lock);
   void ShowProgress();
   void FinishRun();
   void SetProgressText(const QString& text);

@@ -21,12 +21,13 @@ class RunThread::Observer final : public RunObserver {
   size_t pages_ = 0;
 };
 
-RunThread::RunThread(EnvironmentSet set, ProgramPlace place, QObject* parent)
-    : QThread(parent), set_(std::move(set)), place_(std::move(place)) {}
+RunThread::RunThread(EnvironmentSet set, ProgramPlace place, RunLock lock, QObject* parent)
+    : QThread(parent), set_(std::move(set)), place_(std::move(place)), lock_(std::move(lock)) {}
 
 void RunThread::run() {
   Observer observer(*this);
   result_ = ExecuteRun(set_, place_, clock_, &observer);
+  lock_.Release();
 }
 
 RunResult RunThread::TakeResult() { return std::move(result_); }

@@ -6,6 +6,7 @@
 #include <QThread>
 
 #include "engine/run.h"
+#include "engine/run_lock.h"
 #include "platform/local_time.h"
 #include "settings/environment_set.h"
 #include "settings/set_file.h"
@@ -16,8 +17,9 @@ class RunThread final : public QThread {
   Q_OBJECT
 
  public:
-  // The set must have passed PrepareRunInput.
-  RunThread(EnvironmentSet set, ProgramPlace place, QObject* parent = nullptr);
+  // The set must have passed PrepareRunInput; lock is the set's run lock, released when the run
+  // has ended (before its notice is shown, which may stay open for hours).
+  RunThread(EnvironmentSet set, ProgramPlace place, RunLock lock, QObject* parent = nullptr);
 
   // The run's result; valid once the thread has finished.
   RunResult TakeResult();
@@ -45,6 +47,7 @@ class RunThread final : public QThread {
   const EnvironmentSet set_;
   const ProgramPlace place_;
   SystemClock clock_;
+  RunLock lock_;
   RunResult result_;
 
   QMutex progress_mutex_;
