@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "app/cli_options.h"
+#include "engine/display_text.h"
 #include "engine/messages.h"
 #include "engine/run.h"
 #include "engine/run_control.h"
@@ -32,8 +33,12 @@ std::string TrimBlanks(const std::string& text) {
   return text.substr(first, text.find_last_not_of(' ') - first + 1);
 }
 
+// Everything the runner prints, terminal or not (cron mail is read on one too): names from the
+// tree and arguments pass through DisplayText, so no control character but the line feed is
+// written.
 void Print(std::FILE* stream, const std::string& text) {
-  std::fwrite(text.data(), 1, text.size(), stream);
+  const std::string shown = DisplayText(text);
+  std::fwrite(shown.data(), 1, shown.size(), stream);
 }
 
 int Run(const CliOptions& options) {

@@ -90,7 +90,37 @@ def case_lock(tmp):
           "a killed run releases it")
 
 
-CASES = {"lock": case_lock}
+def control_bytes(data):
+    """Control characters a terminal would act on: C0 but LF, DEL, C1 in UTF-8, lone C1 bytes."""
+    text = data.decode("utf-8", "surrogateescape")
+    return [c for c in text if (ord(c) < 0x20 and c != "\n") or 0x7F <= ord(c) <= 0x9F
+            or 0xDC80 <= ord(c) <= 0xDCFF]
+
+
+def case_escapes(tmp):
+    program, tree = setup(tmp)
+    # A folder whose page cannot be written (a folder holds the page's name), named to retitle
+    # and clear the operator's terminal, with C1 CSI both in UTF-8 and as a lone byte.
+    name = b"x\x1b]0;owned\x07\x1b[2J\x1b[31m\xc2\x9b1m\x9bq\r\x7f"
+    bad = tree.encode() + name + b"/"
+    os.makedirs(bad + b"index.htm")
+    proc = subprocess.run([program.cli, "--program-folder", program.folder, "--quiet"],
+                          capture_output=True, timeout=600)
+    e2e.check(proc.returncode == 1, "exit %d\n%r" % (proc.returncode, proc.stderr))
+    e2e.check(b"\xef\xbf\xbd]0;owned" in proc.stdout, "folder not named in the notice: %r"
+              % proc.stdout)
+    e2e.check(not control_bytes(proc.stdout), "raw controls on stdout: %r" % proc.stdout)
+    e2e.check(not control_bytes(proc.stderr), "raw controls on stderr: %r" % proc.stderr)
+    # Arguments echoed in a usage error are cleaned as well.
+    proc = subprocess.run([program.cli, "--\x1b[2J\x07"], capture_output=True, timeout=60)
+    e2e.check(proc.returncode == 64, "usage: exit %d" % proc.returncode)
+    e2e.check(b"\xef\xbf\xbd[2J" in proc.stderr, "option not echoed: %r" % proc.stderr)
+    e2e.check(not control_bytes(proc.stderr), "raw controls on stderr: %r" % proc.stderr)
+    print("escapes: a folder name with terminal escapes reaches the notice with U+FFFD for each "
+          "control")
+
+
+CASES = {"lock": case_lock, "escapes": case_escapes}
 
 
 def main():
