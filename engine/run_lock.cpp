@@ -48,9 +48,10 @@ std::string RunLock::LockPath(const EnvironmentSet& set, const ProgramPlace& pla
   key += ResolvedPath(set.RootFolder);
   key += '\0';
   if (!output.empty()) key += ResolvedPath(output);
+  // Not named after the program: the window and a batch runner under another name must meet.
   char name[40];
-  std::snprintf(name, sizeof name, "-run-%016" PRIx64 ".lock", Fnv1a(key));
-  return place.folder + "/" + place.name + name;
+  std::snprintf(name, sizeof name, "veldra-run-%016" PRIx64 ".lock", Fnv1a(key));
+  return place.folder + "/" + name;
 }
 
 RunLock::Outcome RunLock::Take(const EnvironmentSet& set, const ProgramPlace& place,
