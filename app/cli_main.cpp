@@ -11,9 +11,11 @@
 #include "app/cli_options.h"
 #include "app/cli_progress.h"
 #include "app/cli_signals.h"
+#include "engine/display_text.h"
 #include "engine/messages.h"
 #include "engine/run.h"
 #include "engine/run_control.h"
+#include "engine/run_lock.h"
 #include "platform/local_time.h"
 #include "platform/program_info.h"
 #include "platform/text_compare.h"
@@ -29,8 +31,12 @@ std::string TrimBlanks(const std::string& text) {
   return text.substr(first, text.find_last_not_of(' ') - first + 1);
 }
 
+// Everything the runner prints, terminal or not (cron mail is read on one too): names from the
+// tree and arguments pass through DisplayText, so no control character but the line feed is
+// written.
 void Print(std::FILE* stream, const std::string& text) {
-  std::fwrite(text.data(), 1, text.size(), stream);
+  const std::string shown = DisplayText(text);
+  std::fwrite(shown.data(), 1, shown.size(), stream);
 }
 
 int Run(const CliOptions& options) {
@@ -50,6 +56,12 @@ int Run(const CliOptions& options) {
   }
 
   SystemClock clock;
+  // Held until the notice is printed; refused at once when another run holds it.
+  RunLock lock;
+  if (lock.Take(set, place, clock.NowUtcSeconds()) == RunLock::Outcome::kHeld) {
+    Print(stderr, "VELDRA-cli: " + RunLockedMessage(lock.holder()) + "\n");
+    return kExitLocked;
+  }
   ProgressPrinter progress(
       ChooseProgressStyle(options.quiet, options.progress, isatty(fileno(stderr)) == 1), stderr);
   RunControl control;

@@ -14,6 +14,7 @@ inline constexpr int kExitAllWritten = 0;
 inline constexpr int kExitSomeFailed = 1;  // a folder got no page (a missing root included)
 inline constexpr int kExitInputError = 2;  // root folder, root URL or set name refused
 inline constexpr int kExitUsage = 64;      // unknown option, missing value
+inline constexpr int kExitLocked = 75;     // another run of the set holds its lock
 // Stopped by SIGINT or SIGTERM (128 + the signal's number).
 inline constexpr int kExitInterrupted = 130;
 inline constexpr int kExitTerminated = 143;

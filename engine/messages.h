@@ -15,6 +15,14 @@ inline constexpr std::string_view kSetNameEmpty = "環境セット名の省略�
 // A set name that cannot be a file name of its own (holds a separator or a control character).
 inline constexpr std::string_view kSetNameInvalid =
     "環境セット名にはフォルダの区切り文字や制御文字は使えません";
+// A root or output folder or URL holding a line break, which the set file cannot keep.
+inline constexpr std::string_view kLineBreakInPath =
+    "フォルダ名やURLに改行は使えません";
+
+// A run refused because another run of the same set over the same folders is going on.
+inline constexpr std::string_view kRunLocked =
+    "同じ環境セットで同じフォルダを処理中のため、開始しませんでした。";
+inline constexpr std::string_view kRunLockedHolder = "\n処理中のもの: ";
 
 inline constexpr std::string_view kRunFinished = "★終わったよ★";
 inline constexpr std::string_view kNoticeTitleOpen = "お知らせ (";

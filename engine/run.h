@@ -36,15 +36,22 @@ struct RunContext {
   GenreTable genres;
 };
 
-enum class InputError { kNone, kRootFolderEmpty, kRootUrlEmpty, kSetNameEmpty, kSetNameInvalid };
+enum class InputError {
+  kNone,
+  kRootFolderEmpty,
+  kRootUrlEmpty,
+  kSetNameEmpty,
+  kSetNameInvalid,
+  kLineBreakInPath,  // a folder or URL the set file could not hold whole
+};
 
 // The message text of an input error ("" for kNone); its title is text::kInputErrorTitle.
 std::string_view InputErrorMessage(InputError error);
 
 // The first steps of a run, on the texts the window holds: trims the root folder, root URL and set
 // name, appends the separator to the root folder, checks the three (and that the set name can be a
-// file name), and, when all pass, puts each value at the top of its history (set_list is the set
-// list of Combo3). Changes set and set_list as the window's combo boxes change.
+// file name, and that no folder or URL holds a line break, which the set file cannot keep), and,
+// when all pass, puts each value at the top of its history (set_list is the set list of Combo3). Changes set and set_list as the window's combo boxes change.
 InputError PrepareRunInput(EnvironmentSet& set, std::vector<std::string>& set_list);
 
 // What a run tells its front end while it goes on. Calls come from the thread running the run.

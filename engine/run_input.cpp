@@ -35,6 +35,8 @@ std::string_view InputErrorMessage(InputError error) {
       return text::kSetNameEmpty;
     case InputError::kSetNameInvalid:
       return text::kSetNameInvalid;
+    case InputError::kLineBreakInPath:
+      return text::kLineBreakInPath;
   }
   return "";
 }
@@ -50,6 +52,13 @@ InputError PrepareRunInput(EnvironmentSet& set, std::vector<std::string>& set_li
   if (set.SetName.empty()) return InputError::kSetNameEmpty;
   // A name with a separator or a control character would put the set file anywhere.
   if (!IsValidSetName(set.SetName)) return InputError::kSetNameInvalid;
+  // A set file keeps a line break or NUL as reference text, so the saved folder would read back
+  // as another one: refused rather than published under a name the next run cannot find.
+  for (const std::string* value : {&set.RootFolder, &set.RootUrl, &set.OutputFolder,
+                                   &set.OutputUrl}) {
+    if (value->find_first_of(std::string_view("\r\n\0", 3)) != std::string::npos)
+      return InputError::kLineBreakInPath;
+  }
 
   PutOnTop(set.RootFolderHistory, set.RootFolder);
   PutOnTop(set.RootUrlHistory, set.RootUrl);

@@ -1,5 +1,6 @@
 // The closing notice of a run.
 
+#include "engine/display_text.h"
 #include "engine/messages.h"
 #include "engine/run.h"
 
@@ -54,7 +55,8 @@ std::string FormatRunNotice(const RunReport& report) {
                 Count(report.problems.size() - kListedAtMost);
     }
   }
-  return notice;
+  // Names come from the tree: no escape sequence of theirs reaches a terminal or a message box.
+  return DisplayText(notice);
 }
 
 }  // namespace veldra

@@ -17,6 +17,7 @@
 
 #include "engine/messages.h"
 #include "engine/run.h"
+#include "engine/run_lock.h"
 #include "platform/text_compare.h"
 #include "settings/set_list.h"
 #include "ui/column_chooser.h"
@@ -134,13 +135,21 @@ void MainForm::Command1_Click() {
                          Dialogs::Icon::kNone);
     return;
   }
-  StartRun(set);
+  // One run per set and folders at a time: refused at once (never waited for) when another run,
+  // here or in a batch runner, holds the lock.
+  RunLock lock;
+  if (lock.Take(set, place_, SystemClock().NowUtcSeconds()) == RunLock::Outcome::kHeld) {
+    dialogs_.ShowMessage(this, ToQ(RunLockedMessage(lock.holder())), ToQ(text::kProgramTitle),
+                         Dialogs::Icon::kNone);
+    return;
+  }
+  StartRun(set, std::move(lock));
 }
 
-void MainForm::StartRun(const EnvironmentSet& set) {
+void MainForm::StartRun(const EnvironmentSet& set, RunLock lock) {
   // The run is marked as running before any control is disabled: disabling moves the focus,
   // and nothing the focus change sets off may load a set meanwhile.
-  run_ = new RunThread(set, place_, test_pause_hook_, this);
+  run_ = new RunThread(set, place_, std::move(lock), test_pause_hook_, this);
   c_.RunProgress->setRange(0, 0);  // busy until the first folder is listed
   c_.RunFolders->clear();
   c_.RunPages->clear();

@@ -18,6 +18,7 @@ class QTimer;
 namespace veldra {
 
 class Dialogs;
+class RunLock;
 class RunThread;
 struct RunResult;
 
@@ -61,7 +62,7 @@ class MainForm final : public QWidget {
   void ConnectControls();
   void LoadSet();
   void SaveSet();
-  void StartRun(const EnvironmentSet& set);
+  void StartRun(const EnvironmentSet& set, RunLock lock);
   void ShowProgress();
   void FinishRun();
   void SetProgressText(const QString& text);

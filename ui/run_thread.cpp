@@ -34,15 +34,16 @@ class RunThread::Observer final : public RunObserver {
   RunThread& thread_;
 };
 
-RunThread::RunThread(EnvironmentSet set, ProgramPlace place,
+RunThread::RunThread(EnvironmentSet set, ProgramPlace place, RunLock lock,
                      std::function<void(std::string_view)> pause_hook, QObject* parent)
-    : QThread(parent), set_(std::move(set)), place_(std::move(place)) {
+    : QThread(parent), set_(std::move(set)), place_(std::move(place)), lock_(std::move(lock)) {
   control_.pause_hook = std::move(pause_hook);
 }
 
 void RunThread::run() {
   Observer observer(*this);
   result_ = ExecuteRun(set_, place_, clock_, &observer, &control_);
+  lock_.Release();
 }
 
 RunResult RunThread::TakeResult() { return std::move(result_); }

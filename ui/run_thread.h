@@ -9,6 +9,7 @@
 
 #include "engine/run.h"
 #include "engine/run_control.h"
+#include "engine/run_lock.h"
 #include "platform/local_time.h"
 #include "settings/environment_set.h"
 #include "settings/set_file.h"
@@ -19,9 +20,11 @@ class RunThread final : public QThread {
   Q_OBJECT
 
  public:
-  // The set must have passed PrepareRunInput. pause_hook is test-only (empty in the program):
-  // the run calls it at each named pause point, on the run's thread.
-  RunThread(EnvironmentSet set, ProgramPlace place,
+  // The set must have passed PrepareRunInput; lock is the set's run lock, released when the run
+  // has ended (before its notice is shown, which may stay open for hours). pause_hook is
+  // test-only (empty in the program): the run calls it at each named pause point, on the run's
+  // thread.
+  RunThread(EnvironmentSet set, ProgramPlace place, RunLock lock,
             std::function<void(std::string_view)> pause_hook = {}, QObject* parent = nullptr);
 
   // Asks the run to stop between folders; callable from any thread.
@@ -58,6 +61,7 @@ class RunThread final : public QThread {
   const ProgramPlace place_;
   SystemClock clock_;
   RunControl control_;
+  RunLock lock_;
   RunResult result_;
 
   QMutex progress_mutex_;

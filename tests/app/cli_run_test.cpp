@@ -272,7 +272,10 @@ TEST_F(CliRunTest, InputErrorsStopBeforeAnythingIsWritten) {
            {{"--root", "  ", "--url", "/m/"}, "ルートのフォルダ名を入力してください"},
            {{"--root", root, "--url", " "}, "ルートのURL名を入力してください"},
            {{"--set", "   ", "--root", root, "--url", "/m/"}, "環境セット名の省略はできません"},
-           {{"--set", "../escape", "--root", root, "--url", "/m/"}, "入力エラー"}}) {
+           {{"--set", "../escape", "--root", root, "--url", "/m/"}, "入力エラー"},
+           // Kept in the set as reference text, the next run would publish another folder.
+           {{"--root", root + "new\nline/", "--url", "/m/"}, "フォルダ名やURLに改行は使えません"},
+           {{"--root", root, "--url", "/m/\r"}, "フォルダ名やURLに改行は使えません"}}) {
     const CliOutcome r = Cli(WithProgram(c.args));
     EXPECT_EQ(r.status, 2) << c.message;
     EXPECT_NE(r.err.find("入力エラー"), std::string::npos) << r.err;

@@ -14,7 +14,10 @@
 #include <QTabWidget>
 #include <QTest>
 
+#include <unistd.h>
+
 #include "engine/run_control.h"
+#include "engine/run_lock.h"
 #include "ui_test_support.h"
 
 namespace veldra::test {
@@ -180,6 +183,36 @@ class RunTest : public QObject {
     // The close asked for during the run happened after it, and saved into the run's set.
     QTRY_VERIFY(!form->isVisible());
     QVERIFY(!QFile::exists(program.Path(QStringLiteral("VELDRA.ini"))));
+  }
+
+  void RunHeldElsewhereIsRefusedWithAMessage() {
+    // Another run of the set over the same root holds the lock (a batch run, say): the click is
+    // refused at once with a message naming it, and nothing is written.
+    TestProgram program;
+    QTemporaryDir tree;
+    const QString root = MakeTree(tree);
+    EnvironmentSet held;
+    held.SetName = "veldra";  // set names are matched without regard to case
+    held.RootFolder = (root + QStringLiteral("/./")).toStdString();
+    RunLock other;
+    QVERIFY(other.Take(held, program.place(), 0) == RunLock::Outcome::kTaken);
+
+    auto form = program.Open();
+    Type(*form, {root, QStringLiteral("/u/"), QStringLiteral("VELDRA")});
+    ClickStart(*form);
+    QVERIFY(!form->IsRunning());
+    QVERIFY(Control<QTabWidget>(*form, "SSTab1")->isEnabled());
+    QCOMPARE(program.dialogs.messages.size(), size_t{1});
+    const QString& text = program.dialogs.messages[0].text;
+    QVERIFY2(text.startsWith(QStringLiteral("同じ環境セットで同じフォルダを処理中")), qPrintable(text));
+    QVERIFY2(text.contains(QStringLiteral("pid %1 (").arg(getpid())), qPrintable(text));
+    QVERIFY(!QFile::exists(root + QStringLiteral("/index.htm")));
+
+    // Once it ends, the same click runs.
+    other.Release();
+    ClickStart(*form);
+    QTRY_VERIFY_WITH_TIMEOUT(!form->IsRunning(), kRunTimeoutMs);
+    QVERIFY(QFile::exists(root + QStringLiteral("/index.htm")));
   }
 
   void HistoriesKeepEachValueOnceMostRecentFirst() {
