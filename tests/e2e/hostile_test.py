@@ -342,7 +342,8 @@ def content_fingerprint(root, skip=()):
         dirnames[:] = [d for d in dirnames if os.path.join(dirpath, d) not in skip]
         for name in dirnames + filenames:
             path = os.path.join(dirpath, name)
-            if path in skip:
+            # The run lock is the operator's own file, which every run makes in its settings folder.
+            if path in skip or (name.startswith(b"veldra-run-") and name.endswith(b".lock")):
                 continue
             st = os.lstat(path)
             digest = ""
