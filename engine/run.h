@@ -36,7 +36,8 @@ struct RunContext {
   GenreTable genres;
 };
 
-enum class InputError { kNone, kRootFolderEmpty, kRootUrlEmpty, kSetNameEmpty, kSetNameInvalid };
+enum class InputError { kNone, kRootFolderEmpty, kRootUrlEmpty, kSetNameEmpty, kSetNameInvalid,
+                        kFeedPageNameTaken };
 
 // The message text of an input error ("" for kNone); its title is text::kInputErrorTitle.
 std::string_view InputErrorMessage(InputError error);

@@ -35,6 +35,8 @@ std::string_view InputErrorMessage(InputError error) {
       return text::kSetNameEmpty;
     case InputError::kSetNameInvalid:
       return text::kSetNameInvalid;
+    case InputError::kFeedPageNameTaken:
+      return text::kFeedPageNameTaken;
   }
   return "";
 }
@@ -50,6 +52,9 @@ InputError PrepareRunInput(EnvironmentSet& set, std::vector<std::string>& set_li
   if (set.SetName.empty()) return InputError::kSetNameEmpty;
   // A name with a separator or a control character would put the set file anywhere.
   if (!IsValidSetName(set.SetName)) return InputError::kSetNameInvalid;
+  // The new-arrivals page and the root's page would be one file.
+  if (set.Feed && EqualsNoCase(TrimBlanks(set.OutputFileName), "whatsnew.htm"))
+    return InputError::kFeedPageNameTaken;
 
   PutOnTop(set.RootFolderHistory, set.RootFolder);
   PutOnTop(set.RootUrlHistory, set.RootUrl);
