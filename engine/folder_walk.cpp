@@ -159,7 +159,8 @@ class Walker {
   bool IsOurLeftover(const DirEntry& entry) const {
     if (entry.is_link || !entry.is_regular || entry.owner != user_) return false;
     return IsTemporaryNameOf(entry.name, context_.run.OutputFileName) ||
-           IsTemporaryNameOf(entry.name, context_.run.OutputFileName + ".csv");
+           IsTemporaryNameOf(entry.name, context_.run.OutputFileName + ".csv") ||
+           IsVisitorTemporaryName(context_, entry.name);
   }
 
   bool InsideRoot(const std::string& real) const {

@@ -79,6 +79,11 @@ std::string FeedFolderPath(const PageContext& context, bool* gathered) {
                                              : set.OutputFolder.substr(0, last_separator + 1);
 }
 
+bool IsVisitorTemporaryName(const PageContext& context, std::string_view name) {
+  return IsTemporaryNameOf(name, kFeedFileName) || IsTemporaryNameOf(name, kWhatsNewPageName) ||
+         IsTemporaryNameOf(name, PlaylistName(context.run.OutputFileName));
+}
+
 bool IsVisitorFileAt(const PageContext& context, int dir_fd, const std::string& folder_path,
                      const std::string& name) {
   if (context.set.Playlist && name == PlaylistName(context.run.OutputFileName))

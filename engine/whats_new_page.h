@@ -30,6 +30,10 @@ bool IsOwnFileAt(int dir_fd, const std::string& name, std::string_view first_lin
 // True when the entry `name` of the folder dir_fd (path folder_path) is one of our visitors'
 // files while its key is on: whatsnew.xml and whatsnew.htm in the folder they go into, the
 // folder's playlist. Such a file is never a row; a same-named file of someone else's is.
+// True when name is a temporary name a replace of one of our visitors' files makes (a killed
+// run's leftover), whatever the keys say.
+bool IsVisitorTemporaryName(const PageContext& context, std::string_view name);
+
 // Where whatsnew.xml and whatsnew.htm go: the root folder, or the output folder (the part of
 // OutputFolder up to its last separator, as the gathering pass takes it) when pages are gathered.
 std::string FeedFolderPath(const PageContext& context, bool* gathered);

@@ -352,6 +352,48 @@ def case_served(tmp):
           (len(set(links)), probed))
 
 
+def case_gathered(tmp):
+    """Gathered: the feed and the page go into the output folder, folder links lead to this run's
+    numbered pages, playlists stay in their folders; temporaries of a killed run are removed."""
+    e2e.need_tool("nginx")
+    web = os.path.join(tmp, "web")
+    out = os.path.join(tmp, "out") + "/"
+    os.makedirs(web)
+    os.makedirs(out)
+    with e2e.nginx({"/m/": os.path.join(tmp, "tree") + "/", "/out/": out}, web) as base:
+        url = base + "/m/"
+        program, tree = setup(tmp, playlist=True, url=url, output_folder=out,
+                              output_url=base + "/out/")
+        for name in ("b/one.mp3", "a/two.mp3", "a/c/three.mp3", "four.mp3"):
+            os.makedirs(os.path.dirname(tree + name), exist_ok=True)
+            e2e.write_mp3(tree + name)
+        planted = [".whatsnew.xml.tmp-abcd1234", "a/.index.m3u8.tmp-zz99zz99"]
+        for name in planted:
+            with open(tree + name, "w") as f:
+                f.write("half")
+        run(program, tree, url=url)
+        for name in planted:
+            e2e.check(not os.path.exists(tree + name), "leftover kept: " + name)
+        e2e.check(not os.path.exists(tree + FEED) and os.path.exists(out + FEED),
+                  "feed not in the output folder")
+        parsed, entries = read_feed(out, url)
+        e2e.check(len(entries) == 7, "entries %r" % entries)  # 3 folders and 4 files
+        links = [e["href"] for e in entries] + [e["folder"] for e in entries]
+        links += [link.href for link in parsed.feed.links]
+        links += [html.unescape(h) for h in e2e.hrefs(e2e.read_page(out + NEWS))]
+        folder_links = [e["folder"] for e in entries] + \
+            [e["href"] for e in entries if e["href"].endswith(".htm")]
+        e2e.check(all("/out/index" in link for link in folder_links),
+                  "folder links not gathered: %r" % folder_links)
+        for link in sorted(set(links)):
+            status, _, _ = e2e.fetch(link)
+            e2e.check(status == 200, "%s: %d" % (link, status))
+        for folder in ("", "a/", "b/", "a/c/"):
+            e2e.check(os.path.isfile(tree + folder + PLAYLIST), "playlist of /%s moved" % folder)
+    print("gathered: feed in the output folder, %d links answered 200, playlists in place" %
+          len(set(links)))
+
+
 CASES = {
     "three_runs": case_three_runs,
     "marks_off": case_marks_off,
@@ -359,6 +401,7 @@ CASES = {
     "history": case_history,
     "not_ours": case_not_ours,
     "served": case_served,
+    "gathered": case_gathered,
 }
 
 
