@@ -394,6 +394,42 @@ def case_gathered(tmp):
           len(set(links)))
 
 
+def case_pages_unchanged(tmp):
+    """The folder pages of a tree are the same with FEED and PLAYLIST on as without them (the date
+    line aside), over two runs with a change between them."""
+    trees = []
+    for name, keys in (("with", {"FEED": "TRUE", "PLAYLIST": "TRUE"}), ("without", {})):
+        program = e2e.Program(e2e.cli_path(), os.path.join(tmp, name, "program"))
+        tree = os.path.join(tmp, name, "tree") + "/"
+        for sub in ("", "a/", "a/b/"):
+            os.makedirs(tree + sub, exist_ok=True)
+            e2e.write_mp3(tree + sub + "x.mp3", e2e.id3v1_block(title=b"X", artist=b"Y"))
+            touch(tree + sub + "x.mp3", 1)
+        program.write_set(root=tree, url=ROOT_URL, new_mark="NEWMARK", update_mark="UPDMARK",
+                          show_new=True, show_update=True, extra=keys)
+        trees.append((program, tree))
+    for step in range(2):
+        for program, tree in trees:
+            if step == 1:
+                e2e.write_mp3(tree + "a/new.mp3")
+                touch(tree + "a/new.mp3", 2)
+                touch(tree + "a", 2)
+            run(program, tree)
+        pages = []
+        for _, tree in trees:
+            found = {}
+            for dirpath, _, files in os.walk(tree):
+                if e2e.PAGE in files:
+                    lines = e2e.read_page(os.path.join(dirpath, e2e.PAGE))
+                    found[os.path.relpath(dirpath, tree)] = [
+                        line for line in lines if not line.startswith("List create date")]
+            pages.append(found)
+        e2e.check(len(pages[0]) == 3 and pages[0] == pages[1],
+                  "run %d: pages differ with the keys on" % (step + 1))
+    print("pages_unchanged: %d pages alike with and without the keys over two runs" %
+          len(pages[0]))
+
+
 CASES = {
     "three_runs": case_three_runs,
     "marks_off": case_marks_off,
@@ -402,6 +438,7 @@ CASES = {
     "not_ours": case_not_ours,
     "served": case_served,
     "gathered": case_gathered,
+    "pages_unchanged": case_pages_unchanged,
 }
 
 
