@@ -299,7 +299,23 @@ def case_not_ours(tmp):
     for name in theirs:
         e2e.check(os.path.isfile(tree + name), "%s removed with the key off" % name)
         e2e.check('">%s</A>' % name in root_page, "%s not listed with its key off" % name)
-    print("not_ours: foreign files kept, listed and reported; ours stay when the keys go off")
+    # A link or a FIFO under our names: never written through, never waited for.
+    outside = os.path.join(tmp, "outside.txt")
+    with open(outside, "wb") as f:
+        f.write(b"outside")
+    os.makedirs(tree + "sub")
+    e2e.write_mp3(tree + "sub/s.mp3")
+    os.remove(tree + FEED)
+    os.symlink(outside, tree + FEED)
+    os.mkfifo(tree + "sub/" + PLAYLIST)
+    program.write_set(root=tree, url=ROOT_URL, extra={"FEED": "TRUE", "PLAYLIST": "TRUE"})
+    rc, out, err = program.run("--root", tree, "--url", ROOT_URL, timeout=120)
+    e2e.check(rc == 0, "exit %d %s %s" % (rc, out, err))
+    e2e.check(open(outside, "rb").read() == b"outside", "written through a link")
+    e2e.check(os.path.islink(tree + FEED), "link replaced")
+    e2e.check(FEED in out and PLAYLIST in out, "link and FIFO not reported: " + out)
+    print("not_ours: foreign files kept, listed and reported; ours stay when the keys go off; "
+          "a link and a FIFO under our names left alone")
 
 
 def make_audio(path):
