@@ -9,6 +9,7 @@ import html
 import os
 import re
 import shutil
+import signal
 import subprocess
 import sys
 import urllib.parse
@@ -446,6 +447,36 @@ def case_pages_unchanged(tmp):
           len(pages[0]))
 
 
+def case_stopped(tmp):
+    """A run stopped after its first folder publishes that folder's entries; the next run adds
+    the rest: every entry once, none lost, no duplicate ids."""
+    import hostile_test as hostile
+    program, tree = setup(tmp, marks=False)
+    # More folders than the writers hold queued, so that the stop leaves some of them.
+    folders = ["f%02d" % i for i in range(40)]
+    names = [f + "/x.mp3" for f in folders]
+    for name in names:
+        os.makedirs(os.path.dirname(tree + name), exist_ok=True)
+        e2e.write_mp3(tree + name)
+    proc = hostile.start_paused(program, ["folder-written"], "--root", tree, "--url", ROOT_URL)
+    hostile.wait_paused(proc, "folder-written")
+    proc.send_signal(signal.SIGTERM)
+    hostile.release(proc)
+    rc, out, err = hostile.finish(proc)
+    e2e.check(rc == 143, "stopped run: exit %d %s %s" % (rc, out, err))
+    _, first = read_feed(tree)
+    e2e.check(0 < len(first) < len(names), "stopped run's feed: %d entries" % len(first))
+    run(program, tree)
+    _, entries = read_feed(tree)
+    hrefs = sorted(e["href"] for e in entries)
+    expected = sorted([ROOT_URL + n for n in names] +
+                      [ROOT_URL + d + "/" + e2e.PAGE for d in folders])
+    e2e.check(hrefs == expected, "after the full run: %r" % hrefs)
+    e2e.check(all(e["kind"] == "new" for e in entries), "kinds %r" % entries)
+    print("stopped: %d entries from the stopped run, %d after the next, each once" %
+          (len(first), len(entries)))
+
+
 CASES = {
     "three_runs": case_three_runs,
     "marks_off": case_marks_off,
@@ -455,6 +486,7 @@ CASES = {
     "served": case_served,
     "gathered": case_gathered,
     "pages_unchanged": case_pages_unchanged,
+    "stopped": case_stopped,
 }
 
 
