@@ -99,9 +99,32 @@ std::string EntryTagId(const FeedLinks& links, const ChangeEvent& event) {
          PercentEncode(EventPath(event)) + (event.is_folder ? "/" : "");
 }
 
+std::string EncodeIriPath(std::string_view path) {
+  const std::string href = EncodeHrefPath(path);
+  std::string out;
+  out.reserve(href.size());
+  for (size_t i = 0; i < href.size();) {
+    // EncodeHrefPath writes these three only as entities, and "&" itself as "&amp;".
+    if (href.compare(i, 4, "&lt;") == 0) {
+      out += "%3C";
+      i += 4;
+    } else if (href.compare(i, 4, "&gt;") == 0) {
+      out += "%3E";
+      i += 4;
+    } else if (href.compare(i, 6, "&quot;") == 0) {
+      out += "%22";
+      i += 6;
+    } else {
+      out += href[i++];
+    }
+  }
+  return out;
+}
+
 std::string EventUrl(const FeedLinks& links, const ChangeEvent& event) {
   if (event.is_folder) return links.folder_page(event.folder + event.name + "/");
-  return links.root_url + EncodeHrefPath(EventPath(event));
+  return links.root_url +
+         (links.iri_paths ? EncodeIriPath(EventPath(event)) : EncodeHrefPath(EventPath(event)));
 }
 
 std::string BuildAtomFeed(const FeedLinks& links, const std::vector<ChangeEvent>& events,

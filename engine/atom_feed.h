@@ -19,10 +19,11 @@ inline constexpr std::string_view kFeedFirstLine =
 // Where the feed's links lead. The URLs are text ready for the document they go into (for the
 // feed, escaped with XmlText); paths are added encoded with EncodeHrefPath.
 struct FeedLinks {
-  std::string root_url;  // the files' base: RootUrl
-  std::string site_url;  // where whatsnew.xml and whatsnew.htm are served
-  std::string tag_host;  // the tag: URI authority
-  std::string set_name;  // the author
+  std::string root_url;    // the files' base: RootUrl
+  std::string site_url;    // where whatsnew.xml and whatsnew.htm are served
+  std::string tag_host;    // the tag: URI authority
+  std::string set_name;    // the author
+  bool iri_paths = false;  // paths encoded with EncodeIriPath (the feed) instead of EncodeHrefPath
   // The URL of the page of a folder given by its path relative to the root ("" or "a/b/").
   std::function<std::string(const std::string&)> folder_page;
 };
@@ -37,6 +38,10 @@ std::string XmlText(std::string_view text);
 
 // RFC 3339 UTC time: "2026-12-07T14:52:00Z".
 std::string AtomTime(int64_t utc_seconds);
+
+// EncodeHrefPath with '"', "<" and ">" percent-encoded instead of escaped as entities: a feed's
+// links must be IRIs, which cannot hold them; they lead to the same file.
+std::string EncodeIriPath(std::string_view path);
 
 // The entry's id: tag:<host>,2000:<kind>/<run time>/<percent-encoded path>.
 std::string EntryTagId(const FeedLinks& links, const ChangeEvent& event);

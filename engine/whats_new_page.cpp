@@ -160,14 +160,19 @@ void PublishWhatsNew(const PageContext& context, const WhatsNewPlace& place,
       numbers.emplace(RelativeFolderPath(run, (*place.work_list)[i]), i);
   }
   const std::string base = StripExtension(run.OutputFileName);
-  const auto folder_page = [&](const std::string& root_url, const std::string& output_url) {
-    return [&, root_url, output_url](const std::string& folder) {
+  const auto folder_page = [&](const std::string& root_url, const std::string& output_url,
+                               bool iri) {
+    return [&, root_url, output_url, iri](const std::string& folder) {
+      const auto encode = [iri](std::string_view path) {
+        return iri ? EncodeIriPath(path) : EncodeHrefPath(path);
+      };
       if (place.gathered) {
         const auto it = numbers.find(folder);
         if (it != numbers.end())
-          return output_url + EncodeHrefPath(base + FormatPageNumber(it->second) + ".htm");
+          return output_url + encode(base + FormatPageNumber(it->second) + ".htm");
       }
-      return root_url + EncodeHrefPath(folder) + run.OutputFileName;
+      // The page file name is the user's text: raw in pages, well-formed XML in the feed.
+      return root_url + encode(folder) + (iri ? XmlText(run.OutputFileName) : run.OutputFileName);
     };
   };
 
@@ -176,11 +181,13 @@ void PublishWhatsNew(const PageContext& context, const WhatsNewPlace& place,
   xml_links.site_url = XmlText(place.site_url);
   xml_links.tag_host = TagHost(place.gathered ? place.output_url : run.RootUrl);
   xml_links.set_name = place.set_name;
-  xml_links.folder_page = folder_page(xml_links.root_url, XmlText(place.output_url));
+  xml_links.iri_paths = true;
+  xml_links.folder_page = folder_page(xml_links.root_url, XmlText(place.output_url), true);
   FeedLinks page_links = xml_links;
   page_links.root_url = run.RootUrl;
   page_links.site_url = place.site_url;
-  page_links.folder_page = folder_page(run.RootUrl, place.output_url);
+  page_links.iri_paths = false;
+  page_links.folder_page = folder_page(run.RootUrl, place.output_url, false);
 
   WriteOwnFile(place.feed_dir_fd, place.feed_folder, std::string(kFeedFileName), kFeedFirstLine,
                BuildAtomFeed(xml_links, events, now), report);

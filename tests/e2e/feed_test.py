@@ -207,6 +207,8 @@ def case_hostile_names(tmp):
     _, entries = read_feed(tree)
     by_name = {}
     for e in entries:
+        # Links are IRIs: no blank, quote or angle bracket left unencoded.
+        e2e.check(not set(e["href"][len(ROOT_URL):]) & set(' "<>\\'), "IRI %r" % e["href"])
         e2e.check(e["href"].startswith(ROOT_URL), "link %s" % e["href"])
         by_name[urllib.parse.unquote_to_bytes(e["href"][len(ROOT_URL):])] = e
     e2e.check(set(by_name) == set(HOSTILE_NAMES + [tagged]), "links lead elsewhere: %r" %

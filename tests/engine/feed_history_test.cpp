@@ -104,6 +104,7 @@ TEST(AtomFeedTest, TagHostIdsAndText) {
   event.is_folder = true;
   EXPECT_EQ(EntryTagId(links, event).back(), '/');
   EXPECT_EQ(AtomTime(0), "1970-01-01T00:00:00Z");
+  EXPECT_EQ(EncodeIriPath("a \"<&lt;>.mp3"), "a%20%22%3C&amp;lt;%3E.mp3");
   EXPECT_EQ(XmlText(std::string("a<&\"\r\n\x01\xff\xc2\x85", 10)),
             "a&lt;&amp;&quot;\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD");
 }
