@@ -12,7 +12,9 @@
 #include "engine/change_mark.h"
 #include "engine/folder_snapshot.h"
 #include "engine/page_head.h"
+#include "engine/playlist.h"
 #include "engine/table_rows.h"
+#include "engine/whats_new_page.h"
 #include "platform/file_system.h"
 #include "platform/file_tail.h"
 #include "tags/id3v1.h"
@@ -135,6 +137,25 @@ void WriteTableEnd(PageBuffer& page, const RunContext& run) {
   for (const std::string& line : run.FooterLines) page.AddLine(line);
 }
 
+namespace {
+
+// The folder's playlist: replaced when it holds audio, our old one removed when it no longer
+// does; a file of that name that is not ours is left alone.
+void WritePlaylistAt(int dir_fd, const FolderPageFiles& files, FolderPageResult& result) {
+  if (files.playlist.empty()) {
+    if (IsOwnFileAt(dir_fd, files.playlist_name, kPlaylistFirstLines))
+      RemoveFileAt(dir_fd, files.playlist_name);
+    return;
+  }
+  if (!MayReplaceOwnFileAt(dir_fd, files.playlist_name, kPlaylistFirstLines)) {
+    result.playlist_not_ours = true;
+    return;
+  }
+  result.playlist_failed = !ReplaceFileAt(dir_fd, files.playlist_name, files.playlist);
+}
+
+}  // namespace
+
 FolderPageFiles PrepareFolderPage(const PageContext& context, FolderTree& tree, size_t index,
                                   const std::string& folder, const EntryTable& folders,
                                   const EntryTable& files) {
@@ -154,6 +175,14 @@ FolderPageFiles PrepareFolderPage(const PageContext& context, FolderTree& tree, 
           : FolderSnapshot();
   out.page = BuildPage(context, folder, dir.ok() ? dir.get() : -1, folders, files, previous);
   if (run.MarksWanted) out.snapshot = FormatSnapshot(folders, files);
+  if (context.set.Playlist) {
+    out.playlist_wanted = true;
+    out.playlist_name = PlaylistName(run.OutputFileName);
+    out.playlist = BuildFolderPlaylist(context, dir.ok() ? dir.get() : -1, files);
+  }
+  if (context.set.Feed)
+    out.changes = CollectFolderChanges(context, dir.ok() ? dir.get() : -1, folder, folders, files,
+                                       previous);
   return out;
 }
 
@@ -188,6 +217,7 @@ FolderPageResult WriteFolderPageFiles(const FolderPageFiles& files, SetAsideFile
       if (aside != nullptr && !old.empty()) aside->paths.push_back(std::move(old));
     }
   }
+  if (result.page_written && files.playlist_wanted) WritePlaylistAt(dir.get(), files, result);
   if (have_time) RestoreModifiedTimeAt(dir.get(), modified);
   if (aside != nullptr) {
     aside->folder = files.folder;

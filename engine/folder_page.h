@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "engine/entry_table.h"
+#include "engine/feed_history.h"
 #include "engine/folder_snapshot.h"
 #include "engine/page_context.h"
 #include "platform/file_system.h"
@@ -27,6 +28,8 @@ struct FolderPageResult {
   bool snapshot_written = false;  // or, when marks are not wanted, the old one removed
   bool folder_gone = false;       // the folder could not be opened as the one listed
   FileIdentity page;              // the written page, when page_written
+  bool playlist_not_ours = false;  // a file of the playlist's name that is not ours: left alone
+  bool playlist_failed = false;
 };
 
 // One folder's page and snapshot as built, ready to be written.
@@ -39,6 +42,10 @@ struct FolderPageFiles {
   std::string page;
   std::string snapshot;  // written when marks_wanted; otherwise the old snapshot is removed
   bool marks_wanted = false;
+  std::vector<ChangeEvent> changes;  // with FEED: the entries found new or updated
+  bool playlist_wanted = false;      // PLAYLIST: written after the page, or removed when empty
+  std::string playlist_name;
+  std::string playlist;
 };
 
 // Reads the folder's previous snapshot (when marks are wanted) and builds its page and new

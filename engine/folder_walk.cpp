@@ -8,7 +8,9 @@
 
 #include "engine/entry_table.h"
 #include "engine/folder_page.h"
+#include "engine/messages.h"
 #include "engine/page_write_queue.h"
+#include "engine/whats_new_page.h"
 #include "platform/file_system.h"
 #include "platform/text_compare.h"
 #include "platform/text_file.h"
@@ -153,7 +155,8 @@ class Walker {
   bool IsOurLeftover(const DirEntry& entry) const {
     if (entry.is_link || !entry.is_regular || entry.owner != user_) return false;
     return IsTemporaryNameOf(entry.name, context_.run.OutputFileName) ||
-           IsTemporaryNameOf(entry.name, context_.run.OutputFileName + ".csv");
+           IsTemporaryNameOf(entry.name, context_.run.OutputFileName + ".csv") ||
+           IsVisitorTemporaryName(context_, entry.name);
   }
 
   bool InsideRoot(const std::string& real) const {
@@ -183,6 +186,8 @@ class Walker {
           continue;
         }
         if (!entry.is_folder && IsPageOrSnapshot(entry.name)) continue;
+        if (!entry.is_folder && IsVisitorFileAt(context_, dir.get(), frame.path, entry.name))
+          continue;
         if (entry.is_link && !entry.dangling && !LinkAllowed(dir.get(), entry)) {
           report_.links_refused.push_back(frame.path + entry.name);
           continue;
@@ -223,10 +228,17 @@ class Walker {
       ++report_.pages_written;
       work_list_.push_back(folder);
       if (record_.keep_pages) record_.pages[folder] = WalkRecord::Page{files.index, result.page};
+      if (!files.changes.empty()) record_.changes[folder] = files.changes;
       if (observer_) observer_->PageWritten(folder, report_.pages_written);
     }
     if (!result.page_written || !result.snapshot_written)
       report_.pages_not_written.push_back(folder);
+    if (result.playlist_not_ours)
+      report_.problems.push_back(std::string(text::kProblemNotOurFile) + folder +
+                                 files.playlist_name);
+    if (result.playlist_failed)
+      report_.problems.push_back(std::string(text::kProblemPlaylistNotWritten) + folder +
+                                 files.playlist_name);
     if (observer_) observer_->WalkProgress(folders_found_, folders_done_);
     if (context_.control != nullptr) context_.control->PauseAt(pause_point::kFolderWritten);
   }

@@ -6,6 +6,7 @@
 #include <utility>
 #include <vector>
 
+#include "engine/feed_history.h"
 #include "engine/page_context.h"
 #include "platform/folder_tree.h"
 #include "platform/text_compare.h"
@@ -25,6 +26,8 @@ struct WalkRecord {
   // A linked folder listed as a row but not walked (its path, ending with the separator), and
   // the folder it leads to.
   std::vector<std::pair<std::string, FolderId>> link_rows;
+  // With FEED: the entries each written page found new or updated, by folder path.
+  std::unordered_map<std::string, std::vector<ChangeEvent>> changes;
 };
 
 // Walks the tree below RootPath. Each folder is listed completely (its listing closed), its two

@@ -24,6 +24,10 @@ inline constexpr std::string_view kRunLocked =
     "同じ環境セットで同じフォルダを処理中のため、開始しませんでした。";
 inline constexpr std::string_view kRunLockedHolder = "\n処理中のもの: ";
 
+// FEED writes whatsnew.htm into the root folder, where the root's own page would be.
+inline constexpr std::string_view kFeedPageNameTaken =
+    "新着情報を出すときは出力ファイル名に whatsnew.htm は使えません";
+
 inline constexpr std::string_view kRunFinished = "★終わったよ★";
 inline constexpr std::string_view kNoticeTitleOpen = "お知らせ (";
 inline constexpr std::string_view kNoticeTitleClose = ")";
@@ -74,5 +78,10 @@ inline constexpr std::string_view kProblemPageNotOurs = "目印の行がない�
 inline constexpr std::string_view kProblemUnknownLink = "行き先のページがないリンクをそのまま残しました: ";
 inline constexpr std::string_view kProblemPageNotDeleted = "集めたページの元を消せませんでした: ";
 inline constexpr std::string_view kProblemOutputNotWritten = "出力フォルダに書けなかったページ: ";
+// What's new and playlists: a file of our name that is not ours is left alone.
+inline constexpr std::string_view kProblemNotOurFile =
+    "同じ名前の別のファイルがあるので書きませんでした: ";
+inline constexpr std::string_view kProblemFeedNotWritten = "新着情報を書けませんでした: ";
+inline constexpr std::string_view kProblemPlaylistNotWritten = "プレイリストを書けませんでした: ";
 
 }  // namespace veldra::text

@@ -8,6 +8,7 @@
 #include "engine/page_context.h"
 #include "engine/run_context.h"
 #include "engine/run_control.h"
+#include "engine/whats_new_page.h"
 #include "platform/file_system.h"
 
 namespace veldra {
@@ -86,6 +87,8 @@ RunResult ExecuteRun(const EnvironmentSet& set, const ProgramPlace& place, const
   }
 
   report.stopped = control->StopRequested();
+  if (set.Feed && report.root_found)
+    WriteWhatsNew(page_context, place.folder, walk, result.work_list, report.gathering, report);
 
   walk.tree.CloseAll();
   control->PauseAt(pause_point::kRunDone);

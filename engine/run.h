@@ -42,7 +42,8 @@ enum class InputError {
   kRootUrlEmpty,
   kSetNameEmpty,
   kSetNameInvalid,
-  kLineBreakInPath,  // a folder or URL the set file could not hold whole
+  kLineBreakInPath,    // a folder or URL the set file could not hold whole
+  kFeedPageNameTaken,  // FEED with the page file name of the new-arrivals page
 };
 
 // The message text of an input error ("" for kNone); its title is text::kInputErrorTitle.

@@ -34,6 +34,7 @@ RunContext BuildRunContext(const EnvironmentSet& set, const ProgramPlace& place)
   context.TdAttributes = Attributes(set.TdExtra);
   context.OutputFileName = set.OutputFileName;
   context.MarksWanted = set.ShowNewMark || set.ShowUpdateMark;
+  context.MarksWanted = context.MarksWanted || set.Feed;  // the feed's changes need snapshots
   context.HeaderPath = place.folder + kPathSeparator + set.HeaderFileName;
   context.FooterPath = place.folder + kPathSeparator + set.FooterFileName;
   context.RootPath = TrimBlanks(set.RootFolder);

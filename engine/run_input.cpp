@@ -37,6 +37,8 @@ std::string_view InputErrorMessage(InputError error) {
       return text::kSetNameInvalid;
     case InputError::kLineBreakInPath:
       return text::kLineBreakInPath;
+    case InputError::kFeedPageNameTaken:
+      return text::kFeedPageNameTaken;
   }
   return "";
 }
@@ -59,6 +61,9 @@ InputError PrepareRunInput(EnvironmentSet& set, std::vector<std::string>& set_li
     if (value->find_first_of(std::string_view("\r\n\0", 3)) != std::string::npos)
       return InputError::kLineBreakInPath;
   }
+  // The new-arrivals page and the root's page would be one file.
+  if (set.Feed && EqualsNoCase(TrimBlanks(set.OutputFileName), "whatsnew.htm"))
+    return InputError::kFeedPageNameTaken;
 
   PutOnTop(set.RootFolderHistory, set.RootFolder);
   PutOnTop(set.RootUrlHistory, set.RootUrl);

@@ -12,7 +12,8 @@ packages=(
 # Extra groups a caller can ask for: install-deps.sh e2e fuzz
 for group in "$@"; do
   case "$group" in
-    e2e) packages+=(nginx-light linkchecker tidy chromium id3v2 id3tool python3 wget util-linux) ;;
+    e2e) packages+=(nginx-light linkchecker tidy chromium id3v2 id3tool python3 wget util-linux
+                      jing python3-feedparser ffmpeg) ;;
     fuzz) packages+=(clang libclang-rt-14-dev) ;;
     screenshots) packages+=(xvfb fonts-noto-cjk imagemagick) ;;
     bench) packages+=(hyperfine python3 time) ;;

@@ -41,6 +41,11 @@ struct EnvironmentSet {
   std::vector<std::string> OutputColumns;  // List2, in output order
   std::vector<std::string> HiddenColumns;  // List1
 
+  // Visitors' files (keys FEED and PLAYLIST; absent means off): the run's changes as an Atom
+  // feed and a new-arrivals page in the root folder, and a playlist per folder holding audio.
+  bool Feed = false;
+  bool Playlist = false;
+
   // The text field with a Text1 index (0 to 12).
   std::string& TextField(int index);
   const std::string& TextField(int index) const;

@@ -36,6 +36,35 @@ std::string TrimBlanks(std::string_view text) {
 
 bool IsTrue(std::string_view value) { return EqualsNoCase(value, "TRUE"); }
 
+// Keys of section MAIN added after the classic ones: written only when not at their default or
+// already in the file, so that a set file without them saves byte-for-byte as before.
+constexpr std::string_view kFeedKey = "FEED";
+constexpr std::string_view kPlaylistKey = "PLAYLIST";
+
+// True when section MAIN of the loaded file has a line for key (whatever its value).
+bool FileHoldsKey(const IniDocument& ini, std::string_view key) {
+  bool in_section = false;
+  for (const std::string& raw : ini.lines()) {
+    const std::string line = TrimBlanks(raw);
+    if (line.starts_with('[')) {
+      const size_t end = line.find(']');
+      in_section = end != std::string::npos &&
+                   EqualsNoCase(TrimBlanks(line.substr(1, end - 1)), kSetSection);
+      continue;
+    }
+    const size_t equals = line.find('=');
+    if (in_section && equals != std::string::npos &&
+        EqualsNoCase(TrimBlanks(line.substr(0, equals)), key))
+      return true;
+  }
+  return false;
+}
+
+// A flag that defaults to off: "TRUE" in any case turns it on, anything else reads as off.
+void SetOptionalFlag(IniDocument& ini, std::string_view key, bool value) {
+  if (value || FileHoldsKey(ini, key)) ini.Set(kSetSection, key, value ? "TRUE" : "FALSE");
+}
+
 // Values that name a folder, a file or a URL are read whole: cut to the 254 bytes a Windows
 // profile read gives, a root folder would name another folder, which the run would then publish.
 // The HTML texts and flags keep the cut, so a set gives the pages it always gave.
@@ -155,6 +184,9 @@ std::string LoadEnvironmentSet(const ProgramPlace& place, EnvironmentSet& set) {
   // A set saved before the track column existed gains it as a hidden column.
   if (set.HiddenColumns.size() + set.OutputColumns.size() < kColumnKeys.size())
     set.HiddenColumns.emplace_back(kKeyTrack);
+
+  set.Feed = IsTrue(ini.Get(kSetSection, kFeedKey));
+  set.Playlist = IsTrue(ini.Get(kSetSection, kPlaylistKey));
   return ini_path;
 }
 
@@ -174,6 +206,9 @@ bool SaveEnvironmentSet(const EnvironmentSet& set, const std::string& ini_path) 
     ini.Set(kSetSection, IndexedKey(kUrlHistoryKey, n), set.RootUrlHistory[n]);
   ini.Set(kSetSection, kHiddenColumnsKey, JoinColumnList(set.HiddenColumns));
   ini.Set(kSetSection, kOutputColumnsKey, JoinColumnList(set.OutputColumns));
+
+  SetOptionalFlag(ini, kFeedKey, set.Feed);
+  SetOptionalFlag(ini, kPlaylistKey, set.Playlist);
   return ini.Save(ini_path);
 }
 

@@ -25,6 +25,9 @@ struct FormControls {
   std::array<QLineEdit*, 13> Text1{};
   std::array<QCheckBox*, 3> Check1{};
   QCheckBox* Check2 = nullptr;
+  // Visitors' files (FEED, PLAYLIST), on Option②.
+  QCheckBox* CheckFeed = nullptr;
+  QCheckBox* CheckPlaylist = nullptr;
   QPushButton* Command1 = nullptr;
   std::array<QPushButton*, 2> Command2{};
   std::array<QPushButton*, 4> Command3{};

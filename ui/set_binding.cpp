@@ -53,6 +53,8 @@ EnvironmentSet ReadSet(const FormControls& c) {
   }
   for (int i = 0; i < kFlagCount; ++i) set.Flag(i) = c.Check1[static_cast<size_t>(i)]->isChecked();
   set.ProcessId3 = c.Check2->isChecked();
+  set.Feed = c.CheckFeed->isChecked();
+  set.Playlist = c.CheckPlaylist->isChecked();
   set.OutputColumns = ListItems(*c.List2);
   set.HiddenColumns = ListItems(*c.List1);
   return set;
@@ -66,6 +68,8 @@ void ShowSet(const FormControls& c, const EnvironmentSet& set) {
   }
   for (int i = 0; i < kFlagCount; ++i) c.Check1[static_cast<size_t>(i)]->setChecked(set.Flag(i));
   c.Check2->setChecked(set.ProcessId3);
+  c.CheckFeed->setChecked(set.Feed);
+  c.CheckPlaylist->setChecked(set.Playlist);
   ShowList(*c.List2, set.OutputColumns);
   ShowList(*c.List1, set.HiddenColumns);
 }

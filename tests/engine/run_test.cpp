@@ -76,6 +76,20 @@ TEST(PrepareRunInput, ChecksInOrderAndChangesOnlyTheTexts) {
   EXPECT_EQ(InputErrorMessage(InputError::kSetNameEmpty), text::kSetNameEmpty);
   EXPECT_EQ(InputErrorMessage(InputError::kSetNameInvalid), text::kSetNameInvalid);
   EXPECT_EQ(InputErrorMessage(InputError::kNone), "");
+
+  // With FEED the root's page cannot be named like the new-arrivals page; without it, it can.
+  set.SetName = "VELDRA";
+  set.RootUrl = "http://h/";
+  set.OutputFileName = " WhatsNew.htm";
+  EXPECT_EQ(PrepareRunInput(set, set_list), InputError::kNone);
+  set.RootFolderHistory.clear();
+  set.RootUrlHistory.clear();
+  set.Feed = true;
+  EXPECT_EQ(PrepareRunInput(set, set_list), InputError::kFeedPageNameTaken);
+  EXPECT_TRUE(set.RootUrlHistory.empty());
+  EXPECT_EQ(InputErrorMessage(InputError::kFeedPageNameTaken), text::kFeedPageNameTaken);
+  set.OutputFileName = "whatsnew.html";
+  EXPECT_EQ(PrepareRunInput(set, set_list), InputError::kNone);
 }
 
 TEST(BuildRunContext, ValuesFromTheSettings) {

@@ -282,5 +282,54 @@ TEST_F(SetFileTest, SaveThatCannotWriteReportsIt) {
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir_.path()), {}), 1);
 }
 
+// FEED and PLAYLIST: absent means off and is never written for off; on is appended after LIST2
+// in that order; a key the file holds is rewritten where it stands, whatever it held.
+TEST_F(SetFileTest, FeedAndPlaylistKeys) {
+  const std::string classic =
+      "[MAIN]\r\nTEXT1(5)=index.htm\r\nLIST2=ID3-YEAR@\r\nZ=1\r\n";
+  WriteFile(dir_ / "k.ini", classic);
+  EnvironmentSet set = Load("k");
+  EXPECT_FALSE(set.Feed);
+  EXPECT_FALSE(set.Playlist);
+  ASSERT_TRUE(SaveEnvironmentSet(set, ini_path_));
+  EXPECT_EQ(ReadFile(ini_path_).find("FEED"), std::string::npos);
+  EXPECT_EQ(ReadFile(ini_path_).find("PLAYLIST"), std::string::npos);
+
+  set.Feed = true;
+  set.Playlist = true;
+  ASSERT_TRUE(SaveEnvironmentSet(set, ini_path_));
+  const std::string saved = ReadFile(ini_path_);
+  EXPECT_NE(saved.find("LIST2=ID3-YEAR@\r\nZ=1\r\n"), std::string::npos) << saved;
+  EXPECT_TRUE(saved.ends_with("FEED=TRUE\r\nPLAYLIST=TRUE\r\n")) << saved;
+  EnvironmentSet back = Load("k");
+  EXPECT_TRUE(back.Feed);
+  EXPECT_TRUE(back.Playlist);
+
+  // Turned off again: the keys stay where they stand and read FALSE.
+  back.Feed = false;
+  ASSERT_TRUE(SaveEnvironmentSet(back, ini_path_));
+  EXPECT_TRUE(ReadFile(ini_path_).ends_with("FEED=FALSE\r\nPLAYLIST=TRUE\r\n"));
+
+  // Case does not matter; any other value, or an empty one, reads as off and keeps its line.
+  WriteFile(dir_ / "k.ini", "[main]\r\nplaylist=\r\nfeed=true\r\nLIST2=ID3-YEAR@\r\n");
+  EnvironmentSet mixed = Load("k");
+  EXPECT_TRUE(mixed.Feed);
+  EXPECT_FALSE(mixed.Playlist);
+  WriteFile(dir_ / "k.ini", "[MAIN]\r\nFEED=yes\r\nPLAYLIST=1\r\n");
+  EnvironmentSet other = Load("k");
+  EXPECT_FALSE(other.Feed);
+  EXPECT_FALSE(other.Playlist);
+  ASSERT_TRUE(SaveEnvironmentSet(other, ini_path_));
+  const std::string rewritten = ReadFile(ini_path_);
+  EXPECT_EQ(rewritten.rfind("[MAIN]\r\nFEED=FALSE\r\nPLAYLIST=FALSE\r\n", 0), 0u) << rewritten;
+
+  // A key of the same name in another section does not count as held.
+  WriteFile(dir_ / "k.ini", "[OTHER]\r\nFEED=TRUE\r\n[MAIN]\r\nLIST2=ID3-YEAR@\r\n");
+  EnvironmentSet elsewhere = Load("k");
+  EXPECT_FALSE(elsewhere.Feed);
+  ASSERT_TRUE(SaveEnvironmentSet(elsewhere, ini_path_));
+  EXPECT_EQ(ReadFile(ini_path_).find("FEED=FALSE"), std::string::npos);
+}
+
 }  // namespace
 }  // namespace veldra

@@ -74,6 +74,26 @@ class SetsTest : public QObject {
     QVERIFY(program.Read(QStringLiteral("VELDRA.ini")).contains("TEXT1(5)=index.htm"));
   }
 
+  // The visitors' check boxes show FEED and PLAYLIST and save them back; a set without the keys
+  // shows both off and saves without them.
+  void FeedAndPlaylistCheckBoxes() {
+    TestProgram program;
+    program.WriteIni(QStringLiteral("VELDRA.ini"),
+                     {QStringLiteral("[MAIN]"), QStringLiteral("TEXT1(5)=index.htm"),
+                      QStringLiteral("FEED=true")});
+    auto form = program.Open();
+    auto* feed = Control<QCheckBox>(*form, "CheckFeed");
+    auto* playlist = Control<QCheckBox>(*form, "CheckPlaylist");
+    QVERIFY(feed->isChecked());
+    QVERIFY(!playlist->isChecked());
+    feed->setChecked(false);
+    playlist->setChecked(true);
+    form->close();
+    const QByteArray saved = program.Read(QStringLiteral("VELDRA.ini"));
+    QVERIFY(saved.contains("FEED=FALSE\r\n"));
+    QVERIFY(saved.endsWith("PLAYLIST=TRUE\r\n"));
+  }
+
   void SetListIsSortedWithoutRegardToCase() {
     TestProgram program;
     for (const char* file : {"b.ini", "Alpha.ini", "my.set.ini", "zeta.ini", "notes.txt"}) {

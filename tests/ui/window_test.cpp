@@ -116,6 +116,13 @@ class WindowTest : public QObject {
          {},
          QStringLiteral("この順番で出力されます。ただし先頭はファイル名固定です")},
         {"Check2", 3, nullptr, QStringLiteral("ID3タグの処理をする"), {}},
+        {"FrameVisitors", 2, nullptr, QStringLiteral("訪問者向け"), {}},
+        {"CheckFeed", 2, "FrameVisitors",
+         QStringLiteral("新着情報 (whatsnew.xml / whatsnew.htm)"),
+         QStringLiteral("新着・更新のファイルをルートフォルダ (集約時は出力先フォルダ) "
+                        "の Atom フィードと新着ページにします。履歴は環境セットの隣に保存")},
+        {"CheckPlaylist", 2, "FrameVisitors", QStringLiteral("プレイリスト (.m3u8)"),
+         QStringLiteral("MP3 のあるフォルダごとに、ページと同じ名前の .m3u8 を書きます")},
         {"Frame1_1", 4, nullptr, {}, {}},
         {"Label1_2", 4, "Frame1_1", {}, {}},
         {"List3", 4, nullptr, {}, {}},

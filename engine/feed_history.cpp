@@ -1,0 +1,292 @@
+#include "engine/feed_history.h"
+
+#include <algorithm>
+#include <charconv>
+#include <unordered_set>
+
+#include "engine/page_head.h"
+#include "engine/run_context.h"
+#include "platform/file_tail.h"
+#include "platform/text_compare.h"
+#include "platform/text_file.h"
+
+namespace veldra {
+namespace {
+
+constexpr std::string_view kHistoryFirstLine = "VELDRA mp3+ feed history 1";
+constexpr size_t kFieldCount = 16;
+
+std::string EncodeField(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (const char c : text) {
+    if (c == '%' || c == '\t' || c == '\r' || c == '\n' || c == '\0') {
+      static constexpr char kHex[] = "0123456789ABCDEF";
+      const auto byte = static_cast<unsigned char>(c);
+      out += '%';
+      out += kHex[byte >> 4];
+      out += kHex[byte & 0xF];
+    } else {
+      out += c;
+    }
+  }
+  return out;
+}
+
+int HexValue(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  return -1;
+}
+
+// False for a "%" not followed by two hexadecimal digits.
+bool DecodeField(std::string_view text, std::string& out) {
+  out.clear();
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] != '%') {
+      out += text[i];
+      continue;
+    }
+    if (i + 2 >= text.size()) return false;
+    const int high = HexValue(text[i + 1]);
+    const int low = HexValue(text[i + 2]);
+    if (high < 0 || low < 0) return false;
+    out += static_cast<char>(high * 16 + low);
+    i += 2;
+  }
+  return true;
+}
+
+bool ParseInt(std::string_view text, int64_t& value) {
+  if (text.empty()) return false;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+  return error == std::errc() && end == text.data() + text.size();
+}
+
+std::vector<std::string_view> SplitTabs(std::string_view line) {
+  std::vector<std::string_view> fields;
+  for (;;) {
+    const size_t tab = line.find('\t');
+    fields.push_back(line.substr(0, tab));
+    if (tab == std::string_view::npos) return fields;
+    line.remove_prefix(tab + 1);
+  }
+}
+
+// A relative folder path as we write it: names each followed by "/", none empty, "." or "..".
+bool IsRelativeFolder(std::string_view folder) {
+  if (folder.empty()) return true;
+  if (folder.front() == '/' || folder.back() != '/') return false;
+  for (size_t start = 0; start < folder.size();) {
+    const size_t slash = folder.find('/', start);
+    const std::string_view name = folder.substr(start, slash - start);
+    if (name.empty() || name == "." || name == "..") return false;
+    start = slash + 1;
+  }
+  return true;
+}
+
+bool IsName(std::string_view name) {
+  return !name.empty() && name != "." && name != ".." && name.find('/') == std::string_view::npos;
+}
+
+std::optional<ChangeEvent> ParseLine(std::string_view line) {
+  const std::vector<std::string_view> raw = SplitTabs(line);
+  if (raw.size() != kFieldCount) return std::nullopt;
+  std::vector<std::string> f(kFieldCount);
+  for (size_t i = 0; i < kFieldCount; ++i) {
+    if (!DecodeField(raw[i], f[i])) return std::nullopt;
+  }
+  ChangeEvent event;
+  int64_t genre = 0;
+  int64_t tail0 = 0;
+  int64_t tail1 = 0;
+  if (!ParseInt(f[0], event.run_time) || event.run_time < 0) return std::nullopt;
+  if (f[1] == "new") {
+    event.kind = ChangeKind::kNew;
+  } else if (f[1] == "updated") {
+    event.kind = ChangeKind::kUpdated;
+  } else {
+    return std::nullopt;
+  }
+  if (f[2] != "D" && f[2] != "F") return std::nullopt;
+  event.is_folder = f[2] == "D";
+  if (!IsRelativeFolder(f[3]) || !IsName(f[4])) return std::nullopt;
+  event.folder = std::move(f[3]);
+  event.name = std::move(f[4]);
+  event.time_text = std::move(f[5]);
+  if (!ParseInt(f[6], event.size) || event.size < 0) return std::nullopt;
+  if (f[7] != "0" && f[7] != "1") return std::nullopt;
+  event.has_tag = f[7] == "1";
+  if (!ParseInt(f[13], genre) || genre < 0 || genre > 255) return std::nullopt;
+  if (!ParseInt(f[14], tail0) || tail0 < 0 || tail0 > 255) return std::nullopt;
+  if (!ParseInt(f[15], tail1) || tail1 < 0 || tail1 > 255) return std::nullopt;
+  if (event.has_tag) {
+    event.tag.Marker = "TAG";
+    event.tag.Title = std::move(f[8]);
+    event.tag.Artist = std::move(f[9]);
+    event.tag.Album = std::move(f[10]);
+    event.tag.Year = std::move(f[11]);
+    event.tag.Comment = std::move(f[12]);
+    event.tag.Genre = static_cast<uint8_t>(genre);
+    event.tag.comment_tail = {static_cast<uint8_t>(tail0), static_cast<uint8_t>(tail1)};
+  }
+  return event;
+}
+
+}  // namespace
+
+std::optional<ChangeKind> DecideChange(EntryKind kind, const SnapshotIndex& previous,
+                                       std::string_view name, std::string_view time_text,
+                                       std::string_view size_text) {
+  // The same decision ChangeMark makes, with both marks shown and told apart by their texts.
+  static const MarkSettings kBoth{true, true, "N", "U"};
+  const std::string mark = ChangeMark(kind, previous, name, time_text, size_text, kBoth);
+  if (mark == "N") return ChangeKind::kNew;
+  if (mark == "U") return ChangeKind::kUpdated;
+  return std::nullopt;
+}
+
+std::string ChangeEvent::Title() const {
+  if (has_tag) {
+    const std::string_view before_nul = std::string_view(tag.Title).substr(0, tag.Title.find('\0'));
+    if (before_nul.find_first_not_of(' ') != std::string_view::npos) {
+      std::string title = TrimBlanks(CleanTagField(tag.Title));
+      if (!title.empty()) return title;
+    }
+  }
+  return name;
+}
+
+std::vector<ChangeEvent> CollectFolderChanges(const PageContext& context, int dir_fd,
+                                              std::string_view folder, const EntryTable& folders,
+                                              const EntryTable& files,
+                                              const FolderSnapshot& previous) {
+  const SnapshotIndex index(previous);
+  const std::string relative = RelativeFolderPath(context.run, folder);
+  std::vector<ChangeEvent> events;
+  const auto add = [&](const Entry& entry, bool is_folder, ChangeKind kind) {
+    ChangeEvent event;
+    event.kind = kind;
+    event.is_folder = is_folder;
+    event.folder = relative;
+    event.name = entry.name;
+    event.time_text = entry.time_text;
+    event.size = entry.size;
+    events.push_back(std::move(event));
+  };
+  for (const Entry& entry : folders) {
+    if (const auto kind = DecideChange(EntryKind::kFolder, index, entry.name, entry.time_text, ""))
+      add(entry, true, *kind);
+  }
+  std::vector<FileTail> tails;
+  std::vector<size_t> tail_event;  // per tail: its event
+  for (const Entry& entry : files) {
+    const auto kind =
+        DecideChange(EntryKind::kFile, index, entry.name, entry.time_text, entry.size_text);
+    if (!kind) continue;
+    add(entry, false, *kind);
+    if (context.set.ProcessId3 && IsMp3Name(entry.name) && dir_fd >= 0) {
+      tails.push_back(
+          FileTail{entry.name, entry.size, {}, {}, entry.is_link, entry.id.device, entry.id.inode});
+      tail_event.push_back(events.size() - 1);
+    }
+  }
+  for (size_t start = 0; start < tails.size(); start += kTailBatch) {
+    std::vector<FileTail> batch(
+        tails.begin() + static_cast<ptrdiff_t>(start),
+        tails.begin() + static_cast<ptrdiff_t>(std::min(tails.size(), start + kTailBatch)));
+    ReadFileTailsAt(dir_fd, batch, kId3BlockSize);
+    for (size_t i = 0; i < batch.size(); ++i) {
+      ChangeEvent& event = events[tail_event[start + i]];
+      Id3Tag tag;
+      if (DecodeId3Tail(batch[i], tag) == Id3ReadResult::kRead && tag.HasTag()) {
+        event.has_tag = true;
+        event.tag = std::move(tag);
+      }
+    }
+  }
+  return events;
+}
+
+std::string FeedHistoryName(const std::string& set_name) { return set_name + ".feed"; }
+
+std::string FormatFeedHistory(const std::vector<ChangeEvent>& events) {
+  std::string text(kHistoryFirstLine);
+  text += '\n';
+  for (const ChangeEvent& e : events) {
+    const Id3Tag& t = e.tag;
+    const std::string fields[kFieldCount] = {
+        std::to_string(e.run_time),
+        e.kind == ChangeKind::kNew ? "new" : "updated",
+        e.is_folder ? "D" : "F",
+        e.folder,
+        e.name,
+        e.time_text,
+        std::to_string(e.size),
+        e.has_tag ? "1" : "0",
+        e.has_tag ? t.Title : "",
+        e.has_tag ? t.Artist : "",
+        e.has_tag ? t.Album : "",
+        e.has_tag ? t.Year : "",
+        e.has_tag ? t.Comment : "",
+        std::to_string(e.has_tag ? t.Genre : 0),
+        std::to_string(e.has_tag ? t.comment_tail[0] : 0),
+        std::to_string(e.has_tag ? t.comment_tail[1] : 0),
+    };
+    for (size_t i = 0; i < kFieldCount; ++i) {
+      if (i > 0) text += '\t';
+      text += EncodeField(fields[i]);
+    }
+    text += '\n';
+  }
+  return text;
+}
+
+std::vector<ChangeEvent> ParseFeedHistory(std::string_view text) {
+  std::vector<ChangeEvent> events;
+  const size_t first_end = text.find('\n');
+  if (first_end == std::string_view::npos || text.substr(0, first_end) != kHistoryFirstLine)
+    return events;
+  text.remove_prefix(first_end + 1);
+  while (!text.empty() && events.size() < kFeedEntryLimit) {
+    const size_t end = text.find('\n');
+    if (end == std::string_view::npos) break;  // a last line without its end was cut short
+    if (auto event = ParseLine(text.substr(0, end))) events.push_back(std::move(*event));
+    text.remove_prefix(end + 1);
+  }
+  return events;
+}
+
+std::vector<ChangeEvent> ReadFeedHistoryAt(int dir_fd, const std::string& name) {
+  std::string bytes;
+  if (ReadRegularFileAt(dir_fd, name, kFeedHistoryCap, bytes) != RegularReadResult::kRead)
+    return {};
+  return ParseFeedHistory(bytes);
+}
+
+std::string EventPath(const ChangeEvent& event) { return event.folder + event.name; }
+
+std::vector<ChangeEvent> MergeFeedHistory(std::vector<ChangeEvent> this_run,
+                                          const std::vector<ChangeEvent>& earlier, size_t limit) {
+  std::vector<ChangeEvent> merged;
+  std::unordered_set<std::string> seen;
+  const auto add = [&](ChangeEvent&& event) {
+    if (merged.size() >= limit) return;
+    std::string key = std::to_string(event.run_time) +
+                      (event.kind == ChangeKind::kNew ? "n" : "u") + (event.is_folder ? "D" : "F") +
+                      EventPath(event);
+    if (seen.insert(std::move(key)).second) merged.push_back(std::move(event));
+  };
+  for (ChangeEvent& event : this_run) add(std::move(event));
+  // Earlier runs newest first, whatever order the file held them in.
+  std::vector<ChangeEvent> older = earlier;
+  std::stable_sort(older.begin(), older.end(), [](const ChangeEvent& a, const ChangeEvent& b) {
+    return a.run_time > b.run_time;
+  });
+  for (ChangeEvent& event : older) add(std::move(event));
+  return merged;
+}
+
+}  // namespace veldra
