@@ -16,6 +16,9 @@ inline constexpr std::string_view kSetNameEmpty = "環境セット名の省略�
 inline constexpr std::string_view kSetNameInvalid =
     "環境セット名にはフォルダの区切り文字や制御文字は使えません";
 
+// A CODEPAGE value no converter knows; the value follows in quotes.
+inline constexpr std::string_view kCodePageUnknown = "タグの文字コード(CODEPAGE)に使えない値です: ";
+
 inline constexpr std::string_view kRunFinished = "★終わったよ★";
 inline constexpr std::string_view kNoticeTitleOpen = "お知らせ (";
 inline constexpr std::string_view kNoticeTitleClose = ")";

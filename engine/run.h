@@ -36,10 +36,18 @@ struct RunContext {
   GenreTable genres;
 };
 
-enum class InputError { kNone, kRootFolderEmpty, kRootUrlEmpty, kSetNameEmpty, kSetNameInvalid };
+enum class InputError {
+  kNone,
+  kRootFolderEmpty,
+  kRootUrlEmpty,
+  kSetNameEmpty,
+  kSetNameInvalid,
+  kCodePageUnknown,
+};
 
-// The message text of an input error ("" for kNone); its title is text::kInputErrorTitle.
-std::string_view InputErrorMessage(InputError error);
+// The message text of an input error ("" for kNone); its title is text::kInputErrorTitle. The
+// message of kCodePageUnknown names the refused value, code_page.
+std::string InputErrorMessage(InputError error, std::string_view code_page = {});
 
 // The first steps of a run, on the texts the window holds: trims the root folder, root URL and set
 // name, appends the separator to the root folder, checks the three (and that the set name can be a

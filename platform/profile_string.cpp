@@ -118,6 +118,11 @@ std::string IniDocument::Get(std::string_view section, std::string_view key) con
   return DecodeCp932(CutCp932(value, kProfileValueLimit), Cp932Escape::kRoundTrip);
 }
 
+bool IniDocument::Has(std::string_view section, std::string_view key) const {
+  SectionRange range;
+  return FindSection(lines_, section, range) && FindKey(lines_, range, key) != std::string::npos;
+}
+
 void IniDocument::Set(std::string_view section, std::string_view key, std::string_view value) {
   const std::string line = EncodeCp932(key, Cp932Escape::kRoundTrip) + "=" + StoredValue(value);
   SectionRange range;

@@ -23,6 +23,8 @@ class IniDocument {
   // The value of a key (trimmed, one pair of enclosing quotes removed, cut to 254 CP932 bytes,
   // decoded), or "" when the section or key is missing.
   std::string Get(std::string_view section, std::string_view key) const;
+  // True when the section holds the key (with any value, empty included).
+  bool Has(std::string_view section, std::string_view key) const;
   // Sets a key: replaces its line where it stands, or appends it to the end of its section,
   // creating the section at the end of the file when missing.
   void Set(std::string_view section, std::string_view key, std::string_view value);

@@ -41,6 +41,10 @@ struct EnvironmentSet {
   std::vector<std::string> OutputColumns;  // List2, in output order
   std::vector<std::string> HiddenColumns;  // List1
 
+  // Keys that later versions added; their defaults keep the classic behaviour.
+  bool ReadAllTags = false;                  // TAGS: "ALL" reads ID3v2, APE and other formats
+  std::string CodePage = "932";              // CODEPAGE as typed; a run refuses an unknown one
+
   // The text field with a Text1 index (0 to 12).
   std::string& TextField(int index);
   const std::string& TextField(int index) const;
