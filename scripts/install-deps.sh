@@ -5,13 +5,14 @@ set -euo pipefail
 
 packages=(
   g++ cmake ninja-build pkg-config
-  libicu-dev libgtest-dev libgmock-dev
+  libicu-dev libtag1-dev libgtest-dev libgmock-dev
   qt6-base-dev
 )
 # Extra groups a caller can ask for: install-deps.sh e2e fuzz
 for group in "$@"; do
   case "$group" in
-    e2e) packages+=(nginx-light linkchecker tidy chromium id3v2 id3tool python3 wget util-linux) ;;
+    e2e) packages+=(nginx-light linkchecker tidy chromium id3v2 id3tool python3 wget util-linux
+                    python3-mutagen eyed3 flac vorbis-tools ffmpeg) ;;
     fuzz) packages+=(clang libclang-rt-14-dev) ;;
     screenshots) packages+=(xvfb fonts-noto-cjk imagemagick) ;;
     bench) packages+=(hyperfine python3 time) ;;

@@ -1,0 +1,115 @@
+#include "tags/tag_reader.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "platform/read_only_file.h"
+#include "tags/ape.h"
+#include "tags/id3v2.h"
+#include "tags/mpeg_stream.h"
+#include "tags/taglib_reader.h"
+
+namespace veldra {
+namespace {
+
+// The last bytes of an MP3 file read in one go: the ID3v1 block and an APE footer before it.
+constexpr int64_t kTailWindow = 4096;
+
+class FileSource : public ByteSource {
+ public:
+  explicit FileSource(const ReadOnlyFile& file) : file_(file) {}
+  int64_t Size() const override { return file_.size(); }
+  int64_t ReadAt(int64_t offset, size_t length, uint8_t* out) override {
+    return file_.ReadAt(offset, length, out);
+  }
+
+ private:
+  const ReadOnlyFile& file_;
+};
+
+const GenreTable& NoGenres() {
+  static const GenreTable* empty = new GenreTable;
+  return *empty;
+}
+
+std::string CutAtNul(const std::string& field) {
+  return CleanText(field.substr(0, field.find('\0')));
+}
+
+void ReadMp3(ByteSource& source, const TagReadOptions& options, FileTags& out) {
+  const GenreTable& genres = options.genres != nullptr ? *options.genres : NoGenres();
+  WindowedReader reader(source);
+  const int64_t size = reader.size();
+  int64_t audio_end = size;
+  bool has_v1 = false;
+  if (size >= static_cast<int64_t>(kId3BlockSize)) {
+    // The tail first: one read holds the ID3v1 block and, usually, an APE footer before it.
+    const int64_t tail = std::min(size, kTailWindow);
+    const uint8_t* bytes = reader.Get(size - tail, static_cast<size_t>(tail));
+    if (bytes != nullptr) {
+      uint8_t block[kId3BlockSize];
+      std::memcpy(block, bytes + tail - static_cast<int64_t>(kId3BlockSize), kId3BlockSize);
+      DecodeId3Block(block, out.v1, options.code_page);
+      has_v1 = out.v1.HasTag();
+      if (has_v1) audio_end -= static_cast<int64_t>(kId3BlockSize);
+    }
+  }
+  TagFields ape;
+  if (options.all_tags || options.stream) {
+    const ApeResult found = ReadApeTag(reader, audio_end, ape);
+    if (found.found) audio_end = found.tag_start;
+  }
+  if (!options.all_tags && !options.stream) return;
+
+  TagFields id3v2;
+  const Id3v2Result head =
+      ReadId3v2(reader, options.code_page, genres, options.all_tags ? &id3v2 : nullptr);
+  if (options.stream) out.stream = ReadMpegStream(reader, head.tag_end, audio_end);
+  if (!options.all_tags) return;
+  out.fields = id3v2;
+  out.fields.FillFrom(ape);
+  if (has_v1) out.fields.FillFrom(FieldsOfId3v1(out.v1, genres));
+}
+
+}  // namespace
+
+TagFields FieldsOfId3v1(const Id3Tag& tag, const GenreTable& genres) {
+  TagFields fields;
+  if (!tag.HasTag()) return fields;
+  fields.title = CutAtNul(tag.Title);
+  fields.artist = CutAtNul(tag.Artist);
+  fields.album = CutAtNul(tag.Album);
+  fields.comment = CutAtNul(tag.Comment);
+  fields.year = CutAtNul(tag.Year);
+  fields.genre = CleanText(genres[tag.Genre]);
+  const std::string track = TrackText(tag);
+  if (track != "<BR>") fields.track = track;
+  return fields;
+}
+
+bool HasTagsToRead(std::string_view name, const TagReadOptions& options) {
+  if (!options.tags && !options.stream) return false;
+  if (IsMp3Name(name)) return true;
+  return options.all_tags && OtherFormatOfName(name) != OtherFormat::kNone;
+}
+
+void ReadFileTags(ByteSource& source, std::string_view name, const TagReadOptions& options,
+                  FileTags& out) {
+  if (!HasTagsToRead(name, options)) return;
+  if (IsMp3Name(name)) {
+    ReadMp3(source, options, out);
+    return;
+  }
+  ReadOtherFormat(source, OtherFormatOfName(name), options.stream, out.fields, out.stream);
+}
+
+void ReadFileTagsAt(const std::string& path, std::string_view name, const TagReadOptions& options,
+                    FileTags& out) {
+  if (!HasTagsToRead(name, options)) return;
+  ReadOnlyFile file;
+  if (!file.Open(path)) return;
+  FileSource source(file);
+  ReadFileTags(source, name, options, out);
+}
+
+}  // namespace veldra

@@ -1,0 +1,182 @@
+#include "tags/taglib_reader.h"
+
+#include <taglib/asffile.h>
+#include <taglib/flacfile.h>
+#include <taglib/mp4file.h>
+#include <taglib/oggflacfile.h>
+#include <taglib/opusfile.h>
+#include <taglib/tdebuglistener.h>
+#include <taglib/tiostream.h>
+#include <taglib/tpropertymap.h>
+#include <taglib/vorbisfile.h>
+
+#include <algorithm>
+#include <memory>
+#include <new>
+#include <string>
+#include <vector>
+
+#include "platform/text_compare.h"
+
+namespace veldra {
+namespace {
+
+// TagLib reports damaged files on stderr; a run has its own report.
+class SilentListener : public TagLib::DebugListener {
+ public:
+  void printMessage(const TagLib::String&) override {}
+};
+
+void SilenceTagLib() {
+  static SilentListener* listener = [] {
+    auto* l = new SilentListener;
+    TagLib::setDebugListener(l);
+    return l;
+  }();
+  (void)listener;
+}
+
+// A read-only TagLib stream over a byte source. No read goes past the source's real size, and
+// all reads of one file together stop at a budget, so a damaged size cannot make TagLib read or
+// allocate without end.
+class SourceStream : public TagLib::IOStream {
+ public:
+  static constexpr long long kBudget = 64LL * 1024 * 1024;
+
+  explicit SourceStream(ByteSource& source) : source_(source), size_(source.Size()) {}
+
+  TagLib::FileName name() const override { return ""; }
+  TagLib::ByteVector readBlock(unsigned long length) override {
+    const long long left = std::max<long long>(0, size_ - position_);
+    const long long want = std::min<long long>({static_cast<long long>(length), left, budget_});
+    if (want <= 0) return TagLib::ByteVector();
+    TagLib::ByteVector bytes(static_cast<unsigned int>(want), '\0');
+    const int64_t got = source_.ReadAt(position_, static_cast<size_t>(want),
+                                       reinterpret_cast<uint8_t*>(bytes.data()));
+    if (got <= 0) return TagLib::ByteVector();
+    bytes.resize(static_cast<unsigned int>(got));
+    position_ += got;
+    budget_ -= got;
+    return bytes;
+  }
+  void writeBlock(const TagLib::ByteVector&) override {}
+  void insert(const TagLib::ByteVector&, unsigned long, unsigned long) override {}
+  void removeBlock(unsigned long, unsigned long) override {}
+  bool readOnly() const override { return true; }
+  bool isOpen() const override { return true; }
+  void seek(long offset, Position p) override {
+    long long to = offset;
+    if (p == Current) to += position_;
+    if (p == End) to += size_;
+    position_ = std::clamp<long long>(to, 0, size_);
+  }
+  void clear() override {}
+  long tell() const override { return static_cast<long>(position_); }
+  long length() override { return static_cast<long>(size_); }
+  void truncate(long) override {}
+
+ private:
+  ByteSource& source_;
+  long long size_;
+  long long position_ = 0;
+  long long budget_ = kBudget;
+};
+
+std::string Values(const TagLib::PropertyMap& map, const char* key) {
+  const auto it = map.find(key);
+  if (it == map.end()) return "";
+  std::vector<std::string> values;
+  for (const TagLib::String& value : it->second) values.push_back(value.to8Bit(true));
+  return JoinValues(values);
+}
+
+void TakeTag(const TagLib::File& file, bool stream, TagFields& fields, StreamInfo& info) {
+  const TagLib::PropertyMap map = file.properties();
+  fields.title = Values(map, "TITLE");
+  fields.artist = Values(map, "ARTIST");
+  fields.album = Values(map, "ALBUM");
+  fields.comment = Values(map, "COMMENT");
+  fields.year = YearText(Values(map, "DATE"));
+  fields.genre = Values(map, "GENRE");
+  fields.track = TrackNumberText(Values(map, "TRACKNUMBER"));
+  const TagLib::AudioProperties* properties = file.audioProperties();
+  if (stream && properties != nullptr) {
+    if (properties->lengthInMilliseconds() > 0)
+      info.milliseconds = properties->lengthInMilliseconds();
+    if (properties->bitrate() > 0) info.bits_per_second = properties->bitrate() * 1000LL;
+  }
+}
+
+// Opens the stream as File and takes its tag when TagLib finds the file valid.
+template <typename File, typename... Args>
+bool TryAs(ByteSource& source, bool stream, TagFields& fields, StreamInfo& info, Args... args) {
+  SourceStream io(source);
+  File file(&io, args...);
+  if (!file.isValid()) return false;
+  TakeTag(file, stream, fields, info);
+  return true;
+}
+
+bool IsMp4(ByteSource& source) {
+  uint8_t head[8];
+  return source.ReadAt(0, 8, head) == 8 &&
+         std::string_view(reinterpret_cast<char*>(head + 4), 4) == "ftyp";
+}
+
+}  // namespace
+
+OtherFormat OtherFormatOfName(std::string_view name) {
+  const size_t dot = name.rfind('.');
+  if (dot == std::string_view::npos) return OtherFormat::kNone;
+  const std::string_view ext = name.substr(dot + 1);
+  if (EqualsAsciiNoCase(ext, "flac")) return OtherFormat::kFlac;
+  if (EqualsAsciiNoCase(ext, "ogg") || EqualsAsciiNoCase(ext, "oga")) return OtherFormat::kOgg;
+  if (EqualsAsciiNoCase(ext, "opus")) return OtherFormat::kOpus;
+  if (EqualsAsciiNoCase(ext, "m4a") || EqualsAsciiNoCase(ext, "mp4")) return OtherFormat::kMp4;
+  if (EqualsAsciiNoCase(ext, "aac")) return OtherFormat::kAac;
+  if (EqualsAsciiNoCase(ext, "wma")) return OtherFormat::kAsf;
+  return OtherFormat::kNone;
+}
+
+bool ReadOtherFormat(ByteSource& source, OtherFormat format, bool stream, TagFields& fields,
+                     StreamInfo& info) {
+  SilenceTagLib();
+  fields = TagFields();
+  info = StreamInfo();
+  const auto style = TagLib::AudioProperties::Average;
+  try {
+    switch (format) {
+      case OtherFormat::kNone:
+        return false;
+      case OtherFormat::kFlac:
+        return TryAs<TagLib::FLAC::File>(source, stream, fields, info,
+                                         static_cast<TagLib::ID3v2::FrameFactory*>(nullptr), stream,
+                                         style);
+      case OtherFormat::kOgg:
+      case OtherFormat::kOpus: {
+        // The extension does not say which codec an Ogg file holds: each is tried in turn.
+        const bool opus_first = format == OtherFormat::kOpus;
+        if (opus_first &&
+            TryAs<TagLib::Ogg::Opus::File>(source, stream, fields, info, stream, style))
+          return true;
+        return TryAs<TagLib::Ogg::Vorbis::File>(source, stream, fields, info, stream, style) ||
+               TryAs<TagLib::Ogg::FLAC::File>(source, stream, fields, info, stream, style) ||
+               (!opus_first &&
+                TryAs<TagLib::Ogg::Opus::File>(source, stream, fields, info, stream, style));
+      }
+      case OtherFormat::kAac:
+        if (!IsMp4(source)) return false;
+        [[fallthrough]];
+      case OtherFormat::kMp4:
+        return TryAs<TagLib::MP4::File>(source, stream, fields, info, stream, style);
+      case OtherFormat::kAsf:
+        return TryAs<TagLib::ASF::File>(source, stream, fields, info, stream, style);
+    }
+  } catch (const std::bad_alloc&) {
+    fields = TagFields();
+    info = StreamInfo();
+  }
+  return false;
+}
+
+}  // namespace veldra
