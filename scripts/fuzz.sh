@@ -9,7 +9,8 @@ cd "$(dirname "$0")/.."
 seconds=${1:-30}
 shift || true
 targets=("$@")
-[ ${#targets[@]} -eq 0 ] && targets=(fuzz_id3_block fuzz_ini fuzz_snapshot fuzz_link_fixup fuzz_cp932)
+[ ${#targets[@]} -eq 0 ] && targets=(fuzz_id3_block fuzz_ini fuzz_snapshot fuzz_link_fixup fuzz_cp932 fuzz_mp3_tags
+                                 fuzz_other_formats)
 
 scripts/install-deps.sh fuzz
 build=build/fuzz
