@@ -22,6 +22,19 @@ bool IsNewColumnKey(std::string_view key) {
   return false;
 }
 
+std::vector<std::string> HiddenColumnsShown(const std::vector<std::string>& output,
+                                            const std::vector<std::string>& hidden) {
+  std::vector<std::string> shown = hidden;
+  for (std::string_view key : kNewColumnKeys) {
+    bool listed = false;
+    for (const auto* list : {&output, &hidden}) {
+      for (const std::string& entry : *list) listed = listed || EqualsNoCase(entry, key);
+    }
+    if (!listed) shown.emplace_back(key);
+  }
+  return shown;
+}
+
 std::vector<std::string> DefaultOutputColumns() {
   return {std::string(kKeyFileSize), std::string(kKeyTimeStamp), std::string(kKeyTitle),
           std::string(kKeyArtist),   std::string(kKeyAlbum),     std::string(kKeyComment),

@@ -33,6 +33,10 @@ inline constexpr std::array<std::string_view, 2> kNewColumnKeys = {kKeyPlayTime,
 // True for one of kNewColumnKeys, without regard to case.
 bool IsNewColumnKey(std::string_view key);
 
+// The hidden list as the window shows it: hidden, then each added key that is in neither list.
+std::vector<std::string> HiddenColumnsShown(const std::vector<std::string>& output,
+                                            const std::vector<std::string>& hidden);
+
 // The columns a set outputs when it has none stored: all but the track, in this order.
 std::vector<std::string> DefaultOutputColumns();
 

@@ -16,6 +16,8 @@
 #include <limits>
 #include <tuple>
 
+#include "ui/tag_options.h"
+
 namespace veldra {
 namespace {
 
@@ -297,7 +299,8 @@ class Builder {
     c_.Check2 =
         Named(new QCheckBox(QStringLiteral("ID3タグの処理をする")), QStringLiteral("Check2"));
     grid->addWidget(c_.Check2, 2, 0, 1, 4);
-    grid->setRowStretch(3, 1);
+    AddTagOptions(*grid, 3);
+    grid->setRowStretch(5, 1);
     return tab;
   }
 

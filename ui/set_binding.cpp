@@ -5,8 +5,10 @@
 #include <QLineEdit>
 #include <QListWidget>
 
+#include "settings/column_key.h"
 #include "ui/form_controls.h"
 #include "ui/qt_text.h"
+#include "ui/tag_options.h"
 
 namespace veldra {
 namespace {
@@ -55,6 +57,7 @@ EnvironmentSet ReadSet(const FormControls& c) {
   set.ProcessId3 = c.Check2->isChecked();
   set.OutputColumns = ListItems(*c.List2);
   set.HiddenColumns = ListItems(*c.List1);
+  ReadTagOptions(*c.SSTab1, set);
   return set;
 }
 
@@ -67,7 +70,8 @@ void ShowSet(const FormControls& c, const EnvironmentSet& set) {
   for (int i = 0; i < kFlagCount; ++i) c.Check1[static_cast<size_t>(i)]->setChecked(set.Flag(i));
   c.Check2->setChecked(set.ProcessId3);
   ShowList(*c.List2, set.OutputColumns);
-  ShowList(*c.List1, set.HiddenColumns);
+  ShowList(*c.List1, HiddenColumnsShown(set.OutputColumns, set.HiddenColumns));
+  ShowTagOptions(*c.SSTab1, set);
 }
 
 }  // namespace veldra
