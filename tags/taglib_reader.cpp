@@ -161,6 +161,62 @@ bool AsfHeaderIsSound(ByteSource& source) {
   return true;
 }
 
+// TagLib parses MP4 container atoms by recursion without a depth limit, so atoms nested a few
+// hundred thousand deep (8 bytes each) overflow the stack. The tree is walked here first, with
+// limits on depth and count; a file beyond them is damaged and TagLib never sees it.
+class Mp4Check {
+ public:
+  explicit Mp4Check(ByteSource& source) : source_(source) {}
+
+  bool Sound() { return Walk(0, source_.Size(), 0); }
+
+ private:
+  static constexpr int kMaxDepth = 24;
+  static constexpr int kMaxAtoms = 100000;
+
+  static bool IsContainer(std::string_view name, int& skip) {
+    skip = name == "meta" ? 4 : name == "stsd" ? 8 : 0;
+    for (const char* container :
+         {"moov", "udta", "mdia", "meta", "ilst", "stbl", "minf", "moof", "traf", "trak", "stsd"}) {
+      if (name == container) return true;
+    }
+    return false;
+  }
+
+  bool Walk(int64_t begin, int64_t end, int depth) {
+    if (depth > kMaxDepth) return false;
+    int64_t at = begin;
+    while (at + 8 <= end) {
+      if (++atoms_ > kMaxAtoms) return false;
+      uint8_t header[16];
+      if (source_.ReadAt(at, 8, header) != 8) return false;
+      uint64_t length =
+          static_cast<uint64_t>(header[0]) << 24 | header[1] << 16 | header[2] << 8 | header[3];
+      int64_t header_size = 8;
+      if (length == 1) {
+        if (source_.ReadAt(at + 8, 8, header + 8) != 8) return false;
+        length = 0;
+        for (int i = 8; i < 16; ++i) length = length << 8 | header[i];
+        header_size = 16;
+      } else if (length == 0) {
+        length = static_cast<uint64_t>(end - at);
+      }
+      if (length < static_cast<uint64_t>(header_size) || length > static_cast<uint64_t>(end - at))
+        return true;  // TagLib stops at a bad size too; what came before is sound
+      const std::string_view name(reinterpret_cast<const char*>(header + 4), 4);
+      int skip = 0;
+      if (IsContainer(name, skip) &&
+          !Walk(at + header_size + skip, at + static_cast<int64_t>(length), depth + 1))
+        return false;
+      at += static_cast<int64_t>(length);
+    }
+    return true;
+  }
+
+  ByteSource& source_;
+  int atoms_ = 0;
+};
+
 }  // namespace
 
 OtherFormat OtherFormatOfName(std::string_view name) {
@@ -206,6 +262,7 @@ bool ReadOtherFormat(ByteSource& source, OtherFormat format, bool stream, TagFie
         if (!IsMp4(source)) return false;
         [[fallthrough]];
       case OtherFormat::kMp4:
+        if (!Mp4Check(source).Sound()) return false;
         return TryAs<TagLib::MP4::File>(source, stream, fields, info, stream, style);
       case OtherFormat::kAsf:
         if (!AsfHeaderIsSound(source)) return false;

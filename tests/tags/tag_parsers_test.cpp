@@ -12,6 +12,7 @@
 #include "tags/mpeg_stream.h"
 #include "tags/tag_reader.h"
 #include "tags/tag_text.h"
+#include "tags/taglib_reader.h"
 
 namespace veldra {
 namespace {
@@ -364,6 +365,22 @@ TEST(TagReaderTest, Id3v2ThenApeThenId3v1ColumnByColumn) {
   options.all_tags = false;
   EXPECT_FALSE(HasTagsToRead("a.flac", options));
   EXPECT_TRUE(HasTagsToRead("amp3", options));
+}
+
+TEST(OtherFormatTest, DeeplyNestedMp4AtomsAreRefusedBeforeTagLibRecursesIntoThem) {
+  // 300,000 "moov" atoms, each inside the one before: TagLib's recursion overflowed the stack.
+  constexpr uint32_t kDepth = 300000;
+  std::string bytes = Be32(16) + "ftypM4A ";
+  for (uint32_t i = 0; i < kDepth; ++i) bytes += Be32((kDepth - i) * 8) + "moov";
+  MemorySource source(bytes);
+  TagFields fields;
+  StreamInfo info;
+  EXPECT_FALSE(ReadOtherFormat(source, OtherFormat::kMp4, true, fields, info));
+  EXPECT_FALSE(ReadOtherFormat(source, OtherFormat::kAac, true, fields, info));
+  EXPECT_EQ(OtherFormatOfName("x.M4A"), OtherFormat::kMp4);
+  EXPECT_EQ(OtherFormatOfName("x.oga"), OtherFormat::kOgg);
+  EXPECT_EQ(OtherFormatOfName("x.mp3"), OtherFormat::kNone);
+  EXPECT_EQ(OtherFormatOfName("flac"), OtherFormat::kNone);
 }
 
 }  // namespace
