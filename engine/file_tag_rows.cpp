@@ -35,6 +35,14 @@ void AddFileRowsReadingTags(PageBuffer& page, const PageContext& context, const 
       const std::string& name = files[start + i].name;
       if (!HasTagsToRead(name, options)) continue;
       FileTags* out = &tags[i];
+      // Files the page cache holds are read here at once; the others go to the reader threads,
+      // so that their disk reads overlap.
+      try {
+        if (ReadFileTagsAt(folder + name, name, options, *out, true)) continue;
+      } catch (...) {
+        *out = FileTags();
+        continue;
+      }
       jobs.emplace_back([&folder, &name, &options, out] {
         try {
           ReadFileTagsAt(folder + name, name, options, *out);

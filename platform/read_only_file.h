@@ -23,8 +23,10 @@ class ReadOnlyFile {
   // The size fstat gave when the file was opened.
   int64_t size() const { return size_; }
   // Reads up to length bytes at offset into out; the count read (less at the end of the file),
-  // or -1 on a read error.
-  int64_t ReadAt(int64_t offset, size_t length, uint8_t* out) const;
+  // or -1 on a read error. With cached_only, a read the page cache cannot serve whole at once
+  // returns kWouldWait instead of waiting for the disk.
+  static constexpr int64_t kWouldWait = -2;
+  int64_t ReadAt(int64_t offset, size_t length, uint8_t* out, bool cached_only = false) const;
 
  private:
   int fd_ = -1;

@@ -32,7 +32,7 @@ class MemorySource : public ByteSource {
 // size where a range falls outside it. No range is longer than kMaxRange.
 class WindowedReader {
  public:
-  static constexpr size_t kWindow = 16 * 1024;
+  static constexpr size_t kWindow = 8 * 1024;
   static constexpr size_t kMaxRange = 1024 * 1024;
 
   explicit WindowedReader(ByteSource& source) : source_(source), size_(source.Size()) {}

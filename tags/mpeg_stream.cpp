@@ -5,6 +5,9 @@
 namespace veldra {
 namespace {
 
+// The first frame is looked for in the first 2 KiB after the tag (which the tag's own read
+// usually holds already), then in the first 16 KiB.
+constexpr int64_t kFirstSearch = 2 * 1024;
 constexpr int64_t kSyncSearch = 16 * 1024;
 
 struct FrameHeader {
@@ -66,15 +69,11 @@ uint32_t BigEndian32(const uint8_t* p) {
   return static_cast<uint32_t>(p[0]) << 24 | p[1] << 16 | p[2] << 8 | p[3];
 }
 
-}  // namespace
-
-StreamInfo ReadMpegStream(WindowedReader& reader, int64_t audio_begin, int64_t audio_end) {
-  StreamInfo info;
-  audio_end = std::min(audio_end, reader.size());
-  if (audio_begin < 0 || audio_end - audio_begin < 4) return info;
-  const int64_t search = std::min(kSyncSearch, audio_end - audio_begin);
+// Looks for the first frame in the first search bytes of the audio; false when none is there.
+bool StreamInRange(WindowedReader& reader, int64_t audio_begin, int64_t audio_end, int64_t search,
+                   StreamInfo& info) {
   const uint8_t* window = reader.Get(audio_begin, static_cast<size_t>(search));
-  if (window == nullptr) return info;
+  if (window == nullptr) return false;
   // Copied: checking the next frame may move the reader's window.
   const std::string bytes(reinterpret_cast<const char*>(window), static_cast<size_t>(search));
   const auto* data = reinterpret_cast<const uint8_t*>(bytes.data());
@@ -82,6 +81,8 @@ StreamInfo ReadMpegStream(WindowedReader& reader, int64_t audio_begin, int64_t a
   FrameHeader first;
   int64_t at = -1;
   for (int64_t i = 0; i + 4 <= search; ++i) {
+    // A frame whose VBR header could lie past the bytes at hand is left to a longer search.
+    if (i + 64 > search && audio_begin + search < audio_end) return false;
     if (!ParseHeader(data + i, first)) continue;
     const int64_t next = audio_begin + i + first.length;
     if (next + 4 > audio_end) {
@@ -93,7 +94,7 @@ StreamInfo ReadMpegStream(WindowedReader& reader, int64_t audio_begin, int64_t a
     }
     if (at >= 0) break;
   }
-  if (at < 0) return info;
+  if (at < 0) return false;
 
   const int64_t frame_begin = audio_begin + at;
   const int64_t audio_bytes = audio_end - frame_begin;
@@ -129,6 +130,20 @@ StreamInfo ReadMpegStream(WindowedReader& reader, int64_t audio_begin, int64_t a
     // No VBR header: a constant bitrate, so the audio's bytes give the time.
     info.bits_per_second = first.bitrate;
     info.milliseconds = audio_bytes * 8000 / first.bitrate;
+  }
+  return true;
+}
+
+}  // namespace
+
+StreamInfo ReadMpegStream(WindowedReader& reader, int64_t audio_begin, int64_t audio_end) {
+  StreamInfo info;
+  audio_end = std::min(audio_end, reader.size());
+  if (audio_begin < 0 || audio_end - audio_begin < 4) return info;
+  for (const int64_t reach : {kFirstSearch, kSyncSearch}) {
+    const int64_t search = std::min(reach, audio_end - audio_begin);
+    if (StreamInRange(reader, audio_begin, audio_end, search, info)) return info;
+    if (search < reach) break;  // the whole audio was searched
   }
   return info;
 }

@@ -13,18 +13,29 @@ namespace veldra {
 namespace {
 
 // The last bytes of an MP3 file read in one go: the ID3v1 block and an APE footer before it.
-constexpr int64_t kTailWindow = 4096;
+constexpr int64_t kTailWindow = 128 + 32;
 
+// A file as a byte source. With cached_only, a read that would wait for the disk fails and
+// marks the source, so the caller can do the whole file again where waiting costs nothing.
 class FileSource : public ByteSource {
  public:
-  explicit FileSource(const ReadOnlyFile& file) : file_(file) {}
+  FileSource(const ReadOnlyFile& file, bool cached_only) : file_(file), cached_only_(cached_only) {}
   int64_t Size() const override { return file_.size(); }
   int64_t ReadAt(int64_t offset, size_t length, uint8_t* out) override {
-    return file_.ReadAt(offset, length, out);
+    if (would_wait_) return -1;
+    const int64_t n = file_.ReadAt(offset, length, out, cached_only_);
+    if (n == ReadOnlyFile::kWouldWait) {
+      would_wait_ = true;
+      return -1;
+    }
+    return n;
   }
+  bool would_wait() const { return would_wait_; }
 
  private:
   const ReadOnlyFile& file_;
+  bool cached_only_;
+  bool would_wait_ = false;
 };
 
 const GenreTable& NoGenres() {
@@ -103,13 +114,16 @@ void ReadFileTags(ByteSource& source, std::string_view name, const TagReadOption
   ReadOtherFormat(source, OtherFormatOfName(name), options.stream, out.fields, out.stream);
 }
 
-void ReadFileTagsAt(const std::string& path, std::string_view name, const TagReadOptions& options,
-                    FileTags& out) {
-  if (!HasTagsToRead(name, options)) return;
+bool ReadFileTagsAt(const std::string& path, std::string_view name, const TagReadOptions& options,
+                    FileTags& out, bool cached_only) {
+  if (!HasTagsToRead(name, options)) return true;
   ReadOnlyFile file;
-  if (!file.Open(path)) return;
-  FileSource source(file);
+  if (!file.Open(path)) return true;
+  FileSource source(file, cached_only);
   ReadFileTags(source, name, options, out);
+  if (!source.would_wait()) return true;
+  out = FileTags();
+  return false;
 }
 
 }  // namespace veldra

@@ -33,9 +33,10 @@ void ReadFileTags(ByteSource& source, std::string_view name, const TagReadOption
                   FileTags& out);
 
 // ReadFileTags on the file at path, opened as a regular file without blocking (anything else
-// leaves out fresh).
-void ReadFileTagsAt(const std::string& path, std::string_view name, const TagReadOptions& options,
-                    FileTags& out);
+// leaves out fresh). With cached_only, false (and out fresh) when a read would have waited for
+// the disk: the caller reads that file again, elsewhere.
+bool ReadFileTagsAt(const std::string& path, std::string_view name, const TagReadOptions& options,
+                    FileTags& out, bool cached_only = false);
 
 // True when a file of that name has something for ReadFileTags under options.
 bool HasTagsToRead(std::string_view name, const TagReadOptions& options);
