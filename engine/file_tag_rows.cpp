@@ -26,6 +26,7 @@ void AddFileRowsReadingTags(PageBuffer& page, const PageContext& context, const 
                                    set.UpdateMarkText};
   const TagReadOptions options = TagOptionsFor(context);
   std::vector<FileTags> tags(kBatch);
+  std::vector<ReadOnlyFile> open_files(kBatch);
   std::vector<std::function<void()>> jobs;
   for (size_t start = begin; start < end; start += kBatch) {
     const size_t count = std::min(kBatch, end - start);
@@ -35,19 +36,27 @@ void AddFileRowsReadingTags(PageBuffer& page, const PageContext& context, const 
       const std::string& name = files[start + i].name;
       if (!HasTagsToRead(name, options)) continue;
       FileTags* out = &tags[i];
+      ReadOnlyFile* file = &open_files[i];
+      if (!file->Open(folder + name)) continue;  // not a regular file: empty cells
       // Files the page cache holds are read here at once; the others go to the reader threads,
-      // so that their disk reads overlap.
+      // still open, so that their disk reads overlap.
       try {
-        if (ReadFileTagsAt(folder + name, name, options, *out, true)) continue;
+        if (ReadFileTagsIn(*file, name, options, *out, true)) {
+          file->Close();
+          continue;
+        }
       } catch (...) {
         *out = FileTags();
+        file->Close();
         continue;
       }
-      jobs.emplace_back([&folder, &name, &options, out] {
+      jobs.emplace_back([&name, &options, out, file] {
         try {
-          ReadFileTagsAt(folder + name, name, options, *out);
+          ReadFileTagsIn(*file, name, options, *out, false);
+          file->Close();
         } catch (...) {
           *out = FileTags();  // the row stays, with empty tag cells
+          file->Close();
         }
       });
     }

@@ -18,8 +18,13 @@ ReadOnlyFile::~ReadOnlyFile() {
   if (fd_ >= 0) close(fd_);
 }
 
-bool ReadOnlyFile::Open(const std::string& path) {
+void ReadOnlyFile::Close() {
   if (fd_ >= 0) close(fd_);
+  fd_ = -1;
+}
+
+bool ReadOnlyFile::Open(const std::string& path) {
+  Close();
   fd_ = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
   if (fd_ < 0) return false;
   struct stat st;
@@ -113,7 +118,7 @@ class ReadPool {
     }
   }
 
-  static constexpr size_t kThreads = 16;
+  static constexpr size_t kThreads = 32;
   size_t threads_ = 0;
   std::mutex mutex_;
   std::condition_variable work_ready_;

@@ -20,6 +20,7 @@ class ReadOnlyFile {
   // Opens path when it is a regular file; false otherwise (missing, a folder, a FIFO, a device).
   bool Open(const std::string& path);
   bool is_open() const { return fd_ >= 0; }
+  void Close();
   // The size fstat gave when the file was opened.
   int64_t size() const { return size_; }
   // Reads up to length bytes at offset into out; the count read (less at the end of the file),

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cstring>
 
-#include "platform/read_only_file.h"
 #include "tags/ape.h"
 #include "tags/id3v2.h"
 #include "tags/mpeg_stream.h"
@@ -119,6 +118,11 @@ bool ReadFileTagsAt(const std::string& path, std::string_view name, const TagRea
   if (!HasTagsToRead(name, options)) return true;
   ReadOnlyFile file;
   if (!file.Open(path)) return true;
+  return ReadFileTagsIn(file, name, options, out, cached_only);
+}
+
+bool ReadFileTagsIn(const ReadOnlyFile& file, std::string_view name, const TagReadOptions& options,
+                    FileTags& out, bool cached_only) {
   FileSource source(file, cached_only);
   ReadFileTags(source, name, options, out);
   if (!source.would_wait()) return true;

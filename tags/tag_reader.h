@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/read_only_file.h"
 #include "tags/byte_source.h"
 #include "tags/genre_table.h"
 #include "tags/id3v1.h"
@@ -37,6 +38,10 @@ void ReadFileTags(ByteSource& source, std::string_view name, const TagReadOption
 // the disk: the caller reads that file again, elsewhere.
 bool ReadFileTagsAt(const std::string& path, std::string_view name, const TagReadOptions& options,
                     FileTags& out, bool cached_only = false);
+
+// ReadFileTagsAt on a file the caller opened (and keeps open, to try again without waiting).
+bool ReadFileTagsIn(const ReadOnlyFile& file, std::string_view name, const TagReadOptions& options,
+                    FileTags& out, bool cached_only);
 
 // True when a file of that name has something for ReadFileTags under options.
 bool HasTagsToRead(std::string_view name, const TagReadOptions& options);
