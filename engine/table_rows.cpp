@@ -118,8 +118,7 @@ bool RowsShowStream(const EnvironmentSet& set) {
 
 bool UsesTagReader(const EnvironmentSet& set) {
   if (RowsShowStream(set)) return true;
-  return RowsShowTags(set) &&
-         (set.ReadAllTags || ParseCodePage(set.CodePage) != kDefaultCodePage);
+  return RowsShowTags(set) && (set.ReadAllTags || ParseCodePage(set.CodePage) != kDefaultCodePage);
 }
 
 TagReadOptions TagOptionsFor(const PageContext& context) {
@@ -130,6 +129,14 @@ TagReadOptions TagOptionsFor(const PageContext& context) {
   options.code_page = ParseCodePage(context.set.CodePage);
   if (options.code_page == 0) options.code_page = kDefaultCodePage;
   options.genres = &context.run.genres;
+  options.columns = 0;
+  for (const std::string& key : context.set.OutputColumns) {
+    const std::string_view order[] = {kKeyTitle, kKeyArtist, kKeyAlbum, kKeyComment,
+                                      kKeyYear,  kKeyGenre,  kKeyTrack};
+    for (unsigned i = 0; i < 7; ++i) {
+      if (EqualsNoCase(key, order[i])) options.columns |= 1u << i;
+    }
+  }
   return options;
 }
 
@@ -168,7 +175,8 @@ std::string FileRowWithTag(const PageContext& context, std::string_view folder,
   }
 
   const bool has_tag = tag.HasTag();
-  if (set.ReadAllTags && more != nullptr) return row + AllTagCells(set, td, time_text, size, *more) + "</TR>";
+  if (set.ReadAllTags && more != nullptr)
+    return row + AllTagCells(set, td, time_text, size, *more) + "</TR>";
 
   for (const std::string& key : set.OutputColumns) {
     if (EqualsNoCase(key, kKeyFileSize)) {

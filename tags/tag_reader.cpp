@@ -46,14 +46,37 @@ std::string CutAtNul(const std::string& field) {
   return CleanText(field.substr(0, field.find('\0')));
 }
 
+// True when fields has every column of mask (bits in TagFields order, see TagReadOptions).
+bool HasAll(const TagFields& fields, unsigned mask) {
+  const std::string* columns[] = {&fields.title, &fields.artist, &fields.album, &fields.comment,
+                                  &fields.year,  &fields.genre,  &fields.track};
+  for (int i = 0; i < 7; ++i) {
+    if ((mask >> i & 1) != 0 && columns[i]->empty()) return false;
+  }
+  return true;
+}
+
 void ReadMp3(ByteSource& source, const TagReadOptions& options, FileTags& out) {
   const GenreTable& genres = options.genres != nullptr ? *options.genres : NoGenres();
   WindowedReader reader(source);
   const int64_t size = reader.size();
+
+  // The head first (TAGS=ALL or the stream columns): when ID3v2 has every column shown and no
+  // stream column is shown, the tail is not read at all, which spares a second disk read.
+  TagFields id3v2;
+  Id3v2Result head;
+  if (options.all_tags || options.stream) {
+    head = ReadId3v2(reader, options.code_page, genres, options.all_tags ? &id3v2 : nullptr);
+    if (options.all_tags && !options.stream && HasAll(id3v2, options.columns)) {
+      out.fields = id3v2;
+      return;
+    }
+  }
+
   int64_t audio_end = size;
   bool has_v1 = false;
   if (size >= static_cast<int64_t>(kId3BlockSize)) {
-    // The tail first: one read holds the ID3v1 block and, usually, an APE footer before it.
+    // One read holds the ID3v1 block and, usually, an APE footer before it.
     const int64_t tail = std::min(size, kTailWindow);
     const uint8_t* bytes = reader.Get(size - tail, static_cast<size_t>(tail));
     if (bytes != nullptr) {
@@ -64,16 +87,10 @@ void ReadMp3(ByteSource& source, const TagReadOptions& options, FileTags& out) {
       if (has_v1) audio_end -= static_cast<int64_t>(kId3BlockSize);
     }
   }
-  TagFields ape;
-  if (options.all_tags || options.stream) {
-    const ApeResult found = ReadApeTag(reader, audio_end, ape);
-    if (found.found) audio_end = found.tag_start;
-  }
   if (!options.all_tags && !options.stream) return;
-
-  TagFields id3v2;
-  const Id3v2Result head =
-      ReadId3v2(reader, options.code_page, genres, options.all_tags ? &id3v2 : nullptr);
+  TagFields ape;
+  const ApeResult found = ReadApeTag(reader, audio_end, ape);
+  if (found.found) audio_end = found.tag_start;
   if (options.stream) out.stream = ReadMpegStream(reader, head.tag_end, audio_end);
   if (!options.all_tags) return;
   out.fields = id3v2;

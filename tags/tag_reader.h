@@ -18,6 +18,10 @@ struct TagReadOptions {
   bool tags = true;       // a tag column is shown
   bool stream = false;    // PLAY TIME or BITRATE is shown
   int code_page = 932;
+  // The tag columns shown, one bit each in TagFields order (title 1, artist 2, album 4,
+  // comment 8, year 16, genre 32, track 64): with TAGS=ALL, an MP3 file whose ID3v2 tag has
+  // all of them is not read further.
+  unsigned columns = 0x7F;
   const GenreTable* genres = nullptr;
 };
 

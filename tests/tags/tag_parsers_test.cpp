@@ -361,6 +361,18 @@ TEST(TagReaderTest, Id3v2ThenApeThenId3v1ColumnByColumn) {
   EXPECT_EQ(out.stream.milliseconds, 834 * 8 / 128);  // two frames, tags not counted
   EXPECT_TRUE(out.v1.HasTag());
 
+  // When ID3v2 has every column shown (here the title alone), the tail is not read.
+  options.stream = false;
+  options.columns = 1;
+  FileTags head_only;
+  ReadFileTags(source, "x.mp3", options, head_only);
+  EXPECT_EQ(head_only.fields.title, "V2 Title");
+  EXPECT_EQ(head_only.fields.artist, "");
+  EXPECT_FALSE(head_only.v1.HasTag());
+  options.columns = 3;  // title and artist: the artist comes from the APE tag again
+  ReadFileTags(source, "x.mp3", options, head_only);
+  EXPECT_EQ(head_only.fields.artist, "Ape Artist");
+
   // Other names are no MP3 files in either mode; without ALL nothing but MP3 is read.
   options.all_tags = false;
   EXPECT_FALSE(HasTagsToRead("a.flac", options));
