@@ -51,7 +51,7 @@ int Run(const CliOptions& options) {
   const InputError error = PrepareRunInput(set, set_list);
   if (error != InputError::kNone) {
     Print(stderr, std::string(text::kInputErrorTitle) + ": " +
-                      std::string(InputErrorMessage(error)) + "\n");
+                      InputErrorMessage(error, set.CodePage) + "\n");
     return kExitInputError;
   }
 

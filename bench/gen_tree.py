@@ -26,6 +26,9 @@ PRESETS = {
     "large": dict(folders=10_000, files=200_000, depth=4),
     "one": dict(folders=1, files=10, depth=1),  # start-up cost
     "bigfolder": dict(folders=1, files=100_000, depth=1),  # one listing of 100,000 files
+    # MP3 files as today's taggers leave them: an ID3v2.3 tag at the head (one in 20 with a
+    # 100 KB picture), the first MPEG frame after it, a hole, the ID3v1 block at the tail.
+    "id3v2": dict(folders=1_000, files=40_000, depth=3, id3v2=True),
 }
 
 LATIN = ("Amber Blue Night Love Song Dream Road Fire Rain Moon Star City Heart River Light "
@@ -82,6 +85,38 @@ def id3v1(rng, title, artist, album, track):
             bytes([rng.randrange(GENRES)]))
 
 
+def id3v2_frame(frame_id, body):
+    return frame_id.encode() + len(body).to_bytes(4, "big") + b"\0\0" + body
+
+
+def id3v2_text(frame_id, text):
+    # Latin-1 frames hold Shift-JIS in Japanese collections; the others UTF-16 with a BOM.
+    try:
+        return id3v2_frame(frame_id, b"\0" + text.encode("latin-1"))
+    except UnicodeEncodeError:
+        return id3v2_frame(frame_id, b"\1" + text.encode("utf-16"))
+
+
+def synchsafe(n):
+    return bytes([(n >> 21) & 0x7F, (n >> 14) & 0x7F, (n >> 7) & 0x7F, n & 0x7F])
+
+
+def id3v2_head(rng, title, artist, album, track, picture):
+    frames = (id3v2_text("TIT2", title) + id3v2_text("TPE1", artist) +
+              id3v2_text("TALB", album) + id3v2_text("TYER", str(rng.randint(1960, 2023))) +
+              id3v2_text("TCON", "(%d)" % rng.randrange(GENRES)) +
+              id3v2_frame("COMM", b"\0eng\0" + b"ripped"))
+    if track:
+        frames += id3v2_text("TRCK", "%d/20" % track)
+    if picture:
+        frames += id3v2_frame("APIC", b"\0image/jpeg\0\3\0" + bytes(100 * 1024))
+    body = frames + b"\0" * 1024  # padding, as taggers leave room to grow
+    tag = b"ID3\3\0\0" + synchsafe(len(body)) + body
+    # The first frames of an MPEG-1 Layer III stream at 128 kbit/s, 44.1 kHz (417 bytes each):
+    # no Xing header, so the play time is estimated from the first one.
+    return tag + (b"\xff\xfb\x90\x64" + b"\0" * 413) * 4
+
+
 def plan(params, seed):
     """Folders (relative paths, root "" first) with the files of each: (name, kind, size, tag)."""
     rng = random.Random(seed)
@@ -105,10 +140,14 @@ def plan(params, seed):
             name = unique(f"{rng.randint(1, 20):02d} {title}{rng.choice(MP3_EXT)}", taken[path])
             size = rng.randint(2_000_000, 9_000_000)
             tag = None
+            head = None
             if rng.random() >= 0.05:
                 track = rng.randint(1, 20) if rng.random() < 0.7 else 0
-                tag = id3v1(rng, title, phrase(rng, japanese), phrase(rng, japanese), track)
-            files[path].append((name, "mp3", size, tag))
+                artist, album = phrase(rng, japanese), phrase(rng, japanese)
+                tag = id3v1(rng, title, artist, album, track)
+                if params.get("id3v2"):
+                    head = id3v2_head(rng, title, artist, album, track, rng.random() < 0.05)
+            files[path].append((name, "mp3", size, (tag, head)))
         else:
             name = unique(phrase(rng, japanese) + rng.choice(OTHER), taken[path])
             files[path].append((name, "other", rng.randint(100, 6_000), None))
@@ -126,8 +165,11 @@ def generate(out, params, seed):
             full = os.path.join(out, path, name)
             with open(full, "wb") as f:
                 if kind == "mp3":
+                    tail, head = tag
+                    if head:
+                        f.write(head)
                     f.seek(size - 128)
-                    f.write(tag if tag else b"\0" * 128)
+                    f.write(tail if tail else b"\0" * 128)
                 else:
                     f.write(filler[:size])
             t = next(stamp_times)

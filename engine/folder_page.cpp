@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "engine/change_mark.h"
+#include "engine/file_tag_rows.h"
 #include "engine/folder_snapshot.h"
 #include "engine/page_head.h"
 #include "engine/playlist.h"
@@ -31,6 +32,11 @@ constexpr size_t kFilesToSplit = 8192;
 void AddFileRows(PageBuffer& page, const PageContext& context, const std::string& folder,
                  int dir_fd, const EntryTable& files, size_t begin, size_t end,
                  const SnapshotIndex& index) {
+  // Tags beyond the classic ID3v1 tail take a reader of their own (engine/file_tag_rows.cpp).
+  if (UsesTagReader(context.set)) {
+    AddFileRowsReadingTags(page, context, folder, files, begin, end, index);
+    return;
+  }
   const EnvironmentSet& set = context.set;
   const bool marks = context.run.MarksWanted;
   const MarkSettings mark_settings{set.ShowNewMark, set.ShowUpdateMark, set.NewMarkText,

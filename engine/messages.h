@@ -28,6 +28,9 @@ inline constexpr std::string_view kRunLockedHolder = "\n処理中のもの: ";
 inline constexpr std::string_view kFeedPageNameTaken =
     "新着情報を出すときは出力ファイル名に whatsnew.htm は使えません";
 
+// A CODEPAGE value no converter knows; the value follows in quotes.
+inline constexpr std::string_view kCodePageUnknown = "タグの文字コード(CODEPAGE)に使えない値です: ";
+
 inline constexpr std::string_view kRunFinished = "★終わったよ★";
 inline constexpr std::string_view kNoticeTitleOpen = "お知らせ (";
 inline constexpr std::string_view kNoticeTitleClose = ")";

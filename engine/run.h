@@ -44,10 +44,12 @@ enum class InputError {
   kSetNameInvalid,
   kLineBreakInPath,    // a folder or URL the set file could not hold whole
   kFeedPageNameTaken,  // FEED with the page file name of the new-arrivals page
+  kCodePageUnknown,    // CODEPAGE names no code page the run can read
 };
 
-// The message text of an input error ("" for kNone); its title is text::kInputErrorTitle.
-std::string_view InputErrorMessage(InputError error);
+// The message text of an input error ("" for kNone); its title is text::kInputErrorTitle. The
+// message of kCodePageUnknown names the refused value, code_page.
+std::string InputErrorMessage(InputError error, std::string_view code_page = {});
 
 // The first steps of a run, on the texts the window holds: trims the root folder, root URL and set
 // name, appends the separator to the root folder, checks the three (and that the set name can be a

@@ -3,6 +3,7 @@
 #include "engine/messages.h"
 #include "engine/run.h"
 #include "engine/run_context.h"
+#include "platform/code_page.h"
 #include "platform/file_system.h"
 #include "platform/text_compare.h"
 
@@ -23,22 +24,24 @@ void PutOnTop(std::vector<std::string>& history, const std::string& value) {
 
 }  // namespace
 
-std::string_view InputErrorMessage(InputError error) {
+std::string InputErrorMessage(InputError error, std::string_view code_page) {
   switch (error) {
     case InputError::kNone:
       return "";
     case InputError::kRootFolderEmpty:
-      return text::kRootFolderEmpty;
+      return std::string(text::kRootFolderEmpty);
     case InputError::kRootUrlEmpty:
-      return text::kRootUrlEmpty;
+      return std::string(text::kRootUrlEmpty);
     case InputError::kSetNameEmpty:
-      return text::kSetNameEmpty;
+      return std::string(text::kSetNameEmpty);
     case InputError::kSetNameInvalid:
-      return text::kSetNameInvalid;
+      return std::string(text::kSetNameInvalid);
     case InputError::kLineBreakInPath:
-      return text::kLineBreakInPath;
+      return std::string(text::kLineBreakInPath);
     case InputError::kFeedPageNameTaken:
-      return text::kFeedPageNameTaken;
+      return std::string(text::kFeedPageNameTaken);
+    case InputError::kCodePageUnknown:
+      return std::string(text::kCodePageUnknown) + "\"" + std::string(code_page) + "\"";
   }
   return "";
 }
@@ -64,6 +67,8 @@ InputError PrepareRunInput(EnvironmentSet& set, std::vector<std::string>& set_li
   // The new-arrivals page and the root's page would be one file.
   if (set.Feed && EqualsNoCase(TrimBlanks(set.OutputFileName), "whatsnew.htm"))
     return InputError::kFeedPageNameTaken;
+  // Tag text read with a guessed code page would be wrong on every page; refuse it instead.
+  if (ParseCodePage(set.CodePage) == 0) return InputError::kCodePageUnknown;
 
   PutOnTop(set.RootFolderHistory, set.RootFolder);
   PutOnTop(set.RootUrlHistory, set.RootUrl);

@@ -3,6 +3,7 @@
 #include "engine/html_text.h"
 #include "platform/text_compare.h"
 #include "engine/page_head.h"
+#include "platform/code_page.h"
 #include "platform/file_name.h"
 #include "settings/column_key.h"
 #include "tags/id3v1.h"
@@ -33,6 +34,53 @@ std::string Cell(std::string_view attributes, std::string_view text) {
   return "<TD" + std::string(attributes) + ">" + std::string(text) + "</TD>";
 }
 
+// A cleaned column text of the tag reader: "<BR>" when empty, escaped otherwise.
+std::string FieldCell(const std::string& text) { return text.empty() ? "<BR>" : EscapeText(text); }
+
+// A PLAY TIME or BITRATE cell; "" for any other key.
+std::string StreamCell(std::string_view key, const std::string& td, const FileTags* more) {
+  std::string text;
+  if (EqualsNoCase(key, kKeyPlayTime)) {
+    if (more != nullptr) text = PlayTimeText(more->stream.milliseconds);
+  } else if (EqualsNoCase(key, kKeyBitrate)) {
+    if (more != nullptr) text = BitrateText(more->stream.bits_per_second);
+  } else {
+    return "";
+  }
+  return "<TD align=right" + td + ">" + (text.empty() ? "<BR>" : text) + "</TD>";
+}
+
+// The data cells of a file row when tags come from every source (TAGS=ALL).
+std::string AllTagCells(const EnvironmentSet& set, const std::string& td,
+                        std::string_view time_text, int64_t size, const FileTags& more) {
+  const TagFields& f = more.fields;
+  std::string cells;
+  for (const std::string& key : set.OutputColumns) {
+    if (EqualsNoCase(key, kKeyFileSize)) {
+      cells += "<TD align=right" + td + ">" + MegabyteText(size) + "</TD>";
+    } else if (EqualsNoCase(key, kKeyTimeStamp)) {
+      cells += Cell(td, time_text);
+    } else if (EqualsNoCase(key, kKeyTitle)) {
+      cells += Cell(td, FieldCell(f.title));
+    } else if (EqualsNoCase(key, kKeyArtist)) {
+      cells += Cell(td, FieldCell(f.artist));
+    } else if (EqualsNoCase(key, kKeyAlbum)) {
+      cells += Cell(td, FieldCell(f.album));
+    } else if (EqualsNoCase(key, kKeyComment)) {
+      cells += Cell(td, FieldCell(f.comment));
+    } else if (EqualsNoCase(key, kKeyYear)) {
+      cells += "<TD align=center" + td + ">" + FieldCell(f.year) + "</TD>";
+    } else if (EqualsNoCase(key, kKeyGenre)) {
+      cells += Cell(td, FieldCell(f.genre));
+    } else if (EqualsNoCase(key, kKeyTrack)) {
+      cells += Cell(td, FieldCell(f.track));
+    } else {
+      cells += StreamCell(key, td, &more);
+    }
+  }
+  return cells;
+}
+
 }  // namespace
 
 std::string KilobyteText(int64_t size) {
@@ -60,18 +108,55 @@ bool RowsShowTags(const EnvironmentSet& set) {
   return false;
 }
 
+bool RowsShowStream(const EnvironmentSet& set) {
+  if (!set.ProcessId3) return false;
+  for (const std::string& key : set.OutputColumns) {
+    if (EqualsNoCase(key, kKeyPlayTime) || EqualsNoCase(key, kKeyBitrate)) return true;
+  }
+  return false;
+}
+
+bool UsesTagReader(const EnvironmentSet& set) {
+  if (RowsShowStream(set)) return true;
+  return RowsShowTags(set) && (set.ReadAllTags || ParseCodePage(set.CodePage) != kDefaultCodePage);
+}
+
+TagReadOptions TagOptionsFor(const PageContext& context) {
+  TagReadOptions options;
+  options.all_tags = context.set.ReadAllTags;
+  options.tags = RowsShowTags(context.set);
+  options.stream = RowsShowStream(context.set);
+  options.code_page = ParseCodePage(context.set.CodePage);
+  if (options.code_page == 0) options.code_page = kDefaultCodePage;
+  options.genres = &context.run.genres;
+  options.columns = 0;
+  for (const std::string& key : context.set.OutputColumns) {
+    const std::string_view order[] = {kKeyTitle, kKeyArtist, kKeyAlbum, kKeyComment,
+                                      kKeyYear,  kKeyGenre,  kKeyTrack};
+    for (unsigned i = 0; i < 7; ++i) {
+      if (EqualsNoCase(key, order[i])) options.columns |= 1u << i;
+    }
+  }
+  return options;
+}
+
 std::string FileRow(const PageContext& context, std::string_view folder, std::string_view name,
                     std::string_view time_text, int64_t size, std::string_view mark) {
   // A tag that cannot be read leaves the record fresh, so its cells read "<BR>" and the row
   // stays. Without a tag column reading the tag shows nothing, so it is not read at all.
   Id3Tag tag;
+  if (UsesTagReader(context.set)) {
+    FileTags more;
+    ReadFileTagsAt(std::string(folder) + std::string(name), name, TagOptionsFor(context), more);
+    return FileRowWithTag(context, folder, name, time_text, size, mark, more.v1, &more);
+  }
   if (RowsShowTags(context.set)) ReadId3Tag(std::string(folder) + std::string(name), tag);
   return FileRowWithTag(context, folder, name, time_text, size, mark, tag);
 }
 
 std::string FileRowWithTag(const PageContext& context, std::string_view folder,
                            std::string_view name, std::string_view time_text, int64_t size,
-                           std::string_view mark, const Id3Tag& tag) {
+                           std::string_view mark, const Id3Tag& tag, const FileTags* more) {
   const RunContext& run = context.run;
   const EnvironmentSet& set = context.set;
   const std::string& td = run.TdAttributes;
@@ -90,6 +175,8 @@ std::string FileRowWithTag(const PageContext& context, std::string_view folder,
   }
 
   const bool has_tag = tag.HasTag();
+  if (set.ReadAllTags && more != nullptr)
+    return row + AllTagCells(set, td, time_text, size, *more) + "</TR>";
 
   for (const std::string& key : set.OutputColumns) {
     if (EqualsNoCase(key, kKeyFileSize)) {
@@ -110,6 +197,8 @@ std::string FileRowWithTag(const PageContext& context, std::string_view folder,
       row += Cell(td, has_tag ? TagCell(run.genres[tag.Genre]) : "<BR>");
     } else if (EqualsNoCase(key, kKeyTrack)) {
       row += Cell(td, TrackText(tag));
+    } else {
+      row += StreamCell(key, td, more);
     }
   }
   return row + "</TR>";
@@ -131,8 +220,8 @@ std::string FolderRow(const PageContext& context, std::string_view folder, std::
 
 void WriteFileRows(PageBuffer& page, const PageContext& context, std::string_view folder,
                    std::string_view name, std::string_view time_text, int64_t size,
-                   std::string_view mark, const Id3Tag& tag) {
-  page.AddLine(FileRowWithTag(context, folder, name, time_text, size, mark, tag));
+                   std::string_view mark, const Id3Tag& tag, const FileTags* more) {
+  page.AddLine(FileRowWithTag(context, folder, name, time_text, size, mark, tag, more));
 }
 
 void WriteFolderRows(PageBuffer& page, const PageContext& context, std::string_view folder,

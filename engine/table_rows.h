@@ -7,6 +7,7 @@
 
 #include "engine/page_context.h"
 #include "tags/id3v1.h"
+#include "tags/tag_reader.h"
 
 namespace veldra {
 
@@ -25,10 +26,23 @@ std::string FileRow(const PageContext& context, std::string_view folder, std::st
 // tags read.
 bool RowsShowTags(const EnvironmentSet& set);
 
+// True when file rows show PLAY TIME or BITRATE (ProcessId3 on and one of them listed).
+bool RowsShowStream(const EnvironmentSet& set);
+
+// True when file rows need the tag reader rather than the classic ID3v1 tail: TAGS=ALL or a code
+// page other than 932 with a tag column shown, or a stream column shown.
+bool UsesTagReader(const EnvironmentSet& set);
+
+// What the tag reader reads for the rows of a run.
+TagReadOptions TagOptionsFor(const PageContext& context);
+
 // FileRow with the file's tag already read (a fresh record when it has none or is no MP3 file).
+// With more (what the tag reader read), TAGS=ALL columns come from its fields and the stream
+// columns from its stream facts; without it those columns read "<BR>".
 std::string FileRowWithTag(const PageContext& context, std::string_view folder,
                            std::string_view name, std::string_view time_text, int64_t size,
-                           std::string_view mark, const Id3Tag& tag);
+                           std::string_view mark, const Id3Tag& tag,
+                           const FileTags* more = nullptr);
 
 // The row of a sub-folder named name on the page of folder, linking to the sub-folder's page.
 std::string FolderRow(const PageContext& context, std::string_view folder, std::string_view name,
@@ -37,7 +51,7 @@ std::string FolderRow(const PageContext& context, std::string_view folder, std::
 // Add the rows to a page.
 void WriteFileRows(PageBuffer& page, const PageContext& context, std::string_view folder,
                    std::string_view name, std::string_view time_text, int64_t size,
-                   std::string_view mark, const Id3Tag& tag);
+                   std::string_view mark, const Id3Tag& tag, const FileTags* more = nullptr);
 void WriteFolderRows(PageBuffer& page, const PageContext& context, std::string_view folder,
                      std::string_view name, std::string_view mark);
 

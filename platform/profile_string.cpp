@@ -129,6 +129,11 @@ std::string IniDocument::GetWhole(std::string_view section, std::string_view key
   return Read(section, key, std::string_view::npos);
 }
 
+bool IniDocument::Has(std::string_view section, std::string_view key) const {
+  SectionRange range;
+  return FindSection(lines_, section, range) && FindKey(lines_, range, key) != std::string::npos;
+}
+
 void IniDocument::Set(std::string_view section, std::string_view key, std::string_view value) {
   const std::string line = EncodeCp932(key, Cp932Escape::kRoundTrip) + "=" + StoredValue(value);
   SectionRange range;

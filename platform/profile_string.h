@@ -27,6 +27,8 @@ class IniDocument {
   // Get without the cut: for values that name a path or a URL, where a cut value would name
   // another folder or page.
   std::string GetWhole(std::string_view section, std::string_view key) const;
+  // True when the section holds the key (with any value, empty included).
+  bool Has(std::string_view section, std::string_view key) const;
   // Sets a key: replaces its line where it stands, or appends it to the end of its section,
   // creating the section at the end of the file when missing.
   void Set(std::string_view section, std::string_view key, std::string_view value);

@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
   g++ cmake ninja-build pkg-config
-  libicu-dev libgtest-dev libgmock-dev
+  libicu-dev libtag1-dev libgtest-dev libgmock-dev
   qt6-base-dev qt6-translations-l10n
   scdoc
 )
@@ -13,7 +13,7 @@ packages=(
 for group in "$@"; do
   case "$group" in
     e2e) packages+=(nginx-light linkchecker tidy chromium id3v2 id3tool python3 wget util-linux
-                      jing python3-feedparser ffmpeg) ;;
+                      jing python3-feedparser ffmpeg python3-mutagen eyed3 flac vorbis-tools) ;;
     fuzz) packages+=(clang libclang-rt-14-dev) ;;
     screenshots) packages+=(xvfb fonts-noto-cjk imagemagick) ;;
     bench) packages+=(hyperfine python3 time) ;;

@@ -27,6 +27,11 @@ constexpr std::string_view kFolderHistoryKey = "DIR(";
 constexpr std::string_view kUrlHistoryKey = "URL(";
 constexpr std::string_view kHiddenColumnsKey = "LIST1";
 constexpr std::string_view kOutputColumnsKey = "LIST2";
+constexpr std::string_view kTagsKey = "TAGS";
+constexpr std::string_view kCodePageKey = "CODEPAGE";
+constexpr std::string_view kTagsAll = "ALL";
+constexpr std::string_view kTagsId3v1 = "ID3V1";
+constexpr std::string_view kDefaultCodePageText = "932";
 
 std::string TrimBlanks(std::string_view text) {
   const size_t first = text.find_first_not_of(' ');
@@ -41,28 +46,9 @@ bool IsTrue(std::string_view value) { return EqualsNoCase(value, "TRUE"); }
 constexpr std::string_view kFeedKey = "FEED";
 constexpr std::string_view kPlaylistKey = "PLAYLIST";
 
-// True when section MAIN of the loaded file has a line for key (whatever its value).
-bool FileHoldsKey(const IniDocument& ini, std::string_view key) {
-  bool in_section = false;
-  for (const std::string& raw : ini.lines()) {
-    const std::string line = TrimBlanks(raw);
-    if (line.starts_with('[')) {
-      const size_t end = line.find(']');
-      in_section = end != std::string::npos &&
-                   EqualsNoCase(TrimBlanks(line.substr(1, end - 1)), kSetSection);
-      continue;
-    }
-    const size_t equals = line.find('=');
-    if (in_section && equals != std::string::npos &&
-        EqualsNoCase(TrimBlanks(line.substr(0, equals)), key))
-      return true;
-  }
-  return false;
-}
-
 // A flag that defaults to off: "TRUE" in any case turns it on, anything else reads as off.
 void SetOptionalFlag(IniDocument& ini, std::string_view key, bool value) {
-  if (value || FileHoldsKey(ini, key)) ini.Set(kSetSection, key, value ? "TRUE" : "FALSE");
+  if (value || ini.Has(kSetSection, key)) ini.Set(kSetSection, key, value ? "TRUE" : "FALSE");
 }
 
 // Values that name a folder, a file or a URL are read whole: cut to the 254 bytes a Windows
@@ -107,6 +93,30 @@ std::string JoinColumnList(const std::vector<std::string>& entries) {
     value += kListSeparator;
   }
   return value;
+}
+
+// Drops every later copy of a key added after the nine (first in LIST2, then in LIST1), so that a
+// hand-edited file cannot show one column twice.
+void DropRepeatedNewKeys(std::vector<std::string>& output, std::vector<std::string>& hidden) {
+  std::vector<std::string> seen;
+  const auto drop = [&seen](std::vector<std::string>& list) {
+    std::erase_if(list, [&seen](const std::string& key) {
+      if (!IsNewColumnKey(key)) return false;
+      for (const std::string& earlier : seen) {
+        if (EqualsNoCase(earlier, key)) return true;
+      }
+      seen.push_back(key);
+      return false;
+    });
+  };
+  drop(output);
+  drop(hidden);
+}
+
+size_t ClassicEntryCount(const std::vector<std::string>& list) {
+  size_t count = 0;
+  for (const std::string& key : list) count += IsNewColumnKey(key) ? 0 : 1;
+  return count;
 }
 
 }  // namespace
@@ -182,9 +192,14 @@ std::string LoadEnvironmentSet(const ProgramPlace& place, EnvironmentSet& set) {
   if (set.OutputColumns.empty() && set.HiddenColumns.empty())
     set.OutputColumns = DefaultOutputColumns();
   // A set saved before the track column existed gains it as a hidden column.
-  if (set.HiddenColumns.size() + set.OutputColumns.size() < kColumnKeys.size())
+  DropRepeatedNewKeys(set.OutputColumns, set.HiddenColumns);
+  if (ClassicEntryCount(set.HiddenColumns) + ClassicEntryCount(set.OutputColumns) <
+      kColumnKeys.size())
     set.HiddenColumns.emplace_back(kKeyTrack);
 
+  set.ReadAllTags = EqualsNoCase(TrimBlanks(ini.Get(kSetSection, kTagsKey)), kTagsAll);
+  set.CodePage = TrimBlanks(ini.Get(kSetSection, kCodePageKey));
+  if (set.CodePage.empty()) set.CodePage = kDefaultCodePageText;
   set.Feed = IsTrue(ini.Get(kSetSection, kFeedKey));
   set.Playlist = IsTrue(ini.Get(kSetSection, kPlaylistKey));
   return ini_path;
@@ -204,8 +219,19 @@ bool SaveEnvironmentSet(const EnvironmentSet& set, const std::string& ini_path) 
     ini.Set(kSetSection, IndexedKey(kFolderHistoryKey, n), set.RootFolderHistory[n]);
   for (size_t n = 0; n < set.RootUrlHistory.size(); ++n)
     ini.Set(kSetSection, IndexedKey(kUrlHistoryKey, n), set.RootUrlHistory[n]);
-  ini.Set(kSetSection, kHiddenColumnsKey, JoinColumnList(set.HiddenColumns));
+  // A column added after the nine is stored only while it is output.
+  std::vector<std::string> hidden = set.HiddenColumns;
+  std::erase_if(hidden, [](const std::string& key) { return IsNewColumnKey(key); });
+  ini.Set(kSetSection, kHiddenColumnsKey, JoinColumnList(hidden));
   ini.Set(kSetSection, kOutputColumnsKey, JoinColumnList(set.OutputColumns));
+  // Later keys are written only when they differ from their default or the file has them
+  // already, so a set that never used them saves byte for byte as before.
+  if (set.ReadAllTags || ini.Has(kSetSection, kTagsKey))
+    ini.Set(kSetSection, kTagsKey, set.ReadAllTags ? kTagsAll : kTagsId3v1);
+  const std::string code_page = TrimBlanks(set.CodePage);
+  if ((!code_page.empty() && code_page != kDefaultCodePageText) ||
+      ini.Has(kSetSection, kCodePageKey))
+    ini.Set(kSetSection, kCodePageKey, code_page.empty() ? kDefaultCodePageText : code_page);
 
   SetOptionalFlag(ini, kFeedKey, set.Feed);
   SetOptionalFlag(ini, kPlaylistKey, set.Playlist);

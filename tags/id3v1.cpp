@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <string_view>
 
+#include "platform/code_page.h"
 #include "platform/cp932.h"
 #include "platform/text_compare.h"
 
@@ -43,7 +44,7 @@ std::string_view WithoutLoneLeadByte(std::string_view bytes) {
 // Decodes one field on its own. NUL bytes stay U+0000 so the record keeps the field's layout; a
 // lead byte left without its trail byte (before a NUL or at the field's end, where a tagger cut
 // a two-byte character in half) is dropped rather than shown as a replacement character.
-std::string DecodeField(std::string_view bytes) {
+std::string DecodeField(std::string_view bytes, int code_page) {
   std::string text;
   text.reserve(bytes.size());
   size_t start = 0;
@@ -51,7 +52,11 @@ std::string DecodeField(std::string_view bytes) {
     size_t nul = bytes.find('\0', start);
     if (nul == std::string_view::npos) nul = bytes.size();
     const std::string_view run = bytes.substr(start, nul - start);
-    if (!run.empty()) text += DecodeCp932(WithoutLoneLeadByte(run), Cp932Escape::kHtml);
+    if (!run.empty()) {
+      text += code_page == kDefaultCodePage
+                  ? DecodeCp932(WithoutLoneLeadByte(run), Cp932Escape::kHtml)
+                  : DecodeCodePage(code_page, run);
+    }
     if (nul == bytes.size()) break;
     text += '\0';
     start = nul + 1;
@@ -76,9 +81,13 @@ Id3ReadResult ResultOf(TailReadResult read) {
 bool Id3Tag::HasTag() const { return EqualsAsciiNoCase(Marker, "TAG"); }
 
 void DecodeId3Block(const uint8_t (&block)[128], Id3Tag& tag) {
+  DecodeId3Block(block, tag, kDefaultCodePage);
+}
+
+void DecodeId3Block(const uint8_t (&block)[128], Id3Tag& tag, int code_page) {
   const std::string_view bytes(reinterpret_cast<const char*>(block), kBlockSize);
   for (const FieldPlace& place : kTextFields) {
-    tag.*place.field = DecodeField(bytes.substr(place.offset, place.width));
+    tag.*place.field = DecodeField(bytes.substr(place.offset, place.width), code_page);
   }
   tag.Genre = block[kGenreOffset];
   tag.comment_tail = {block[kCommentTailOffset], block[kCommentTailOffset + 1]};

@@ -52,6 +52,8 @@ Id3ReadResult DecodeId3Tail(const FileTail& tail, Id3Tag& tag);
 
 // Decodes a 128-byte block into tag (the part of ReadId3Tag after the read).
 void DecodeId3Block(const uint8_t (&block)[128], Id3Tag& tag);
+// The same with the text fields in a code page (see DecodeCodePage); 932 is the call above.
+void DecodeId3Block(const uint8_t (&block)[128], Id3Tag& tag, int code_page);
 
 // Cell text of a tag field or genre name: cut at the first NUL, blanks (U+0020) trimmed, "<BR>"
 // when nothing is left.

@@ -19,6 +19,7 @@
 #include <tuple>
 
 #include "ui/list_combo.h"
+#include "ui/tag_options.h"
 
 namespace veldra {
 namespace {
@@ -356,7 +357,8 @@ class Builder {
     c_.Check2 =
         Named(new QCheckBox(QStringLiteral("ID3タグの処理をする")), QStringLiteral("Check2"));
     grid->addWidget(c_.Check2, 2, 0, 1, 4);
-    grid->setRowStretch(3, 1);
+    AddTagOptions(*grid, 3);
+    grid->setRowStretch(5, 1);
     return tab;
   }
 

@@ -5,8 +5,10 @@
 #include <QLineEdit>
 #include <QListWidget>
 
+#include "settings/column_key.h"
 #include "ui/form_controls.h"
 #include "ui/qt_text.h"
+#include "ui/tag_options.h"
 
 namespace veldra {
 namespace {
@@ -57,6 +59,7 @@ EnvironmentSet ReadSet(const FormControls& c) {
   set.Playlist = c.CheckPlaylist->isChecked();
   set.OutputColumns = ListItems(*c.List2);
   set.HiddenColumns = ListItems(*c.List1);
+  ReadTagOptions(*c.SSTab1, set);
   return set;
 }
 
@@ -71,7 +74,8 @@ void ShowSet(const FormControls& c, const EnvironmentSet& set) {
   c.CheckFeed->setChecked(set.Feed);
   c.CheckPlaylist->setChecked(set.Playlist);
   ShowList(*c.List2, set.OutputColumns);
-  ShowList(*c.List1, set.HiddenColumns);
+  ShowList(*c.List1, HiddenColumnsShown(set.OutputColumns, set.HiddenColumns));
+  ShowTagOptions(*c.SSTab1, set);
 }
 
 }  // namespace veldra

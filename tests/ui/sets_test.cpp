@@ -1,6 +1,7 @@
 // Start-up, switching sets and closing: which set the window shows, which file it saves into.
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
@@ -57,8 +58,12 @@ class SetsTest : public QObject {
     QVERIFY(Control<QCheckBox>(*form, "Check2")->isChecked());
     QVERIFY(!Control<QCheckBox>(*form, "Check1_1")->isChecked());
     QCOMPARE(ListTexts(*Control<QListWidget>(*form, "List1")),
-             QStringList{QStringLiteral("ID3-TRACK")});
+             QStringList({QStringLiteral("ID3-TRACK"), QStringLiteral("PLAY TIME"),
+                          QStringLiteral("BITRATE")}));
     QCOMPARE(Control<QListWidget>(*form, "List2")->count(), 8);
+    QVERIFY(!Control<QCheckBox>(*form, "CheckTags")->isChecked());
+    QCOMPARE(Control<QComboBox>(*form, "ComboCodePage")->currentText(),
+             QStringLiteral("932 日本語 (Shift-JIS)"));
     QCOMPARE(Control<QComboBox>(*form, "Combo1")->currentText(), QString());
 
     QCOMPARE(Control<QLabel>(*form, "Label1_2")->text(),
@@ -181,6 +186,36 @@ class SetsTest : public QObject {
     QVERIFY(saved.contains("Check1(0)=TRUE"));
     QVERIFY(!QFile::exists(program.Path(QStringLiteral("Typed.ini"))));
     QVERIFY(!QFile::exists(program.Path(QStringLiteral("VELDRA.ini"))));
+  }
+
+  void TagOptionsLoadAndSaveWithTheSet() {
+    TestProgram program;
+    program.WriteIni(QStringLiteral("T.ini"),
+                     {QStringLiteral("[MAIN]"), QStringLiteral("TAGS=all"),
+                      QStringLiteral("CODEPAGE=1251"), QStringLiteral("LIST1=ID3-TRACK@"),
+                      QStringLiteral("LIST2=FILE SIZE@TIME STAMP@ID3-TITLE@ID3-ARTIST@"
+                                     "ID3-ALBUM@ID3-COMMENT@ID3-YEAR@ID3-GENRE@BITRATE@")});
+    auto form = program.Open();
+    ChooseSet(*form, QStringLiteral("T"));
+    QVERIFY(Control<QCheckBox>(*form, "CheckTags")->isChecked());
+    QCOMPARE(Control<QCheckBox>(*form, "CheckTags")->text(),
+             QStringLiteral("タグを ID3v2・FLAC なども読む"));
+    QVERIFY(Control<QCheckBox>(*form, "CheckTags")->toolTip().contains(QStringLiteral("ID3v1")));
+    auto* code_page = Control<QComboBox>(*form, "ComboCodePage");
+    QCOMPARE(code_page->currentText(), QStringLiteral("1251 キリル"));
+    QVERIFY(code_page->toolTip().contains(QStringLiteral("Latin-1")));
+    // The key in neither list is shown at the end of the hidden list, but not stored there.
+    QCOMPARE(ListTexts(*Control<QListWidget>(*form, "List1")),
+             QStringList({QStringLiteral("ID3-TRACK"), QStringLiteral("PLAY TIME")}));
+    Control<QCheckBox>(*form, "CheckTags")->setChecked(false);
+    code_page->setEditText(QStringLiteral(" 874 "));
+    form->close();
+
+    const QByteArray saved = program.Read(QStringLiteral("T.ini"));
+    QVERIFY(saved.contains("TAGS=ID3V1\r\n"));
+    QVERIFY(saved.contains("CODEPAGE=874\r\n"));
+    QVERIFY(saved.contains("LIST1=ID3-TRACK@\r\n"));
+    QVERIFY(saved.contains("ID3-GENRE@BITRATE@\r\n"));
   }
 
   void WindowAlwaysOpensOnTheProgramSet() {

@@ -1,0 +1,75 @@
+#include "engine/file_tag_rows.h"
+
+#include <algorithm>
+#include <functional>
+#include <vector>
+
+#include "engine/change_mark.h"
+#include "engine/table_rows.h"
+#include "platform/read_only_file.h"
+#include "tags/tag_reader.h"
+
+namespace veldra {
+namespace {
+
+// Files whose reads are in flight at once; each holds one open file while it reads.
+constexpr size_t kBatch = 64;
+
+}  // namespace
+
+void AddFileRowsReadingTags(PageBuffer& page, const PageContext& context, const std::string& folder,
+                            const EntryTable& files, size_t begin, size_t end,
+                            const SnapshotIndex& index) {
+  const EnvironmentSet& set = context.set;
+  const bool marks = context.run.MarksWanted;
+  const MarkSettings mark_settings{set.ShowNewMark, set.ShowUpdateMark, set.NewMarkText,
+                                   set.UpdateMarkText};
+  const TagReadOptions options = TagOptionsFor(context);
+  std::vector<FileTags> tags(kBatch);
+  std::vector<ReadOnlyFile> open_files(kBatch);
+  std::vector<std::function<void()>> jobs;
+  for (size_t start = begin; start < end; start += kBatch) {
+    const size_t count = std::min(kBatch, end - start);
+    jobs.clear();
+    for (size_t i = 0; i < count; ++i) {
+      tags[i] = FileTags();
+      const std::string& name = files[start + i].name;
+      if (!HasTagsToRead(name, options)) continue;
+      FileTags* out = &tags[i];
+      ReadOnlyFile* file = &open_files[i];
+      if (!file->Open(folder + name)) continue;  // not a regular file: empty cells
+      // Files the page cache holds are read here at once; the others go to the reader threads,
+      // still open, so that their disk reads overlap.
+      try {
+        if (ReadFileTagsIn(*file, name, options, *out, true)) {
+          file->Close();
+          continue;
+        }
+      } catch (...) {
+        *out = FileTags();
+        file->Close();
+        continue;
+      }
+      jobs.emplace_back([&name, &options, out, file] {
+        try {
+          ReadFileTagsIn(*file, name, options, *out, false);
+          file->Close();
+        } catch (...) {
+          *out = FileTags();  // the row stays, with empty tag cells
+          file->Close();
+        }
+      });
+    }
+    if (!jobs.empty()) RunReadJobs(jobs);
+    for (size_t i = 0; i < count; ++i) {
+      const Entry& entry = files[start + i];
+      const std::string mark = marks ? ChangeMark(EntryKind::kFile, index, entry.name,
+                                                  entry.time_text, entry.size_text, mark_settings)
+                                     : std::string();
+      WriteFileRows(page, context, folder, entry.name, entry.time_text, entry.size, mark,
+                    tags[i].v1, &tags[i]);
+    }
+  }
+}
+
+}  // namespace veldra

@@ -1,0 +1,19 @@
+#pragma once
+// File rows whose tags the tag reader reads (TAGS=ALL, another code page, or the play time and
+// bitrate columns): a batch of files at a time, their reads side by side.
+
+#include <cstddef>
+#include <string>
+
+#include "engine/change_mark.h"
+#include "engine/entry_table.h"
+#include "engine/page_context.h"
+
+namespace veldra {
+
+// Adds the rows of files[begin, end) of folder to page, marks from index.
+void AddFileRowsReadingTags(PageBuffer& page, const PageContext& context, const std::string& folder,
+                            const EntryTable& files, size_t begin, size_t end,
+                            const SnapshotIndex& index);
+
+}  // namespace veldra
