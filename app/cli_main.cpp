@@ -27,12 +27,6 @@ class ProgressPrinter final : public RunObserver {
   }
 };
 
-std::string TrimBlanks(const std::string& text) {
-  const size_t first = text.find_first_not_of(' ');
-  if (first == std::string::npos) return "";
-  return text.substr(first, text.find_last_not_of(' ') - first + 1);
-}
-
 void Print(std::FILE* stream, const std::string& text) {
   std::fwrite(text.data(), 1, text.size(), stream);
 }
@@ -43,8 +37,14 @@ int Run(const CliOptions& options) {
                            kDefaultSetName};
   EnvironmentSet set;
   set.SetName = options.set_name;
-  // A name the run will refuse is not looked up: it could name a file outside the folder.
-  if (IsValidSetName(TrimBlanks(set.SetName))) LoadEnvironmentSet(place, set);
+  // A refused name is reported by PrepareRunInput below; an unreadable set file ends the run
+  // here, before an empty set is taken for its content.
+  const SetLoad load = LoadEnvironmentSet(place, set);
+  if (load.state == SetFileState::kUnreadable) {
+    Print(stderr, "VELDRA-cli: " + std::string(text::kSetUnreadable) + load.ini_path + " (" +
+                      load.detail + ")\n");
+    return kExitInputError;
+  }
   ApplyCliOptions(options, set);
 
   std::vector<std::string> set_list = ListEnvironmentSets(place);

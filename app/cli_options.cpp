@@ -110,6 +110,7 @@ Exit status:
   0   every folder got its page (and every page was gathered)
   1   some folder got no page, or the root folder cannot be listed
   2   input error: root folder, root URL or set name empty, or a set name that cannot be a file name
+      or a set file that exists but cannot be read (nothing is written, the file is kept)
   64  bad usage: unknown option or missing value
   130, 143  stopped by SIGINT or SIGTERM: the run stopped between folders (pages already
       written stay whole; with an output folder set, pages are gathered only by a run that

@@ -16,6 +16,12 @@ inline constexpr std::string_view kSetNameEmpty = "環境セット名の省略�
 inline constexpr std::string_view kSetNameInvalid =
     "環境セット名にはフォルダの区切り文字や制御文字は使えません";
 
+// A set file that exists but cannot be read, followed by its path and the system's reason. The
+// window shows the set's defaults and never saves over the file; the batch runner does not run.
+inline constexpr std::string_view kSetUnreadable = "環境セットのファイルを読めませんでした: ";
+inline constexpr std::string_view kSetUnreadableNotSaved =
+    "このファイルには保存しません (中身が失われないように)。";
+
 inline constexpr std::string_view kRunFinished = "★終わったよ★";
 inline constexpr std::string_view kNoticeTitleOpen = "お知らせ (";
 inline constexpr std::string_view kNoticeTitleClose = ")";

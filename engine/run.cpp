@@ -84,7 +84,8 @@ RunResult ExecuteRun(const EnvironmentSet& set, const ProgramPlace& place, const
   control->PauseAt(pause_point::kRunDone);
   result.ini_path = SetIniPath(place, set.SetName);
   context.IniPath = result.ini_path;
-  if (!SaveEnvironmentSet(set, result.ini_path))
+  result.set_saved = SaveEnvironmentSet(set, result.ini_path);
+  if (!result.set_saved)
     report.problems.push_back(std::string(text::kProblemSetNotSaved) + result.ini_path);
   return result;
 }

@@ -88,6 +88,7 @@ struct RunResult {
   std::vector<std::string> work_list;  // List3: the folders whose pages were written, sorted
   RunReport report;
   std::string ini_path;  // the set file the run saved to (the new IniPath)
+  bool set_saved = false;  // false: the set file could not be written (or read, and was kept)
 };
 
 // The rest of a run, for a set that passed PrepareRunInput: fills the RunContext, creates and

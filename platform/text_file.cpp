@@ -101,6 +101,7 @@ bool ReadFileBytes(const std::string& path, std::string& bytes, std::string* err
       close(fd);
       bytes.clear();
       SetError(err, "cannot read", path, code);
+      errno = code;
       return false;
     }
     bytes.append(buffer, static_cast<size_t>(n));

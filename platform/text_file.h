@@ -10,7 +10,8 @@
 
 namespace veldra {
 
-// Reads a whole file. False (and err filled when given) when it cannot be opened or read.
+// Reads a whole file. False (and err filled when given) when it cannot be opened or read; errno
+// then tells why.
 bool ReadFileBytes(const std::string& path, std::string& bytes, std::string* err = nullptr);
 
 // Splits text into lines: CR LF or a lone LF ends a line and is not part of it; a last line

@@ -1,6 +1,7 @@
 // Start-up, switching sets and closing: which set the window shows, which file it saves into.
 
 #include <QCheckBox>
+#include <QDir>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
@@ -157,6 +158,30 @@ class SetsTest : public QObject {
     QVERIFY(saved.contains("Check1(0)=TRUE"));
     QVERIFY(!QFile::exists(program.Path(QStringLiteral("Typed.ini"))));
     QVERIFY(!QFile::exists(program.Path(QStringLiteral("VELDRA.ini"))));
+  }
+
+  // The program's set file cannot be read when the window opens: a message names it, and the
+  // window never saves over it, not even once the file can be read again (it would replace
+  // what the file holds with the defaults the window shows).
+  void UnreadableSetFileIsReportedAndNeverSavedOver() {
+    TestProgram program;
+    QVERIFY(QDir().mkdir(program.Path(QStringLiteral("VELDRA.ini"))));
+    auto form = program.Open();
+    QCOMPARE(program.dialogs.messages.size(), size_t{1});
+    const FakeDialogs::Message& message = program.dialogs.messages.front();
+    QVERIFY(message.text.startsWith(QStringLiteral("環境セットのファイルを読めませんでした: ") +
+                                    program.Path(QStringLiteral("VELDRA.ini")) +
+                                    QStringLiteral(" (Is a directory)\n")));
+    QCOMPARE(message.icon, Dialogs::Icon::kWarning);
+    QCOMPARE(Text(*form, 5)->text(), QStringLiteral("index.htm"));
+
+    QVERIFY(QDir().rmdir(program.Path(QStringLiteral("VELDRA.ini"))));
+    program.WriteIni(QStringLiteral("VELDRA.ini"),
+                     {QStringLiteral("[MAIN]"), QStringLiteral("TEXT1(5)=mine.htm")});
+    const QByteArray before = program.Read(QStringLiteral("VELDRA.ini"));
+    Text(*form, 5)->setText(QStringLiteral("typed.htm"));
+    form->close();
+    QCOMPARE(program.Read(QStringLiteral("VELDRA.ini")), before);
   }
 
   void WindowAlwaysOpensOnTheProgramSet() {
