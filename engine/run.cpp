@@ -2,6 +2,9 @@
 
 #include "engine/run.h"
 
+#include <errno.h>
+#include <string.h>
+
 #include "engine/folder_walk.h"
 #include "engine/link_fixup.h"
 #include "engine/messages.h"
@@ -13,23 +16,32 @@
 namespace veldra {
 namespace {
 
-void NoteTemplate(TemplateResult result, const std::string& path, std::string_view not_created,
-                  std::string_view unreadable, RunReport& report) {
+// errno is read at once: the call that failed has just returned.
+void NoteTemplate(TemplateResult result, const std::string& path, ProblemKind not_created,
+                  ProblemKind unreadable, RunReport& report) {
   if (result == TemplateResult::kNotCreated)
-    report.problems.push_back(std::string(not_created) + path);
+    report.problems.push_back({not_created, path, strerror(errno)});
   if (result == TemplateResult::kUnreadable)
-    report.problems.push_back(std::string(unreadable) + path);
-}
-
-void Append(std::vector<std::string>& to, const std::vector<std::string>& from) {
-  to.insert(to.end(), from.begin(), from.end());
+    report.problems.push_back({unreadable, path, strerror(errno)});
 }
 
 }  // namespace
 
 bool RunReport::AllWritten() const {
-  return root_found && folders_not_listed.empty() && pages_not_written.empty() &&
-         (!gathering || pages_not_gathered.empty());
+  for (const RunProblem& problem : problems) {
+    if (problem.kind == ProblemKind::kFolderNotListed ||
+        problem.kind == ProblemKind::kPageNotWritten ||
+        (gathering && problem.kind == ProblemKind::kPageNotGathered))
+      return false;
+  }
+  return root_found;
+}
+
+std::vector<std::string> RunReport::Paths(ProblemKind kind) const {
+  std::vector<std::string> paths;
+  for (const RunProblem& problem : problems)
+    if (problem.kind == kind) paths.push_back(problem.path);
+  return paths;
 }
 
 RunResult ExecuteRun(const EnvironmentSet& set, const ProgramPlace& place, const Clock& clock,
@@ -42,14 +54,14 @@ RunResult ExecuteRun(const EnvironmentSet& set, const ProgramPlace& place, const
   context = BuildRunContext(set, place);
 
   NoteTemplate(LoadTemplate(context.HeaderPath, DefaultHeaderLines(), context.HeaderLines),
-               context.HeaderPath, text::kProblemHeaderNotCreated, text::kProblemHeaderUnreadable,
+               context.HeaderPath, ProblemKind::kHeaderNotCreated, ProblemKind::kHeaderUnreadable,
                report);
   NoteTemplate(LoadTemplate(context.FooterPath, DefaultFooterLines(), context.FooterLines),
-               context.FooterPath, text::kProblemFooterNotCreated, text::kProblemFooterUnreadable,
+               context.FooterPath, ProblemKind::kFooterNotCreated, ProblemKind::kFooterUnreadable,
                report);
   if (LoadGenres(place.folder, context.genres) == GenreLoadResult::kUnreadable) {
-    report.problems.push_back(std::string(text::kProblemGenresUnreadable) + place.folder +
-                              kPathSeparator + kGenreFileName);
+    report.problems.push_back({ProblemKind::kGenresUnreadable,
+                               place.folder + kPathSeparator + kGenreFileName, strerror(errno)});
   }
 
   const NameCollator collator;
@@ -73,8 +85,9 @@ RunResult ExecuteRun(const EnvironmentSet& set, const ProgramPlace& place, const
                                            result.work_list, &walk, control, observer);
       report.gathering = true;
       report.pages_gathered = fixup.pages_gathered;
-      Append(report.pages_not_gathered, fixup.pages_not_gathered);
-      Append(report.problems, fixup.problems);
+      for (const std::string& folder : fixup.pages_not_gathered)
+        report.problems.push_back({ProblemKind::kPageNotGathered, folder, ""});
+      report.problems.insert(report.problems.end(), fixup.problems.begin(), fixup.problems.end());
     }
   }
 
@@ -86,7 +99,7 @@ RunResult ExecuteRun(const EnvironmentSet& set, const ProgramPlace& place, const
   context.IniPath = result.ini_path;
   result.set_saved = SaveEnvironmentSet(set, result.ini_path);
   if (!result.set_saved)
-    report.problems.push_back(std::string(text::kProblemSetNotSaved) + result.ini_path);
+    report.problems.push_back({ProblemKind::kSetNotSaved, result.ini_path, strerror(errno)});
   return result;
 }
 

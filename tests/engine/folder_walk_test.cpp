@@ -113,7 +113,9 @@ TEST(WalkFolder, AFolderThatCannotBeListedIsARowWithoutAPage) {
   } remover;
   remover.root = tree.path();
   const Walk walk(tree.path(), &remover);
-  EXPECT_EQ(walk.report.folders_not_listed, Lines{remover.removed + "/"});
+  EXPECT_EQ(walk.report.problems,
+            (std::vector<RunProblem>{{ProblemKind::kFolderNotListed, remover.removed + "/",
+                                      "No such file or directory"}}));
   EXPECT_FALSE(walk.report.AllWritten());
   EXPECT_EQ(walk.work_list.size(), 2u);
   const std::string name = remover.removed.substr(tree.path().size());

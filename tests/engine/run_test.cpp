@@ -139,7 +139,11 @@ TEST_F(RunTest, TemplateThatCannotBeMadeIsReportedAndTheRunGoesOn) {
   const RunResult result = Run();
   EXPECT_TRUE(result.context.HeaderLines.empty());
   EXPECT_TRUE(result.context.FooterLines.empty());
-  EXPECT_EQ(result.report.problems.size(), 2u);
+  ASSERT_EQ(result.report.problems.size(), 2u);
+  EXPECT_EQ(result.report.problems[0].kind, ProblemKind::kHeaderNotCreated);
+  EXPECT_EQ(result.report.problems[1],
+            (RunProblem{ProblemKind::kFooterNotCreated, program / "no-such-folder/foot.txt",
+                        "No such file or directory"}));
   EXPECT_EQ(result.report.pages_written, 1u);
   EXPECT_TRUE(result.report.AllWritten());
   EXPECT_NE(FormatRunNotice(result.report).find(text::kNoticeProblems), std::string::npos);
@@ -288,12 +292,15 @@ TEST_F(StopTest, StopBeforeGatheringSkipsIt) {
 TEST(FormatRunNotice, ListsAtMostTenOfEachKind) {
   RunReport report;
   report.pages_written = 5;
-  for (int i = 0; i < 12; ++i) report.folders_not_listed.push_back("/r/" + std::to_string(i) + "/");
-  report.pages_not_written = {"/r/p/"};
+  for (int i = 0; i < 12; ++i)
+    report.problems.push_back({ProblemKind::kFolderNotListed, "/r/" + std::to_string(i) + "/", ""});
+  report.problems.push_back({ProblemKind::kSetNotSaved, "/p/VELDRA.ini", "Read-only file system"});
+  report.problems.push_back({ProblemKind::kPageNotWritten, "/r/p/", "Permission denied"});
   report.gathering = true;
   report.pages_gathered = 4;
-  report.pages_not_gathered = {"/r/q/"};
-  report.problems = {"problem"};
+  report.problems.push_back({ProblemKind::kPageNotGathered, "/r/q/", ""});
+  report.problems.push_back(
+      {ProblemKind::kOutputNotWritten, "/out/", "cannot replace x: No space left on device", 3});
   const std::string notice = FormatRunNotice(report);
   const std::string indent(text::kNoticeListIndent);
   std::string expected = std::string(text::kRunFinished) + "\n" +
@@ -301,9 +308,12 @@ TEST(FormatRunNotice, ListsAtMostTenOfEachKind) {
                          std::string(text::kNoticeFoldersNotListed) + "12件\n";
   for (int i = 0; i < 10; ++i) expected += indent + "/r/" + std::to_string(i) + "/\n";
   expected += indent + "…ほか2件\n" + std::string(text::kNoticePagesNotWritten) + "1件\n" + indent +
-              "/r/p/\n" + std::string(text::kNoticePagesGathered) + "4件\n" +
+              "/r/p/ (Permission denied)\n" + std::string(text::kNoticePagesGathered) + "4件\n" +
               std::string(text::kNoticePagesNotGathered) + "1件\n" + indent + "/r/q/\n" +
-              std::string(text::kNoticeProblems) + "\n" + indent + "problem";
+              std::string(text::kNoticeProblems) + "\n" + indent +
+              std::string(text::kProblemSetNotSaved) + "/p/VELDRA.ini (Read-only file system)\n" +
+              indent + std::string(text::kProblemOutputNotWritten) +
+              "3件 /out/ (cannot replace x: No space left on device)";
   EXPECT_EQ(notice, expected);
   EXPECT_FALSE(report.AllWritten());
 }
@@ -311,10 +321,11 @@ TEST(FormatRunNotice, ListsAtMostTenOfEachKind) {
 TEST(RunReport, AllWritten) {
   RunReport report;
   EXPECT_TRUE(report.AllWritten());
-  report.problems = {"a template is missing"};
+  report.problems = {{ProblemKind::kHeaderUnreadable, "/p/head.txt", "Permission denied"},
+                     {ProblemKind::kLinkRefused, "/r/link", ""}};
   EXPECT_TRUE(report.AllWritten());
   report.gathering = true;
-  report.pages_not_gathered = {"/r/"};
+  report.problems.push_back({ProblemKind::kPageNotGathered, "/r/", ""});
   EXPECT_FALSE(report.AllWritten());
   report.gathering = false;
   EXPECT_TRUE(report.AllWritten());
