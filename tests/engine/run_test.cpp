@@ -1,7 +1,13 @@
 #include "engine/run.h"
 
+#include <grp.h>
 #include <gtest/gtest.h>
+#include <pwd.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <map>
 
@@ -287,6 +293,62 @@ TEST_F(StopTest, StopBeforeGatheringSkipsIt) {
   EXPECT_TRUE(result.report.gathering_skipped);
   EXPECT_EQ(result.report.pages_written, size_t{kLeaves + 1});
   EXPECT_TRUE(Files(out.path()).empty());
+}
+
+// Folders the run's user may not write or open: each problem comes with its kind and the
+// system's reason. Root passes every permission check, so as root the run is made as nobody in a
+// child process, on a tree nobody owns but for the two locked folders.
+TEST_F(RunTest, ProblemsOfLockedFoldersSayWhichAndWhy) {
+  test::MakeFolders(tree / "locked");
+  test::MakeFolders(tree / "shut");
+  WriteFile(tree / "locked/song.mp3", "x");
+  const bool as_root = geteuid() == 0;
+  const passwd* nobody = as_root ? getpwnam("nobody") : nullptr;
+  if (as_root && nobody == nullptr) GTEST_SKIP() << "no user nobody to run as";
+  if (as_root) {
+    for (const std::string& path : {program.path(), tree.path()}) {
+      ASSERT_EQ(chown(path.c_str(), nobody->pw_uid, nobody->pw_gid), 0);
+      ASSERT_EQ(chmod(path.c_str(), 0755), 0);
+    }
+  }
+  ASSERT_EQ(chmod((tree / "locked").c_str(), 0555), 0);  // listed, but no page can go in
+  ASSERT_EQ(chmod((tree / "shut").c_str(), 0), 0);       // not even listed
+
+  // One line per problem: kind, path, reason; sorted, as pages are written beside the walk.
+  const auto problems = [&] {
+    Lines lines;
+    for (const RunProblem& p : Run().report.problems)
+      lines.push_back(std::to_string(static_cast<int>(p.kind)) + " " + p.path + " " + p.detail);
+    std::sort(lines.begin(), lines.end());
+    std::string text;
+    for (const std::string& line : lines) text += line + "\n";
+    return text;
+  };
+  std::string got;
+  if (!as_root) {
+    got = problems();
+  } else {
+    const pid_t pid = fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+      if (setgroups(0, nullptr) != 0 || setgid(nobody->pw_gid) != 0 || setuid(nobody->pw_uid) != 0)
+        _exit(20);
+      WriteFile(program / "problems.txt", problems());
+      _exit(0);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(pid, &status, 0), pid);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    got = ReadFile(program / "problems.txt");
+  }
+  ASSERT_EQ(chmod((tree / "shut").c_str(), 0755), 0);
+  ASSERT_EQ(chmod((tree / "locked").c_str(), 0755), 0);
+  const auto line = [](ProblemKind kind, const std::string& path, const std::string& detail) {
+    return std::to_string(static_cast<int>(kind)) + " " + path + " " + detail + "\n";
+  };
+  EXPECT_EQ(got, line(ProblemKind::kFolderNotListed, tree / "shut/", "Permission denied") +
+                     line(ProblemKind::kPageNotWritten, tree / "locked/", "Permission denied"));
+  EXPECT_FALSE(FileExists(tree / "locked/index.htm"));
 }
 
 TEST(FormatRunNotice, ListsAtMostTenOfEachKind) {
