@@ -71,12 +71,14 @@ class Walker {
     frame.index = record_.tree.AddRoot(root);
     if (frame.index == FolderTree::kNone) {
       report_.root_found = false;
+      report_.problems.push_back({ProblemKind::kRootNotListed, root, strerror(errno)});
       return;
     }
     root_real_ = RealPath(root);
     walked_.insert(record_.tree.Id(frame.index));
     if (!List(frame)) {
       report_.root_found = false;
+      report_.problems.push_back({ProblemKind::kRootNotListed, root, strerror(list_error_)});
       return;
     }
     folders_found_ = 1 + frame.to_walk.size() + deferred_.size();

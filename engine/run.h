@@ -62,6 +62,7 @@ class RunObserver {
 
 // What went wrong in a run, as data: the closing notice alone turns it into text.
 enum class ProblemKind {
+  kRootNotListed,     // path: the root folder (root_found is false too)
   kFolderNotListed,   // path: the folder whose listing failed
   kPageNotWritten,    // path: the folder whose page or snapshot failed
   kLinkRefused,       // path: a link left out (another owner, leads outside the root)

@@ -42,6 +42,7 @@ std::string OtherLine(const RunProblem& problem) {
     return std::string(caption) + WithDetail(problem);
   };
   switch (problem.kind) {
+    case ProblemKind::kRootNotListed:
     case ProblemKind::kFolderNotListed:
     case ProblemKind::kPageNotWritten:
     case ProblemKind::kLinkRefused:
@@ -93,6 +94,10 @@ std::string FormatRunNotice(const RunReport& report) {
   }
   if (!report.root_found) {
     notice += "\n" + std::string(text::kNoticeRootNotListed);
+    for (const RunProblem& problem : report.problems) {
+      if (problem.kind == ProblemKind::kRootNotListed && !problem.detail.empty())
+        notice += " (" + problem.detail + ")";
+    }
   } else {
     notice += "\n" + std::string(text::kNoticePagesWritten) + Count(report.pages_written);
   }

@@ -126,6 +126,9 @@ TEST(WalkFolder, MissingRoot) {
   TempDir tree;
   const Walk walk(tree / "nothing/");
   EXPECT_FALSE(walk.report.root_found);
+  EXPECT_EQ(walk.report.problems,
+            (std::vector<RunProblem>{
+                {ProblemKind::kRootNotListed, tree / "nothing/", "No such file or directory"}}));
   EXPECT_TRUE(walk.work_list.empty());
   EXPECT_FALSE(walk.report.AllWritten());
 }
