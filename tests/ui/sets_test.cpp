@@ -184,6 +184,25 @@ class SetsTest : public QObject {
     QCOMPARE(program.Read(QStringLiteral("VELDRA.ini")), before);
   }
 
+  // A set file whose name cannot be a set name (a tab in it) is listed but not loaded: the
+  // window says why, keeps showing the set it had, and saves that set where it came from.
+  void SetWithARefusedNameIsNotLoaded() {
+    TestProgram program;
+    program.WriteIni(QStringLiteral("tab\there.ini"),
+                     {QStringLiteral("[MAIN]"), QStringLiteral("TEXT1(5)=tab.htm")});
+    const QByteArray tab_before = program.Read(QStringLiteral("tab\there.ini"));
+    auto form = program.Open();
+    ChooseSet(*form, QStringLiteral("tab\there"));
+    QCOMPARE(program.dialogs.messages.size(), size_t{1});
+    QCOMPARE(program.dialogs.messages.front().text,
+             QStringLiteral("環境セット名にはフォルダの区切り文字や制御文字は使えません"));
+    QCOMPARE(Text(*form, 5)->text(), QStringLiteral("index.htm"));
+    QCOMPARE(QString::fromStdString(form->ini_path()), program.Path(QStringLiteral("VELDRA.ini")));
+    form->close();
+    QCOMPARE(program.Read(QStringLiteral("tab\there.ini")), tab_before);
+    QVERIFY(program.Read(QStringLiteral("VELDRA.ini")).contains("TEXT1(5)=index.htm"));
+  }
+
   void WindowAlwaysOpensOnTheProgramSet() {
     TestProgram program;
     program.WriteIni(QStringLiteral("A.ini"),
