@@ -25,12 +25,6 @@
 namespace veldra {
 namespace {
 
-std::string TrimBlanks(const std::string& text) {
-  const size_t first = text.find_first_not_of(' ');
-  if (first == std::string::npos) return "";
-  return text.substr(first, text.find_last_not_of(' ') - first + 1);
-}
-
 // Everything the runner prints, terminal or not (cron mail is read on one too): names from the
 // tree and arguments pass through DisplayText, so no control character but the line feed is
 // written.
@@ -43,8 +37,14 @@ int Run(const CliOptions& options) {
   const ProgramPlace place = RunningProgramPlace(kDefaultSetName, options.program_folder);
   EnvironmentSet set;
   set.SetName = options.set_name;
-  // A name the run will refuse is not looked up: it could name a file outside the folder.
-  if (IsValidSetName(TrimBlanks(set.SetName))) LoadEnvironmentSet(place, set);
+  // A refused name is reported by PrepareRunInput below; an unreadable set file ends the run
+  // here, before an empty set is taken for its content.
+  const SetLoad load = LoadEnvironmentSet(place, set);
+  if (load.state == SetFileState::kUnreadable) {
+    Print(stderr, "VELDRA-cli: " + std::string(text::kSetUnreadable) + load.ini_path + " (" +
+                      load.detail + ")\n");
+    return kExitInputError;
+  }
   ApplyCliOptions(options, set);
 
   std::vector<std::string> set_list = ListEnvironmentSets(place);

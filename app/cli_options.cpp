@@ -129,7 +129,8 @@ Values may also follow an "=" (--set=NAME).
 Exit status:
   0    every folder got its page (and every page was gathered)
   1    some folder got no page, or the root folder cannot be listed
-  2    input error: root folder, root URL or set name empty, or a set name that cannot be a file name
+  2    input error: root folder, root URL or set name empty, or a set name that cannot be a file name,
+       or a set file that exists but cannot be read (nothing is written, the file is kept)
   64   bad usage: unknown option or missing value
   75   another run of the same set holds its lock
   130  stopped by SIGINT (143: by SIGTERM): the run stopped between folders, pages already

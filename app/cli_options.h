@@ -12,7 +12,8 @@ namespace veldra {
 // Exit statuses of VELDRA-cli.
 inline constexpr int kExitAllWritten = 0;
 inline constexpr int kExitSomeFailed = 1;  // a folder got no page (a missing root included)
-inline constexpr int kExitInputError = 2;  // root folder, root URL or set name refused
+inline constexpr int kExitInputError = 2;  // root folder, root URL or set name refused,
+                                           // or the set file unreadable
 inline constexpr int kExitUsage = 64;      // unknown option, missing value
 inline constexpr int kExitLocked = 75;     // another run of the set holds its lock
 // Stopped by SIGINT or SIGTERM (128 + the signal's number).

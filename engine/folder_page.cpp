@@ -1,5 +1,6 @@
 #include "engine/folder_page.h"
 
+#include <errno.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -198,6 +199,7 @@ FolderPageResult WriteFolderPageFiles(const FolderPageFiles& files, SetAsideFile
   const ScopedFd dir(files.tree->Open(files.index));
   if (!dir.ok()) {
     result.folder_gone = true;
+    result.error = errno;
     return result;
   }
   FileTime modified;
@@ -208,6 +210,7 @@ FolderPageResult WriteFolderPageFiles(const FolderPageFiles& files, SetAsideFile
     std::string old;
     const bool replaced =
         ReplaceFileAt(dir.get(), name, bytes, aside != nullptr ? &old : nullptr, id);
+    if (!replaced) result.error = errno;
     if (aside != nullptr && !old.empty()) aside->paths.push_back(std::move(old));
     return replaced;
   };
@@ -220,6 +223,7 @@ FolderPageResult WriteFolderPageFiles(const FolderPageFiles& files, SetAsideFile
       std::string old;
       result.snapshot_written =
           RemoveFileAt(dir.get(), files.snapshot_name, aside != nullptr ? &old : nullptr);
+      if (!result.snapshot_written) result.error = errno;
       if (aside != nullptr && !old.empty()) aside->paths.push_back(std::move(old));
     }
   }

@@ -27,6 +27,7 @@ struct FolderPageResult {
   bool page_written = false;
   bool snapshot_written = false;  // or, when marks are not wanted, the old one removed
   bool folder_gone = false;       // the folder could not be opened as the one listed
+  int error = 0;                  // errno of the call that failed, when one did
   FileIdentity page;              // the written page, when page_written
   bool playlist_not_ours = false;  // a file of the playlist's name that is not ours: left alone
   bool playlist_failed = false;

@@ -1,5 +1,8 @@
 #include "engine/folder_walk.h"
 
+#include <cstring>
+#include <errno.h>
+#include <string.h>
 #include <unistd.h>
 
 #include <deque>
@@ -71,12 +74,14 @@ class Walker {
     frame.index = record_.tree.AddRoot(root);
     if (frame.index == FolderTree::kNone) {
       report_.root_found = false;
+      report_.problems.push_back({ProblemKind::kRootNotListed, root, strerror(errno)});
       return;
     }
     root_real_ = RealPath(root);
     walked_.insert(record_.tree.Id(frame.index));
     if (!List(frame)) {
       report_.root_found = false;
+      report_.problems.push_back({ProblemKind::kRootNotListed, root, strerror(list_error_)});
       return;
     }
     folders_found_ = 1 + frame.to_walk.size() + deferred_.size();
@@ -139,7 +144,8 @@ class Walker {
       folders_found_ += child.to_walk.size() + (deferred_.size() - deferred_before);
       stack_.push_back(std::move(child));
     } else {
-      report_.folders_not_listed.push_back(child.path);
+      report_.problems.push_back(
+          {ProblemKind::kFolderNotListed, child.path, strerror(list_error_)});
       ++folders_done_;
     }
     if (observer_) observer_->WalkProgress(folders_found_, folders_done_);
@@ -175,10 +181,16 @@ class Walker {
   bool List(Frame& frame) {
     if (observer_) observer_->FolderStarted(frame.path);
     const ScopedFd dir(record_.tree.Open(frame.index));
-    if (!dir.ok()) return false;
+    if (!dir.ok()) {
+      list_error_ = errno;
+      return false;
+    }
     std::vector<DirEntry> listed;
     try {
-      if (!ListFolderAt(dir.get(), listed)) return false;
+      if (!ListFolderAt(dir.get(), listed)) {
+        list_error_ = errno;
+        return false;
+      }
       std::vector<std::string> leftovers;
       for (const DirEntry& entry : listed) {
         if (IsOurLeftover(entry)) {
@@ -189,7 +201,7 @@ class Walker {
         if (!entry.is_folder && IsVisitorFileAt(context_, dir.get(), frame.path, entry.name))
           continue;
         if (entry.is_link && !entry.dangling && !LinkAllowed(dir.get(), entry)) {
-          report_.links_refused.push_back(frame.path + entry.name);
+          report_.problems.push_back({ProblemKind::kLinkRefused, frame.path + entry.name, ""});
           continue;
         }
         if (entry.is_folder) {
@@ -216,6 +228,7 @@ class Walker {
       frame.folders = EntryTable();
       frame.files = EntryTable();
       frame.to_walk.clear();
+      list_error_ = ENOMEM;
       return false;  // this folder fails, the run goes on
     }
     return true;
@@ -231,14 +244,15 @@ class Walker {
       if (!files.changes.empty()) record_.changes[folder] = files.changes;
       if (observer_) observer_->PageWritten(folder, report_.pages_written);
     }
-    if (!result.page_written || !result.snapshot_written)
-      report_.pages_not_written.push_back(folder);
+    if (!result.page_written || !result.snapshot_written) {
+      report_.problems.push_back(
+          {ProblemKind::kPageNotWritten, folder, result.error != 0 ? strerror(result.error) : ""});
+    }
     if (result.playlist_not_ours)
-      report_.problems.push_back(std::string(text::kProblemNotOurFile) + folder +
-                                 files.playlist_name);
-    if (result.playlist_failed)
-      report_.problems.push_back(std::string(text::kProblemPlaylistNotWritten) + folder +
-                                 files.playlist_name);
+      report_.problems.push_back({ProblemKind::kNotOurFile, folder + files.playlist_name, ""});
+    if (result.playlist_failed) {
+      report_.problems.push_back({ProblemKind::kPlaylistNotWritten, folder + files.playlist_name, ""});
+    }
     if (observer_) observer_->WalkProgress(folders_found_, folders_done_);
     if (context_.control != nullptr) context_.control->PauseAt(pause_point::kFolderWritten);
   }
@@ -250,6 +264,7 @@ class Walker {
   std::vector<std::string>& work_list_;
   WalkRecord& record_;
   const std::string page_name_;
+  int list_error_ = 0;  // errno of the last listing that failed
   const std::string snapshot_name_;
   const uint32_t user_;
   std::string root_real_;

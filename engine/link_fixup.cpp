@@ -1,6 +1,8 @@
 #include "engine/link_fixup.h"
 
+#include <errno.h>
 #include <fcntl.h>
+#include <string.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -275,12 +277,12 @@ FixUpResult FixUpLinks(const RunContext& context, const std::string& output_fold
                        WalkRecord* walk, const RunControl* control, RunObserver* observer) {
   FixUpResult result;
   if (work_list.empty()) return result;
-  const auto keep_all_pages = [&](std::string problem) {
+  const auto keep_all_pages = [&](RunProblem problem) {
     result.problems.push_back(std::move(problem));
     result.pages_not_gathered = work_list;
     return result;
   };
-  if (context.OutputFileName.empty()) return keep_all_pages(std::string(text::kProblemNoPageFileName));
+  if (context.OutputFileName.empty()) return keep_all_pages({ProblemKind::kNoPageFileName, "", ""});
 
   // Gathered pages are output_folder + base + number + ".htm", joined as typed: a folder without
   // a trailing separator makes its last part a prefix of every name, in the folder above it.
@@ -298,7 +300,7 @@ FixUpResult FixUpLinks(const RunContext& context, const std::string& output_fold
   const ScopedFd out(open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
   FileTime folder_time;
   if (!out.ok() || !ModifiedTimeAt(out.get(), folder_time))
-    return keep_all_pages(std::string(text::kProblemNoOutputFolder) + output_folder);
+    return keep_all_pages({ProblemKind::kNoOutputFolder, output_folder, strerror(errno)});
 
   // The old gathered pages: replaced in place by this run's, and the numbers no longer used
   // deleted at the end, so a pass killed half-way leaves the previous site whole.
@@ -355,19 +357,19 @@ FixUpResult FixUpLinks(const RunContext& context, const std::string& output_fold
       page.outcome = PageOutcome::kUnreadable;
     }
     for (const std::string& href : page.unknown_links)
-      result.problems.push_back(std::string(text::kProblemUnknownLink) + page_path + " → " + href);
+      result.problems.push_back({ProblemKind::kUnknownLink, page_path, href});
     switch (page.outcome) {
       case PageOutcome::kGathered: break;
       case PageOutcome::kUnreadable:
-        result.problems.push_back(std::string(text::kProblemPageUnreadable) + page_path);
+        result.problems.push_back({ProblemKind::kPageUnreadable, page_path, ""});
         result.pages_not_gathered.push_back(page_folder);
         continue;
       case PageOutcome::kChanged:
-        result.problems.push_back(std::string(text::kProblemPageChanged) + page_path);
+        result.problems.push_back({ProblemKind::kPageChanged, page_path, ""});
         result.pages_not_gathered.push_back(page_folder);
         continue;
       case PageOutcome::kNotOurs:
-        result.problems.push_back(std::string(text::kProblemPageNotOurs) + page_path);
+        result.problems.push_back({ProblemKind::kPageNotOurs, page_path, ""});
         result.pages_not_gathered.push_back(page_folder);
         continue;
       case PageOutcome::kWriteFailed:
@@ -380,20 +382,22 @@ FixUpResult FixUpLinks(const RunContext& context, const std::string& output_fold
     // Deleting the page changes the folder's time; put it back so the next run sees no change.
     FileTime modified;
     const bool have_time = ModifiedTimeAt(dir.get(), modified);
+    errno = 0;  // a page replaced since it was read fails without an error of the system
     const bool deleted =
         expected != nullptr
             ? RemoveIfSame(dir.get(), context.OutputFileName, expected->device, expected->inode)
             : RemoveFileAt(dir.get(), context.OutputFileName);
     if (!deleted)
-      result.problems.push_back(std::string(text::kProblemPageNotDeleted) + page_path);
+      result.problems.push_back(
+          {ProblemKind::kPageNotDeleted, page_path, errno != 0 ? strerror(errno) : ""});
     if (have_time) RestoreModifiedTimeAt(dir.get(), modified);
   }
   for (const DirEntry& old : old_pages) {
     if (!written.contains(old.name)) RemoveIfSame(out.get(), old.name, old.id.device, old.id.inode);
   }
   if (write_failures > 0)
-    result.problems.push_back(std::string(text::kProblemOutputNotWritten) + std::to_string(write_failures) +
-                              "件 " + output_folder + " (" + first_write_error + ")");
+    result.problems.push_back(
+        {ProblemKind::kOutputNotWritten, output_folder, first_write_error, write_failures});
   RestoreModifiedTimeAt(out.get(), folder_time);
   if (observer != nullptr) observer->GatherProgress(work_list.size(), work_list.size());
   return result;

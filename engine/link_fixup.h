@@ -14,7 +14,7 @@ namespace veldra {
 struct FixUpResult {
   size_t pages_gathered = 0;
   std::vector<std::string> pages_not_gathered;  // folders whose page stayed where it was
-  std::vector<std::string> problems;            // e.g. the output folder cannot be written
+  std::vector<RunProblem> problems;             // e.g. the output folder cannot be written
 };
 
 // Copies the page of every folder of work_list (sorted, root first) to output_folder as base name

@@ -31,6 +31,12 @@ inline constexpr std::string_view kFeedPageNameTaken =
 // A CODEPAGE value no converter knows; the value follows in quotes.
 inline constexpr std::string_view kCodePageUnknown = "タグの文字コード(CODEPAGE)に使えない値です: ";
 
+// A set file that exists but cannot be read, followed by its path and the system's reason. The
+// window shows the set's defaults and never saves over the file; the batch runner does not run.
+inline constexpr std::string_view kSetUnreadable = "環境セットのファイルを読めませんでした: ";
+inline constexpr std::string_view kSetUnreadableNotSaved =
+    "このファイルには保存しません (中身が失われないように)。";
+
 inline constexpr std::string_view kRunFinished = "★終わったよ★";
 inline constexpr std::string_view kNoticeTitleOpen = "お知らせ (";
 inline constexpr std::string_view kNoticeTitleClose = ")";

@@ -2,6 +2,10 @@
 
 #include "engine/run.h"
 
+#include <cstring>
+#include <errno.h>
+#include <string.h>
+
 #include "engine/folder_walk.h"
 #include "engine/link_fixup.h"
 #include "engine/messages.h"
@@ -14,23 +18,32 @@
 namespace veldra {
 namespace {
 
-void NoteTemplate(TemplateResult result, const std::string& path, std::string_view not_created,
-                  std::string_view unreadable, RunReport& report) {
+// errno is read at once: the call that failed has just returned.
+void NoteTemplate(TemplateResult result, const std::string& path, ProblemKind not_created,
+                  ProblemKind unreadable, RunReport& report) {
   if (result == TemplateResult::kNotCreated)
-    report.problems.push_back(std::string(not_created) + path);
+    report.problems.push_back({not_created, path, strerror(errno)});
   if (result == TemplateResult::kUnreadable)
-    report.problems.push_back(std::string(unreadable) + path);
-}
-
-void Append(std::vector<std::string>& to, const std::vector<std::string>& from) {
-  to.insert(to.end(), from.begin(), from.end());
+    report.problems.push_back({unreadable, path, strerror(errno)});
 }
 
 }  // namespace
 
 bool RunReport::AllWritten() const {
-  return root_found && folders_not_listed.empty() && pages_not_written.empty() &&
-         (!gathering || pages_not_gathered.empty());
+  for (const RunProblem& problem : problems) {
+    if (problem.kind == ProblemKind::kFolderNotListed ||
+        problem.kind == ProblemKind::kPageNotWritten ||
+        (gathering && problem.kind == ProblemKind::kPageNotGathered))
+      return false;
+  }
+  return root_found;
+}
+
+std::vector<std::string> RunReport::Paths(ProblemKind kind) const {
+  std::vector<std::string> paths;
+  for (const RunProblem& problem : problems)
+    if (problem.kind == kind) paths.push_back(problem.path);
+  return paths;
 }
 
 RunResult ExecuteRun(const EnvironmentSet& set, const ProgramPlace& place, const Clock& clock,
@@ -43,10 +56,10 @@ RunResult ExecuteRun(const EnvironmentSet& set, const ProgramPlace& place, const
   context = BuildRunContext(set, place);
 
   NoteTemplate(LoadTemplate(context.HeaderPath, DefaultHeaderLines(), context.HeaderLines),
-               context.HeaderPath, text::kProblemHeaderNotCreated, text::kProblemHeaderUnreadable,
+               context.HeaderPath, ProblemKind::kHeaderNotCreated, ProblemKind::kHeaderUnreadable,
                report);
   NoteTemplate(LoadTemplate(context.FooterPath, DefaultFooterLines(), context.FooterLines),
-               context.FooterPath, text::kProblemFooterNotCreated, text::kProblemFooterUnreadable,
+               context.FooterPath, ProblemKind::kFooterNotCreated, ProblemKind::kFooterUnreadable,
                report);
   // A genre file of the user's own (beside the sets) wins over the one shipped with the program.
   const std::string* genre_folder = &place.folder;
@@ -56,8 +69,8 @@ RunResult ExecuteRun(const EnvironmentSet& set, const ProgramPlace& place, const
     genres = LoadGenres(*genre_folder, context.genres);
   }
   if (genres == GenreLoadResult::kUnreadable) {
-    report.problems.push_back(std::string(text::kProblemGenresUnreadable) + *genre_folder +
-                              kPathSeparator + kGenreFileName);
+    report.problems.push_back({ProblemKind::kGenresUnreadable,
+                               *genre_folder + kPathSeparator + kGenreFileName, strerror(errno)});
   }
 
   const NameCollator collator;
@@ -81,8 +94,9 @@ RunResult ExecuteRun(const EnvironmentSet& set, const ProgramPlace& place, const
                                            result.work_list, &walk, control, observer);
       report.gathering = true;
       report.pages_gathered = fixup.pages_gathered;
-      Append(report.pages_not_gathered, fixup.pages_not_gathered);
-      Append(report.problems, fixup.problems);
+      for (const std::string& folder : fixup.pages_not_gathered)
+        report.problems.push_back({ProblemKind::kPageNotGathered, folder, ""});
+      report.problems.insert(report.problems.end(), fixup.problems.begin(), fixup.problems.end());
     }
   }
 
@@ -94,8 +108,9 @@ RunResult ExecuteRun(const EnvironmentSet& set, const ProgramPlace& place, const
   control->PauseAt(pause_point::kRunDone);
   result.ini_path = SetIniPath(place, set.SetName);
   context.IniPath = result.ini_path;
-  if (!SaveEnvironmentSet(set, result.ini_path))
-    report.problems.push_back(std::string(text::kProblemSetNotSaved) + result.ini_path);
+  result.set_saved = SaveEnvironmentSet(set, result.ini_path);
+  if (!result.set_saved)
+    report.problems.push_back({ProblemKind::kSetNotSaved, result.ini_path, strerror(errno)});
   return result;
 }
 

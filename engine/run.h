@@ -70,23 +70,56 @@ class RunObserver {
   virtual void GatherProgress(size_t /*pages_done*/, size_t /*pages_total*/) {}
 };
 
+// What went wrong in a run, as data: the closing notice alone turns it into text.
+enum class ProblemKind {
+  kRootNotListed,     // path: the root folder (root_found is false too)
+  kFolderNotListed,   // path: the folder whose listing failed
+  kPageNotWritten,    // path: the folder whose page or snapshot failed
+  kLinkRefused,       // path: a link left out (another owner, leads outside the root)
+  kPageNotGathered,   // path: the folder whose page stayed in place
+  kHeaderNotCreated,  // path: the template file
+  kHeaderUnreadable,
+  kFooterNotCreated,
+  kFooterUnreadable,
+  kGenresUnreadable,  // path: the genre file
+  kSetNotSaved,       // path: the set file
+  kNoPageFileName,    // no path: the page file name is empty, nothing was gathered
+  kNoOutputFolder,    // path: the output folder as typed
+  kPageUnreadable,    // path: a page the gathering pass could not read
+  kPageChanged,       // path: a page replaced after the walk wrote it
+  kPageNotOurs,       // path: a page without our marker line
+  kUnknownLink,       // path: the page; detail: the link left as it was
+  kPageNotDeleted,    // path: a gathered page whose original stayed
+  kOutputNotWritten,  // path: the output folder; count: pages not written there
+  kNotOurFile,          // path: a feed, page or playlist name held by a file that is not ours
+  kFeedNotWritten,      // path: the feed, new-arrivals page or history that failed
+  kPlaylistNotWritten,  // path: the playlist that failed
+};
+
+struct RunProblem {
+  ProblemKind kind;
+  std::string path;
+  std::string detail;  // the system's error text ("Permission denied") when a call failed
+  size_t count = 1;
+
+  bool operator==(const RunProblem&) const = default;
+};
+
 // What happened in a run, for the closing notice.
 struct RunReport {
-  bool root_found = true;                        // false: the root folder could not be listed
-  size_t pages_written = 0;                      // folders that got a complete page
-  std::vector<std::string> folders_not_listed;   // folders whose listing failed
-  std::vector<std::string> pages_not_written;    // folders whose page or snapshot failed
-  std::vector<std::string> links_refused;        // links left out: another owner, outside the root
-  bool gathering = false;                        // the fix-up pass ran
+  bool root_found = true;    // false: the root folder could not be listed
+  size_t pages_written = 0;  // folders that got a complete page
+  bool gathering = false;    // the fix-up pass ran
   size_t pages_gathered = 0;
-  std::vector<std::string> pages_not_gathered;   // folders whose page stayed in place
-  std::vector<std::string> problems;             // templates, genre file, set file, output folder
+  std::vector<RunProblem> problems;  // in the order they were met
   bool stopped = false;            // a stop was asked for and the run ended early where it could
   bool folders_left = false;       // the walk stopped before every folder was done
   bool gathering_skipped = false;  // stopped before gathering: the output folder is as it was
 
   // True when every folder got its page (and, when gathering, every page was gathered).
   bool AllWritten() const;
+  // The paths of the problems of one kind, in order.
+  std::vector<std::string> Paths(ProblemKind kind) const;
 };
 
 // The closing notice: text::kRunFinished as its first line, then what the report says, one line
@@ -98,6 +131,7 @@ struct RunResult {
   std::vector<std::string> work_list;  // List3: the folders whose pages were written, sorted
   RunReport report;
   std::string ini_path;  // the set file the run saved to (the new IniPath)
+  bool set_saved = false;  // false: the set file could not be written (or read, and was kept)
 };
 
 // The rest of a run, for a set that passed PrepareRunInput: fills the RunContext, creates and

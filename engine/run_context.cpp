@@ -1,5 +1,7 @@
 #include "engine/run_context.h"
 
+#include <errno.h>
+
 #include "platform/cp932.h"
 #include "platform/file_system.h"
 #include "platform/text_file.h"
@@ -67,14 +69,19 @@ TemplateResult LoadTemplate(const std::string& path, const std::vector<std::stri
                             std::vector<std::string>& lines) {
   lines.clear();
   bool created = false;
+  int create_error = 0;
   if (!FileExists(path)) {
     std::string bytes;
     for (const std::string& line : defaults) AppendCp932Line(bytes, line, Cp932Escape::kHtml);
     created = CreateNewFile(path, bytes);
+    if (!created) create_error = errno;
   }
   if (!ReadTextLines(path, Cp932Escape::kHtml, lines)) {
+    const int read_error = errno;
     lines.clear();
-    return created || FileExists(path) ? TemplateResult::kUnreadable : TemplateResult::kNotCreated;
+    const bool exists = created || FileExists(path);
+    errno = exists || create_error == 0 ? read_error : create_error;
+    return exists ? TemplateResult::kUnreadable : TemplateResult::kNotCreated;
   }
   return created ? TemplateResult::kCreated : TemplateResult::kRead;
 }

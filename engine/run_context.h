@@ -24,7 +24,7 @@ enum class TemplateResult { kRead, kCreated, kNotCreated, kUnreadable };
 
 // Creates the template at path with the default lines when no file exists there (an existing
 // one, even empty, is never overwritten), then reads its lines. On kNotCreated and kUnreadable
-// the lines are empty.
+// the lines are empty and errno tells why.
 TemplateResult LoadTemplate(const std::string& path, const std::vector<std::string>& defaults,
                             std::vector<std::string>& lines);
 

@@ -11,6 +11,12 @@ constexpr size_t kListedAtMost = 10;
 
 std::string Count(size_t n) { return std::to_string(n) + std::string(text::kNoticeCountUnit); }
 
+// A path with the system's reason after it, when there is one.
+std::string WithDetail(const RunProblem& problem) {
+  if (problem.detail.empty()) return problem.path;
+  return problem.path + " (" + problem.detail + ")";
+}
+
 // A count line, then the first few items indented, then how many more there are.
 void AddList(std::string& notice, std::string_view caption, const std::vector<std::string>& items) {
   if (items.empty()) return;
@@ -21,6 +27,65 @@ void AddList(std::string& notice, std::string_view caption, const std::vector<st
     notice += "\n" + std::string(text::kNoticeListIndent) + std::string(text::kNoticeMoreOpen) +
               Count(items.size() - kListedAtMost);
   }
+}
+
+// The items of the problems of one kind: the path, and the reason when there is one.
+std::vector<std::string> Items(const RunReport& report, ProblemKind kind) {
+  std::vector<std::string> items;
+  for (const RunProblem& problem : report.problems)
+    if (problem.kind == kind) items.push_back(WithDetail(problem));
+  return items;
+}
+
+// The line of a problem that is not a folder list's item ("" for those).
+std::string OtherLine(const RunProblem& problem) {
+  const auto line = [&](std::string_view caption) {
+    return std::string(caption) + WithDetail(problem);
+  };
+  switch (problem.kind) {
+    case ProblemKind::kRootNotListed:
+    case ProblemKind::kFolderNotListed:
+    case ProblemKind::kPageNotWritten:
+    case ProblemKind::kLinkRefused:
+    case ProblemKind::kPageNotGathered:
+      return "";
+    case ProblemKind::kHeaderNotCreated:
+      return line(text::kProblemHeaderNotCreated);
+    case ProblemKind::kHeaderUnreadable:
+      return line(text::kProblemHeaderUnreadable);
+    case ProblemKind::kFooterNotCreated:
+      return line(text::kProblemFooterNotCreated);
+    case ProblemKind::kFooterUnreadable:
+      return line(text::kProblemFooterUnreadable);
+    case ProblemKind::kGenresUnreadable:
+      return line(text::kProblemGenresUnreadable);
+    case ProblemKind::kSetNotSaved:
+      return line(text::kProblemSetNotSaved);
+    case ProblemKind::kNoPageFileName:
+      return std::string(text::kProblemNoPageFileName);
+    case ProblemKind::kNoOutputFolder:
+      return line(text::kProblemNoOutputFolder);
+    case ProblemKind::kPageUnreadable:
+      return line(text::kProblemPageUnreadable);
+    case ProblemKind::kPageChanged:
+      return line(text::kProblemPageChanged);
+    case ProblemKind::kPageNotOurs:
+      return line(text::kProblemPageNotOurs);
+    case ProblemKind::kUnknownLink:
+      return std::string(text::kProblemUnknownLink) + problem.path + " → " + problem.detail;
+    case ProblemKind::kPageNotDeleted:
+      return line(text::kProblemPageNotDeleted);
+    case ProblemKind::kNotOurFile:
+      return line(text::kProblemNotOurFile);
+    case ProblemKind::kFeedNotWritten:
+      return line(text::kProblemFeedNotWritten);
+    case ProblemKind::kPlaylistNotWritten:
+      return line(text::kProblemPlaylistNotWritten);
+    case ProblemKind::kOutputNotWritten:
+      return std::string(text::kProblemOutputNotWritten) + Count(problem.count) + " " +
+             WithDetail(problem);
+  }
+  return "";
 }
 
 }  // namespace
@@ -36,23 +101,32 @@ std::string FormatRunNotice(const RunReport& report) {
   }
   if (!report.root_found) {
     notice += "\n" + std::string(text::kNoticeRootNotListed);
+    for (const RunProblem& problem : report.problems) {
+      if (problem.kind == ProblemKind::kRootNotListed && !problem.detail.empty())
+        notice += " (" + problem.detail + ")";
+    }
   } else {
     notice += "\n" + std::string(text::kNoticePagesWritten) + Count(report.pages_written);
   }
-  AddList(notice, text::kNoticeFoldersNotListed, report.folders_not_listed);
-  AddList(notice, text::kNoticePagesNotWritten, report.pages_not_written);
-  AddList(notice, text::kNoticeLinksRefused, report.links_refused);
+  AddList(notice, text::kNoticeFoldersNotListed, Items(report, ProblemKind::kFolderNotListed));
+  AddList(notice, text::kNoticePagesNotWritten, Items(report, ProblemKind::kPageNotWritten));
+  AddList(notice, text::kNoticeLinksRefused, Items(report, ProblemKind::kLinkRefused));
   if (report.gathering) {
     notice += "\n" + std::string(text::kNoticePagesGathered) + Count(report.pages_gathered);
-    AddList(notice, text::kNoticePagesNotGathered, report.pages_not_gathered);
+    AddList(notice, text::kNoticePagesNotGathered, Items(report, ProblemKind::kPageNotGathered));
   }
-  if (!report.problems.empty()) {
+  std::vector<std::string> others;
+  for (const RunProblem& problem : report.problems) {
+    std::string line = OtherLine(problem);
+    if (!line.empty()) others.push_back(std::move(line));
+  }
+  if (!others.empty()) {
     notice += "\n" + std::string(text::kNoticeProblems);
-    for (size_t i = 0; i < report.problems.size() && i < kListedAtMost; ++i)
-      notice += "\n" + std::string(text::kNoticeListIndent) + report.problems[i];
-    if (report.problems.size() > kListedAtMost) {
+    for (size_t i = 0; i < others.size() && i < kListedAtMost; ++i)
+      notice += "\n" + std::string(text::kNoticeListIndent) + others[i];
+    if (others.size() > kListedAtMost) {
       notice += "\n" + std::string(text::kNoticeListIndent) + std::string(text::kNoticeMoreOpen) +
-                Count(report.problems.size() - kListedAtMost);
+                Count(others.size() - kListedAtMost);
     }
   }
   // Names come from the tree: no escape sequence of theirs reaches a terminal or a message box.

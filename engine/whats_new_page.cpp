@@ -1,5 +1,6 @@
 #include "engine/whats_new_page.h"
 
+#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -41,13 +42,13 @@ std::string MarkText(const EnvironmentSet& set, ChangeKind kind) {
 void WriteOwnFile(int dir_fd, const std::string& folder, const std::string& name,
                   std::string_view first_line, const std::string& bytes, RunReport& report) {
   if (!MayReplaceOwnFileAt(dir_fd, name, first_line)) {
-    report.problems.push_back(std::string(text::kProblemNotOurFile) + folder + name);
+    report.problems.push_back({ProblemKind::kNotOurFile, folder + name, ""});
     return;
   }
   FileTime modified;
   const bool have_time = ModifiedTimeAt(dir_fd, modified);
   if (!ReplaceFileAt(dir_fd, name, bytes))
-    report.problems.push_back(std::string(text::kProblemFeedNotWritten) + folder + name);
+    report.problems.push_back({ProblemKind::kFeedNotWritten, folder + name, strerror(errno)});
   if (have_time) RestoreModifiedTimeAt(dir_fd, modified);
 }
 
@@ -145,11 +146,12 @@ void PublishWhatsNew(const PageContext& context, const WhatsNewPlace& place,
   if (program.ok()) earlier = ReadFeedHistoryAt(program.get(), history_name);
   const std::vector<ChangeEvent> events = MergeFeedHistory(std::move(this_run), earlier);
   if (!program.ok() || !ReplaceFileAt(program.get(), history_name, FormatFeedHistory(events))) {
-    report.problems.push_back(std::string(text::kProblemFeedNotWritten) + place.program_folder +
-                              kPathSeparator + history_name);
+    report.problems.push_back({ProblemKind::kFeedNotWritten,
+                               place.program_folder + kPathSeparator + history_name,
+                               strerror(errno)});
   }
   if (place.feed_dir_fd < 0) {
-    report.problems.push_back(std::string(text::kProblemFeedNotWritten) + place.feed_folder);
+    report.problems.push_back({ProblemKind::kFeedNotWritten, place.feed_folder, ""});
     return;
   }
 

@@ -112,17 +112,20 @@ bool ListFolderAt(int folder_fd, std::vector<DirEntry>& entries, std::string* er
     const int code = errno;
     if (fd >= 0) close(fd);
     if (err != nullptr) *err = std::string("cannot open folder: ") + strerror(code);
+    errno = code;
     return false;
   }
   const int dir_fd = dirfd(dir);
   bool ok = true;
+  int code = 0;
   for (;;) {
     errno = 0;
     const struct dirent* d = readdir(dir);
     if (d == nullptr) {
       if (errno != 0) {
         ok = false;
-        if (err != nullptr) *err = std::string("cannot read folder: ") + strerror(errno);
+        code = errno;
+        if (err != nullptr) *err = std::string("cannot read folder: ") + strerror(code);
       }
       break;
     }
@@ -139,6 +142,7 @@ bool ListFolderAt(int folder_fd, std::vector<DirEntry>& entries, std::string* er
     entries.push_back(std::move(e));
   }
   closedir(dir);
+  if (!ok) errno = code;
   return ok;
 }
 

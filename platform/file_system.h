@@ -40,7 +40,8 @@ struct DirEntry {
 // Lists one folder: every entry but "." and "..", hidden ones included, in the order the system
 // returns them. Symbolic links are followed; a dangling link is listed as a file of size 0 with
 // its own time. An entry that vanishes while it is being listed is left out. The folder is
-// closed before the call returns. False when the folder cannot be opened.
+// closed before the call returns. False when the folder cannot be opened or read; errno then
+// tells why.
 bool ListFolder(const std::string& folder, std::vector<DirEntry>& entries, std::string* err = nullptr);
 
 // ListFolder of an open folder (dir_fd stays open and is not moved).

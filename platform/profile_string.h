@@ -19,7 +19,8 @@ inline constexpr size_t kProfileValueLimit = 254;
 // that leaves exactly the content the same writes made key by key would leave.
 class IniDocument {
  public:
-  // Loads a file; a missing or unreadable file gives an empty document and false.
+  // Loads a file; a missing or unreadable file gives an empty document and false (errno tells
+  // which: ENOENT for a missing one).
   bool Load(const std::string& path);
   // The value of a key (trimmed, one pair of enclosing quotes removed, cut to 254 CP932 bytes,
   // decoded), or "" when the section or key is missing.

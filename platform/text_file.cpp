@@ -101,6 +101,7 @@ bool ReadFileBytes(const std::string& path, std::string& bytes, std::string* err
       close(fd);
       bytes.clear();
       SetError(err, "cannot read", path, code);
+      errno = code;
       return false;
     }
     bytes.append(buffer, static_cast<size_t>(n));
@@ -298,6 +299,7 @@ bool ReplaceFileAt(int dir_fd, const std::string& name, std::string_view bytes, 
     unlinkat(dir_fd, temp.c_str(), 0);
     if (!linked.empty()) unlinkat(dir_fd, linked.c_str(), 0);
     SetError(err, "cannot replace", name, code);
+    errno = code;  // the cleanup above may have changed it
     return false;
   }
   if (aside != nullptr) *aside = std::move(linked);

@@ -10,7 +10,8 @@
 
 namespace veldra {
 
-// Reads a whole file. False (and err filled when given) when it cannot be opened or read.
+// Reads a whole file. False (and err filled when given) when it cannot be opened or read; errno
+// then tells why.
 bool ReadFileBytes(const std::string& path, std::string& bytes, std::string* err = nullptr);
 
 // Splits text into lines: CR LF or a lone LF ends a line and is not part of it; a last line
@@ -46,7 +47,7 @@ bool ReplaceFile(const std::string& path, std::string_view bytes, std::string* e
 // hidden temporary name (O_EXCL|O_NOFOLLOW) renamed over the entry, so a crash leaves the old or
 // the new content. The file gets 0666 less the umask, whatever the old one had. With aside, an
 // old regular file first gets a second hidden name, returned there for the caller to delete
-// later. written (when given) receives the new file's identity.
+// later. written (when given) receives the new file's identity. On failure errno tells why.
 bool ReplaceFileAt(int dir_fd, const std::string& name, std::string_view bytes,
                    std::string* aside = nullptr, FileIdentity* written = nullptr,
                    std::string* err = nullptr);

@@ -1,5 +1,8 @@
 #include "settings/set_file.h"
 
+#include <errno.h>
+#include <string.h>
+
 #include <string>
 #include <utility>
 #include <vector>
@@ -135,6 +138,7 @@ ProgramPlace RunningProgramPlace(const std::string& name, const std::string& fol
 }
 
 std::string SetIniPath(const ProgramPlace& place, const std::string& set_name) {
+  if (!IsValidSetName(set_name)) return "";
   const std::string file_name = set_name + ".ini";
   const std::string exact = place.folder + kPathSeparator + file_name;
   if (FileExists(exact)) return exact;
@@ -156,13 +160,26 @@ bool IsValidSetName(const std::string& set_name) {
   return true;
 }
 
-std::string LoadEnvironmentSet(const ProgramPlace& place, EnvironmentSet& set) {
+SetLoad LoadEnvironmentSet(const ProgramPlace& place, EnvironmentSet& set) {
   std::string set_name = TrimBlanks(set.SetName);
   if (set_name.empty()) set_name = place.name;
-  const std::string ini_path = SetIniPath(place, set_name);
+  SetLoad load;
+  load.ini_path = SetIniPath(place, set_name);
+  if (load.ini_path.empty()) {
+    load.state = SetFileState::kRefused;
+    return load;
+  }
+  const std::string& ini_path = load.ini_path;
 
   IniDocument ini;
-  ini.Load(ini_path);  // a missing file reads as empty values throughout
+  // A file that cannot be read reads as empty values throughout, as a missing one does; the
+  // caller is told, so that an empty set is not taken for the set's content.
+  if (ini.Load(ini_path)) {
+    load.state = SetFileState::kLoaded;
+  } else if (errno != ENOENT) {
+    load.state = SetFileState::kUnreadable;
+    load.detail = strerror(errno);
+  }
 
   set.RootFolderHistory = ReadHistory(ini, kFolderHistoryKey);
   set.RootFolder = set.RootFolderHistory.empty() ? "" : set.RootFolderHistory.front();
@@ -174,7 +191,7 @@ std::string LoadEnvironmentSet(const ProgramPlace& place, EnvironmentSet& set) {
     field = NamesPathOrUrl(set, field) ? ini.GetWhole(kSetSection, TextKey(i))
                                        : ini.Get(kSetSection, TextKey(i));
   }
-  if (!FileExists(ini_path)) {
+  if (load.state != SetFileState::kLoaded) {
     set.TableTag = "<TABLE border=1 cellspacing=0 cellpadding=3>";
     set.FolderMarkText = "(DIR)";
     set.OutputFileName = "index.htm";
@@ -202,14 +219,15 @@ std::string LoadEnvironmentSet(const ProgramPlace& place, EnvironmentSet& set) {
   if (set.CodePage.empty()) set.CodePage = kDefaultCodePageText;
   set.Feed = IsTrue(ini.Get(kSetSection, kFeedKey));
   set.Playlist = IsTrue(ini.Get(kSetSection, kPlaylistKey));
-  return ini_path;
+  return load;
 }
 
 bool SaveEnvironmentSet(const EnvironmentSet& set, const std::string& ini_path) {
   IniDocument ini;
   // Other sections and keys of an existing file are kept; one that cannot be read is not
   // overwritten with only what this set holds.
-  if (!ini.Load(ini_path) && FileExists(ini_path)) return false;
+  if (ini_path.empty()) return false;
+  if (!ini.Load(ini_path) && errno != ENOENT) return false;
 
   for (int i = 0; i < kTextFieldCount; ++i) ini.Set(kSetSection, TextKey(i), set.TextField(i));
   for (int i = 0; i < kFlagCount; ++i)

@@ -26,21 +26,39 @@ ProgramPlace RunningProgramPlace(const std::string& name, const std::string& fol
 
 // The set file of a name: folder, separator, name, ".ini". The name is used as passed; when no
 // file has exactly that name but one differs from it only in case, that file is the set's file.
+// "" for a name IsValidSetName refuses: such a name is never looked up (it could name a file
+// outside the folder).
 std::string SetIniPath(const ProgramPlace& place, const std::string& set_name);
 
 // True when a set name can be a file name of its own: not empty, no separator, no NUL or other
 // control character, not "." or "..", at most 250 bytes. A run refuses any other name.
 bool IsValidSetName(const std::string& set_name);
 
+// What loading a set found at its file.
+enum class SetFileState {
+  kLoaded,      // the file was read
+  kMissing,     // no file holds the name: the set has the defaults a new set has
+  kUnreadable,  // something holds the name but cannot be read: the set has a new set's defaults
+  kRefused,     // the set name cannot be a file name: nothing was looked up, set is unchanged
+};
+
+struct SetLoad {
+  SetFileState state = SetFileState::kMissing;
+  std::string ini_path;  // the set's file, the new IniPath ("" when refused)
+  std::string detail;    // when unreadable: the system's error text ("Permission denied")
+};
+
 // Fills every field of set from the file of set.SetName (trimmed; the program name when empty)
-// and returns that file's path (the new IniPath). set.SetName itself is not changed. A missing
-// file or key gives the defaults a new set has. Values that name a folder, a file or a URL (the
-// histories, the page name, the output folder and URL, the template names) are read whole; the
-// other texts are cut to 254 bytes as a Windows profile read cuts them.
-std::string LoadEnvironmentSet(const ProgramPlace& place, EnvironmentSet& set);
+// and says what it found. set.SetName itself is not changed. A missing file or key gives the
+// defaults a new set has. Values that name a folder, a file or a URL (the histories, the page
+// name, the output folder and URL, the template names) are read whole; the other texts are cut
+// to 254 bytes as a Windows profile read cuts them.
+SetLoad LoadEnvironmentSet(const ProgramPlace& place, EnvironmentSet& set);
 
 // Writes every field into the file at ini_path, replacing the file atomically in one write that
-// leaves exactly what key-by-key profile writes would leave. False when it cannot be written.
+// leaves exactly what key-by-key profile writes would leave. False when it cannot be written,
+// when ini_path is "" (a refused set name), and when a file at ini_path cannot be read: its
+// other sections and keys would be lost, so it is never overwritten.
 bool SaveEnvironmentSet(const EnvironmentSet& set, const std::string& ini_path);
 
 }  // namespace veldra

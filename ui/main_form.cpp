@@ -101,12 +101,27 @@ void MainForm::Form_Load() {
 void MainForm::LoadSet() {
   EnvironmentSet set;
   set.SetName = FromQ(c_.Combo3->currentText());
-  ini_path_ = LoadEnvironmentSet(place_, set);
+  const SetLoad load = LoadEnvironmentSet(place_, set);
+  if (load.state == SetFileState::kRefused) {
+    // The set shown stays, and so does the file it is saved to.
+    dialogs_.ShowMessage(this, ToQ(text::kSetNameInvalid), ToQ(text::kInputErrorTitle),
+                         Dialogs::Icon::kNone);
+    return;
+  }
+  ini_path_ = load.ini_path;
+  set_unreadable_ = load.state == SetFileState::kUnreadable;
   ShowSet(c_, set);
+  if (set_unreadable_) {
+    dialogs_.ShowMessage(this,
+                         ToQ(std::string(text::kSetUnreadable) + load.ini_path + " (" +
+                             load.detail + ")\n" + std::string(text::kSetUnreadableNotSaved)),
+                         ToQ(text::kProgramTitle), Dialogs::Icon::kWarning);
+  }
 }
 
 void MainForm::SaveSet() {
   // A failed save goes unnoticed, as every settings write does.
+  if (set_unreadable_) return;
   (void)SaveEnvironmentSet(ReadSet(c_), ini_path_);
 }
 
@@ -232,6 +247,8 @@ void MainForm::FinishRun() {
   elapsed_timer_->stop();
 
   ini_path_ = result.ini_path;
+  // A run saves the set only over a file it can read; once saved, the file holds this set.
+  if (result.set_saved) set_unreadable_ = false;
   c_.List3->clear();
   c_.List3->addItems(ToQList(result.work_list));
   SetProgressText(QString());
@@ -298,7 +315,9 @@ void MainForm::OnAboutToQuit() {
     // Stopping between folders ends the run soonest with every written page whole.
     run_->RequestStop();
     run_->wait();
-    ini_path_ = run_->TakeResult().ini_path;
+    const RunResult result = run_->TakeResult();
+    ini_path_ = result.ini_path;
+    if (result.set_saved) set_unreadable_ = false;
     delete std::exchange(run_, nullptr);
     elapsed_timer_->stop();
     QApplication::restoreOverrideCursor();

@@ -82,6 +82,9 @@ class MainForm final : public QWidget {
   bool close_pending_ = false;       // a close came during a run
   bool closed_ = false;              // the close handling has saved the set
   bool ended_ = false;               // the program is ending without saving
+  // The set's file exists but could not be read when the set was loaded: the window never saves
+  // over it (it would replace the file's content with what the window shows).
+  bool set_unreadable_ = false;
 };
 
 }  // namespace veldra

@@ -287,6 +287,19 @@ TEST_F(CliRunTest, InputErrorsStopBeforeAnythingIsWritten) {
   EXPECT_FALSE(FileExists(dir / "escape.ini"));
 }
 
+// A set file that cannot be read is not taken for an empty set (which would blame an empty root
+// folder, or run with the defaults and then save over the file): the run does not start.
+TEST_F(CliRunTest, UnreadableSetFileStopsTheRunNamingTheFile) {
+  std::filesystem::create_directory(program + "demo.ini");
+  const CliOutcome r = Cli(WithProgram({"--root", root, "--url", "/m/", "--quiet"}));
+  EXPECT_EQ(r.status, 2);
+  EXPECT_EQ(r.err, "VELDRA-cli: 環境セットのファイルを読めませんでした: " + program +
+                       "demo.ini (Is a directory)\n");
+  EXPECT_EQ(r.out, "");
+  EXPECT_FALSE(FileExists(root + "index.htm"));
+  EXPECT_TRUE(std::filesystem::is_directory(program + "demo.ini"));
+}
+
 TEST_F(CliRunTest, BadUsageAndHelp) {
   for (const std::vector<std::string>& args :
        std::vector<std::vector<std::string>>{{"--frobnicate"}, {"--root"}, {"stray"}}) {

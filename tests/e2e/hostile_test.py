@@ -293,6 +293,17 @@ def case_unwritable(tmp):
     out = run_checked(program, tree, expect_rc=1, as_user="nobody")
     e2e.check(os.path.exists(tree + "ok/" + e2e.PAGE), "page of ok/ left its folder")
     e2e.check(os.listdir(tmp + "/out") == [], "something written into the locked output folder")
+
+    # A set file its user cannot read: no run (an empty set would blame the root folder, then
+    # be saved over the file); exit 2 naming the file, the file as it was.
+    os.chown(program.ini_path(), 0, 0)
+    os.chmod(program.ini_path(), 0o600)
+    before = open(program.ini_path(), "rb").read()
+    rc, set_out, set_err = program.run("--root", tree, "--url", "/files/", as_user="nobody")
+    e2e.check(rc == 2, "unreadable set: exit %d %s %s" % (rc, set_out, set_err))
+    e2e.check(program.ini_path() + " (Permission denied)" in set_err, "stderr: " + set_err)
+    e2e.check(set_out == "", "unreadable set printed a notice: " + set_out)
+    e2e.check(open(program.ini_path(), "rb").read() == before, "unreadable set file changed")
     print("unwritable: folder and output folder refused writes; notices:\n" + out)
 
 

@@ -113,7 +113,9 @@ TEST(WalkFolder, AFolderThatCannotBeListedIsARowWithoutAPage) {
   } remover;
   remover.root = tree.path();
   const Walk walk(tree.path(), &remover);
-  EXPECT_EQ(walk.report.folders_not_listed, Lines{remover.removed + "/"});
+  EXPECT_EQ(walk.report.problems,
+            (std::vector<RunProblem>{{ProblemKind::kFolderNotListed, remover.removed + "/",
+                                      "No such file or directory"}}));
   EXPECT_FALSE(walk.report.AllWritten());
   EXPECT_EQ(walk.work_list.size(), 2u);
   const std::string name = remover.removed.substr(tree.path().size());
@@ -124,6 +126,9 @@ TEST(WalkFolder, MissingRoot) {
   TempDir tree;
   const Walk walk(tree / "nothing/");
   EXPECT_FALSE(walk.report.root_found);
+  EXPECT_EQ(walk.report.problems,
+            (std::vector<RunProblem>{
+                {ProblemKind::kRootNotListed, tree / "nothing/", "No such file or directory"}}));
   EXPECT_TRUE(walk.work_list.empty());
   EXPECT_FALSE(walk.report.AllWritten());
 }

@@ -1,7 +1,13 @@
 #include "engine/run.h"
 
+#include <grp.h>
 #include <gtest/gtest.h>
+#include <pwd.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <map>
 
@@ -153,7 +159,11 @@ TEST_F(RunTest, TemplateThatCannotBeMadeIsReportedAndTheRunGoesOn) {
   const RunResult result = Run();
   EXPECT_TRUE(result.context.HeaderLines.empty());
   EXPECT_TRUE(result.context.FooterLines.empty());
-  EXPECT_EQ(result.report.problems.size(), 2u);
+  ASSERT_EQ(result.report.problems.size(), 2u);
+  EXPECT_EQ(result.report.problems[0].kind, ProblemKind::kHeaderNotCreated);
+  EXPECT_EQ(result.report.problems[1],
+            (RunProblem{ProblemKind::kFooterNotCreated, program / "no-such-folder/foot.txt",
+                        "No such file or directory"}));
   EXPECT_EQ(result.report.pages_written, 1u);
   EXPECT_TRUE(result.report.AllWritten());
   EXPECT_NE(FormatRunNotice(result.report).find(text::kNoticeProblems), std::string::npos);
@@ -167,7 +177,8 @@ TEST_F(RunTest, MissingRootStillSavesAndSaysSo) {
   EXPECT_TRUE(FileExists(program / "VELDRA.ini"));
   const std::string notice = FormatRunNotice(result.report);
   EXPECT_TRUE(notice.starts_with(text::kRunFinished));
-  EXPECT_NE(notice.find(text::kNoticeRootNotListed), std::string::npos);
+  EXPECT_NE(notice.find(std::string(text::kNoticeRootNotListed) + " (No such file or directory)"),
+            std::string::npos);
 }
 
 TEST_F(RunTest, GatheringRunsOnlyWithBothOutputSettings) {
@@ -299,15 +310,74 @@ TEST_F(StopTest, StopBeforeGatheringSkipsIt) {
   EXPECT_TRUE(Files(out.path()).empty());
 }
 
+// Folders the run's user may not write or open: each problem comes with its kind and the
+// system's reason. Root passes every permission check, so as root the run is made as nobody in a
+// child process, on a tree nobody owns but for the two locked folders.
+TEST_F(RunTest, ProblemsOfLockedFoldersSayWhichAndWhy) {
+  test::MakeFolders(tree / "locked");
+  test::MakeFolders(tree / "shut");
+  WriteFile(tree / "locked/song.mp3", "x");
+  const bool as_root = geteuid() == 0;
+  const passwd* nobody = as_root ? getpwnam("nobody") : nullptr;
+  if (as_root && nobody == nullptr) GTEST_SKIP() << "no user nobody to run as";
+  if (as_root) {
+    for (const std::string& path : {program.path(), tree.path()}) {
+      ASSERT_EQ(chown(path.c_str(), nobody->pw_uid, nobody->pw_gid), 0);
+      ASSERT_EQ(chmod(path.c_str(), 0755), 0);
+    }
+  }
+  ASSERT_EQ(chmod((tree / "locked").c_str(), 0555), 0);  // listed, but no page can go in
+  ASSERT_EQ(chmod((tree / "shut").c_str(), 0), 0);       // not even listed
+
+  // One line per problem: kind, path, reason; sorted, as pages are written beside the walk.
+  const auto problems = [&] {
+    Lines lines;
+    for (const RunProblem& p : Run().report.problems)
+      lines.push_back(std::to_string(static_cast<int>(p.kind)) + " " + p.path + " " + p.detail);
+    std::sort(lines.begin(), lines.end());
+    std::string text;
+    for (const std::string& line : lines) text += line + "\n";
+    return text;
+  };
+  std::string got;
+  if (!as_root) {
+    got = problems();
+  } else {
+    const pid_t pid = fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+      if (setgroups(0, nullptr) != 0 || setgid(nobody->pw_gid) != 0 || setuid(nobody->pw_uid) != 0)
+        _exit(20);
+      WriteFile(program / "problems.txt", problems());
+      _exit(0);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(pid, &status, 0), pid);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    got = ReadFile(program / "problems.txt");
+  }
+  ASSERT_EQ(chmod((tree / "shut").c_str(), 0755), 0);
+  ASSERT_EQ(chmod((tree / "locked").c_str(), 0755), 0);
+  const auto line = [](ProblemKind kind, const std::string& path, const std::string& detail) {
+    return std::to_string(static_cast<int>(kind)) + " " + path + " " + detail + "\n";
+  };
+  EXPECT_EQ(got, line(ProblemKind::kFolderNotListed, tree / "shut/", "Permission denied") +
+                     line(ProblemKind::kPageNotWritten, tree / "locked/", "Permission denied"));
+  EXPECT_FALSE(FileExists(tree / "locked/index.htm"));
+}
+
 TEST(FormatRunNotice, ListsAtMostTenOfEachKind) {
   RunReport report;
   report.pages_written = 5;
-  for (int i = 0; i < 12; ++i) report.folders_not_listed.push_back("/r/" + std::to_string(i) + "/");
-  report.pages_not_written = {"/r/p/"};
+  for (int i = 0; i < 12; ++i)
+    report.problems.push_back({ProblemKind::kFolderNotListed, "/r/" + std::to_string(i) + "/", ""});
+  report.problems.push_back({ProblemKind::kSetNotSaved, "/p/VELDRA.ini", "Read-only file system"});
+  report.problems.push_back({ProblemKind::kPageNotWritten, "/r/p/", "Permission denied"});
   report.gathering = true;
   report.pages_gathered = 4;
-  report.pages_not_gathered = {"/r/q/"};
-  report.problems = {"problem"};
+  report.problems.push_back({ProblemKind::kPageNotGathered, "/r/q/", ""});
+  report.problems.push_back(
+      {ProblemKind::kOutputNotWritten, "/out/", "cannot replace x: No space left on device", 3});
   const std::string notice = FormatRunNotice(report);
   const std::string indent(text::kNoticeListIndent);
   std::string expected = std::string(text::kRunFinished) + "\n" +
@@ -315,9 +385,12 @@ TEST(FormatRunNotice, ListsAtMostTenOfEachKind) {
                          std::string(text::kNoticeFoldersNotListed) + "12件\n";
   for (int i = 0; i < 10; ++i) expected += indent + "/r/" + std::to_string(i) + "/\n";
   expected += indent + "…ほか2件\n" + std::string(text::kNoticePagesNotWritten) + "1件\n" + indent +
-              "/r/p/\n" + std::string(text::kNoticePagesGathered) + "4件\n" +
+              "/r/p/ (Permission denied)\n" + std::string(text::kNoticePagesGathered) + "4件\n" +
               std::string(text::kNoticePagesNotGathered) + "1件\n" + indent + "/r/q/\n" +
-              std::string(text::kNoticeProblems) + "\n" + indent + "problem";
+              std::string(text::kNoticeProblems) + "\n" + indent +
+              std::string(text::kProblemSetNotSaved) + "/p/VELDRA.ini (Read-only file system)\n" +
+              indent + std::string(text::kProblemOutputNotWritten) +
+              "3件 /out/ (cannot replace x: No space left on device)";
   EXPECT_EQ(notice, expected);
   EXPECT_FALSE(report.AllWritten());
 }
@@ -325,10 +398,11 @@ TEST(FormatRunNotice, ListsAtMostTenOfEachKind) {
 TEST(RunReport, AllWritten) {
   RunReport report;
   EXPECT_TRUE(report.AllWritten());
-  report.problems = {"a template is missing"};
+  report.problems = {{ProblemKind::kHeaderUnreadable, "/p/head.txt", "Permission denied"},
+                     {ProblemKind::kLinkRefused, "/r/link", ""}};
   EXPECT_TRUE(report.AllWritten());
   report.gathering = true;
-  report.pages_not_gathered = {"/r/"};
+  report.problems.push_back({ProblemKind::kPageNotGathered, "/r/", ""});
   EXPECT_FALSE(report.AllWritten());
   report.gathering = false;
   EXPECT_TRUE(report.AllWritten());

@@ -2,6 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <grp.h>
+#include <pwd.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <filesystem>
 
 #include "platform/file_system.h"
@@ -48,7 +54,7 @@ class SetFileTest : public ::testing::Test {
   EnvironmentSet Load(const std::string& set_name) {
     EnvironmentSet set;
     set.SetName = set_name;
-    ini_path_ = LoadEnvironmentSet(place_, set);
+    ini_path_ = LoadEnvironmentSet(place_, set).ini_path;
     EXPECT_EQ(set.SetName, set_name);  // the window's text is left alone
     return set;
   }
@@ -329,6 +335,89 @@ TEST_F(SetFileTest, FeedAndPlaylistKeys) {
   EXPECT_FALSE(elsewhere.Feed);
   ASSERT_TRUE(SaveEnvironmentSet(elsewhere, ini_path_));
   EXPECT_EQ(ReadFile(ini_path_).find("FEED=FALSE"), std::string::npos);
+}
+
+TEST_F(SetFileTest, LoadSaysWhetherTheFileWasMissingUnreadableOrLoaded) {
+  EnvironmentSet set;
+  set.SetName = "fresh";
+  SetLoad load = LoadEnvironmentSet(place_, set);
+  EXPECT_EQ(load.state, SetFileState::kMissing);
+  EXPECT_EQ(load.ini_path, dir_ / "fresh.ini");
+
+  WriteSet("here", "TEXT1(5)=h.htm\r\n");
+  set.SetName = "here";
+  load = LoadEnvironmentSet(place_, set);
+  EXPECT_EQ(load.state, SetFileState::kLoaded);
+  EXPECT_EQ(set.OutputFileName, "h.htm");
+
+  // A folder holding the file's name: the set shows a new set's defaults, and the caller is
+  // told why, so that it does not take them for the set's content.
+  std::filesystem::create_directory(dir_ / "held.ini");
+  set.SetName = "held";
+  load = LoadEnvironmentSet(place_, set);
+  EXPECT_EQ(load.state, SetFileState::kUnreadable);
+  EXPECT_EQ(load.ini_path, dir_ / "held.ini");
+  EXPECT_EQ(load.detail, "Is a directory");
+  EXPECT_EQ(set.OutputFileName, "index.htm");
+  EXPECT_FALSE(SaveEnvironmentSet(set, load.ini_path));
+  EXPECT_TRUE(std::filesystem::is_directory(dir_ / "held.ini"));
+}
+
+TEST_F(SetFileTest, RefusedSetNameIsNeverLookedUp) {
+  WriteFile(dir_ / "escape.ini", "[MAIN]\r\nTEXT1(5)=outside.htm\r\n");
+  const ProgramPlace below{dir_ / "program", "VELDRA"};
+  for (const std::string& name : Strings{"../escape", " ../escape ", "a/b", "tab\there"}) {
+    EXPECT_EQ(SetIniPath(below, name), "") << name;
+    EnvironmentSet set;
+    set.SetName = name;
+    set.OutputFileName = "kept.htm";
+    const SetLoad load = LoadEnvironmentSet(below, set);
+    EXPECT_EQ(load.state, SetFileState::kRefused) << name;
+    EXPECT_EQ(load.ini_path, "");
+    EXPECT_EQ(set.OutputFileName, "kept.htm");  // the set is left as it was
+  }
+}
+
+// A set file its user may not read: loaded as unreadable with the system's reason, and a save
+// leaves it as it is. Root reads every file, so as root the check runs as nobody in a child.
+TEST_F(SetFileTest, FileThatCannotBeReadIsReportedAndNeverOverwritten) {
+  WriteSet("locked", "TEXT1(5)=mine.htm\r\n[OTHER]\r\nkey=kept\r\n");
+  const std::string path = dir_ / "locked.ini";
+  const std::string before = ReadFile(path);
+  ASSERT_EQ(chmod(path.c_str(), 0), 0);
+  ASSERT_EQ(chmod(dir_.path().c_str(), 0777), 0);  // nobody may look into the folder
+
+  const auto check = [&]() -> int {
+    EnvironmentSet set;
+    set.SetName = "locked";
+    const SetLoad load = LoadEnvironmentSet(place_, set);
+    if (load.state != SetFileState::kUnreadable) return 10;
+    if (load.detail != "Permission denied") return 11;
+    if (set.OutputFileName != "index.htm") return 12;
+    set.OutputFileName = "clobbered.htm";
+    if (SaveEnvironmentSet(set, load.ini_path)) return 13;
+    return 0;
+  };
+  if (geteuid() != 0) {
+    EXPECT_EQ(check(), 0);
+  } else {
+    const passwd* nobody = getpwnam("nobody");
+    if (nobody == nullptr) GTEST_SKIP() << "no user nobody to read as";
+    const pid_t pid = fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+      if (setgroups(0, nullptr) != 0 || setgid(nobody->pw_gid) != 0 ||
+          setuid(nobody->pw_uid) != 0)
+        _exit(20);
+      _exit(check());
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(pid, &status, 0), pid);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "10 state, 11 detail, 12 defaults, 13 saved, 20 setuid";
+  }
+  ASSERT_EQ(chmod(path.c_str(), 0644), 0);
+  EXPECT_EQ(ReadFile(path), before);
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
@@ -216,6 +217,49 @@ class SetsTest : public QObject {
     QVERIFY(saved.contains("CODEPAGE=874\r\n"));
     QVERIFY(saved.contains("LIST1=ID3-TRACK@\r\n"));
     QVERIFY(saved.contains("ID3-GENRE@BITRATE@\r\n"));
+  }
+
+  // The program's set file cannot be read when the window opens: a message names it, and the
+  // window never saves over it, not even once the file can be read again (it would replace
+  // what the file holds with the defaults the window shows).
+  void UnreadableSetFileIsReportedAndNeverSavedOver() {
+    TestProgram program;
+    QVERIFY(QDir().mkdir(program.Path(QStringLiteral("VELDRA.ini"))));
+    auto form = program.Open();
+    QCOMPARE(program.dialogs.messages.size(), size_t{1});
+    const FakeDialogs::Message& message = program.dialogs.messages.front();
+    QVERIFY(message.text.startsWith(QStringLiteral("環境セットのファイルを読めませんでした: ") +
+                                    program.Path(QStringLiteral("VELDRA.ini")) +
+                                    QStringLiteral(" (Is a directory)\n")));
+    QCOMPARE(message.icon, Dialogs::Icon::kWarning);
+    QCOMPARE(Text(*form, 5)->text(), QStringLiteral("index.htm"));
+
+    QVERIFY(QDir().rmdir(program.Path(QStringLiteral("VELDRA.ini"))));
+    program.WriteIni(QStringLiteral("VELDRA.ini"),
+                     {QStringLiteral("[MAIN]"), QStringLiteral("TEXT1(5)=mine.htm")});
+    const QByteArray before = program.Read(QStringLiteral("VELDRA.ini"));
+    Text(*form, 5)->setText(QStringLiteral("typed.htm"));
+    form->close();
+    QCOMPARE(program.Read(QStringLiteral("VELDRA.ini")), before);
+  }
+
+  // A set file whose name cannot be a set name (a tab in it) is listed but not loaded: the
+  // window says why, keeps showing the set it had, and saves that set where it came from.
+  void SetWithARefusedNameIsNotLoaded() {
+    TestProgram program;
+    program.WriteIni(QStringLiteral("tab\there.ini"),
+                     {QStringLiteral("[MAIN]"), QStringLiteral("TEXT1(5)=tab.htm")});
+    const QByteArray tab_before = program.Read(QStringLiteral("tab\there.ini"));
+    auto form = program.Open();
+    ChooseSet(*form, QStringLiteral("tab\there"));
+    QCOMPARE(program.dialogs.messages.size(), size_t{1});
+    QCOMPARE(program.dialogs.messages.front().text,
+             QStringLiteral("環境セット名にはフォルダの区切り文字や制御文字は使えません"));
+    QCOMPARE(Text(*form, 5)->text(), QStringLiteral("index.htm"));
+    QCOMPARE(QString::fromStdString(form->ini_path()), program.Path(QStringLiteral("VELDRA.ini")));
+    form->close();
+    QCOMPARE(program.Read(QStringLiteral("tab\there.ini")), tab_before);
+    QVERIFY(program.Read(QStringLiteral("VELDRA.ini")).contains("TEXT1(5)=index.htm"));
   }
 
   void WindowAlwaysOpensOnTheProgramSet() {
