@@ -137,13 +137,18 @@ std::string BuildWhatsNewPage(const PageContext& context, const FeedLinks& links
 void PublishWhatsNew(const PageContext& context, const WhatsNewPlace& place,
                      std::vector<ChangeEvent> this_run, int64_t now, RunReport& report) {
   const RunContext& run = context.run;
-  for (ChangeEvent& event : this_run) event.run_time = now;
 
   // The history: the operator's own folder, read as untrusted input all the same.
   const std::string history_name = FeedHistoryName(place.set_name);
   const ScopedFd program(open(place.program_folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
   std::vector<ChangeEvent> earlier;
   if (program.ok()) earlier = ReadFeedHistoryAt(program.get(), history_name);
+  // A run's time is part of its entries' ids: two runs within one second (or after the clock was
+  // set back) would give a folder updated in both one id, and the merge would drop the newer
+  // entry. Such a run takes the second after the newest one the history holds.
+  int64_t run_time = now;
+  for (const ChangeEvent& event : earlier) run_time = std::max(run_time, event.run_time + 1);
+  for (ChangeEvent& event : this_run) event.run_time = run_time;
   const std::vector<ChangeEvent> events = MergeFeedHistory(std::move(this_run), earlier);
   if (!program.ok() || !ReplaceFileAt(program.get(), history_name, FormatFeedHistory(events))) {
     report.problems.push_back({ProblemKind::kFeedNotWritten,
