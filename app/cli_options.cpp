@@ -141,8 +141,8 @@ Exit status:
 
 std::string CliVersionText() {
   return "VELDRA-cli (" + std::string(text::kProgramTitle) + ") " +
-         std::to_string(kProgramVersion.major) + "." + std::to_string(kProgramVersion.minor) +
-         "." + std::to_string(kProgramVersion.revision) + "\n";
+         std::to_string(kProgramVersion.major) + "." + std::to_string(kProgramVersion.minor) + "." +
+         std::to_string(kProgramVersion.revision) + "\n";
 }
 
 }  // namespace veldra

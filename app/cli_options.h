@@ -24,10 +24,10 @@ inline constexpr int kExitTerminated = 143;
 inline constexpr const char* kDefaultSetName = "VELDRA";
 
 struct CliOptions {
-  std::string program_folder;        // "" for the folder of the executable; no trailing separator
+  std::string program_folder;  // "" for the folder of the executable; no trailing separator
   std::string set_name = kDefaultSetName;
-  std::optional<std::string> root;   // replaces the set's root folder text when given
-  std::optional<std::string> url;    // replaces the set's root URL text when given
+  std::optional<std::string> root;  // replaces the set's root folder text when given
+  std::optional<std::string> url;   // replaces the set's root URL text when given
   bool quiet = false;
   bool progress = false;  // plain progress lines even when standard error is not a terminal
   // Test-only, not in --help: at each named pause point the run says "paused at POINT" on

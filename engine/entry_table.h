@@ -17,7 +17,7 @@ struct Entry {
   std::string time_text;  // FileTimeText of the last-write time
   std::string size_text;  // decimal bytes for files, "" for folders
   int64_t size = 0;
-  FolderId id;  // device and inode of the folder or file (of a link's target for links)
+  FolderId id;           // device and inode of the folder or file (of a link's target for links)
   bool is_link = false;  // listed through a link the walk allows
 };
 

@@ -188,8 +188,8 @@ FolderPageFiles PrepareFolderPage(const PageContext& context, FolderTree& tree, 
     out.playlist = BuildFolderPlaylist(context, dir.ok() ? dir.get() : -1, files);
   }
   if (context.set.Feed)
-    out.changes = CollectFolderChanges(context, dir.ok() ? dir.get() : -1, folder, folders, files,
-                                       previous);
+    out.changes =
+        CollectFolderChanges(context, dir.ok() ? dir.get() : -1, folder, folders, files, previous);
   return out;
 }
 

@@ -25,10 +25,10 @@ void WriteTableEnd(PageBuffer& page, const RunContext& run);
 
 struct FolderPageResult {
   bool page_written = false;
-  bool snapshot_written = false;  // or, when marks are not wanted, the old one removed
-  bool folder_gone = false;       // the folder could not be opened as the one listed
-  int error = 0;                  // errno of the call that failed, when one did
-  FileIdentity page;              // the written page, when page_written
+  bool snapshot_written = false;   // or, when marks are not wanted, the old one removed
+  bool folder_gone = false;        // the folder could not be opened as the one listed
+  int error = 0;                   // errno of the call that failed, when one did
+  FileIdentity page;               // the written page, when page_written
   bool playlist_not_ours = false;  // a file of the playlist's name that is not ours: left alone
   bool playlist_failed = false;
 };
@@ -38,7 +38,7 @@ struct FolderPageFiles {
   std::string folder;
   FolderTree* tree = nullptr;  // the folder is tree's folder `index`; its writes go through it
   size_t index = FolderTree::kNone;
-  std::string page_name;      // within the folder
+  std::string page_name;  // within the folder
   std::string snapshot_name;
   std::string page;
   std::string snapshot;  // written when marks_wanted; otherwise the old snapshot is removed

@@ -1,9 +1,9 @@
 #include "engine/folder_walk.h"
 
-#include <cstring>
 #include <errno.h>
 #include <string.h>
 #include <unistd.h>
+#include <cstring>
 
 #include <deque>
 #include <new>
@@ -251,7 +251,8 @@ class Walker {
     if (result.playlist_not_ours)
       report_.problems.push_back({ProblemKind::kNotOurFile, folder + files.playlist_name, ""});
     if (result.playlist_failed) {
-      report_.problems.push_back({ProblemKind::kPlaylistNotWritten, folder + files.playlist_name, ""});
+      report_.problems.push_back(
+          {ProblemKind::kPlaylistNotWritten, folder + files.playlist_name, ""});
     }
     if (observer_) observer_->WalkProgress(folders_found_, folders_done_);
     if (context_.control != nullptr) context_.control->PauseAt(pause_point::kFolderWritten);

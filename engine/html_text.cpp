@@ -36,11 +36,20 @@ size_t Utf8SequenceLength(std::string_view text, size_t i) {
 
 void AppendEscaped(std::string& out, char c) {
   switch (c) {
-    case '&': out += "&amp;"; break;
-    case '<': out += "&lt;"; break;
-    case '>': out += "&gt;"; break;
-    case '"': out += "&quot;"; break;
-    default: out += c;
+    case '&':
+      out += "&amp;";
+      break;
+    case '<':
+      out += "&lt;";
+      break;
+    case '>':
+      out += "&gt;";
+      break;
+    case '"':
+      out += "&quot;";
+      break;
+    default:
+      out += c;
   }
 }
 
@@ -93,9 +102,9 @@ size_t DecodeEntity(std::string_view text, size_t i, std::string& out) {
   uint32_t cp = 0;
   const size_t digits_start = k;
   while (k < text.size() && k - digits_start < 8) {
-    const auto v = hex ? HexValue(text[k]) : (text[k] >= '0' && text[k] <= '9')
-                                                 ? std::optional<int>(text[k] - '0')
-                                                 : std::nullopt;
+    const auto v = hex                                  ? HexValue(text[k])
+                   : (text[k] >= '0' && text[k] <= '9') ? std::optional<int>(text[k] - '0')
+                                                        : std::nullopt;
     if (!v) break;
     cp = cp * (hex ? 16 : 10) + static_cast<uint32_t>(*v);
     ++k;

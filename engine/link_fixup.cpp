@@ -31,7 +31,6 @@ constexpr std::string_view kHrefOpen = "<A HREF=\"";
 constexpr std::string_view kGatheredExtension = ".htm";
 constexpr std::string_view kLineEnd = "\r\n";
 
-
 // Pages are CP932. The markers and kHrefOpen are ASCII, and neither '<' nor '"' can be the
 // second byte of a two-byte character, so they can be matched on the raw bytes; a line holding
 // any non-ASCII byte can never equal a marker.
@@ -113,9 +112,8 @@ class LinkMapper {
       if (!relative.empty() && relative.back() != '/') continue;
       const std::optional<size_t> number = index_.Find(root_path_ + DecodeHrefPath(relative));
       if (!number) return {Kind::kUnknownFolder, {}};
-      return {Kind::kPage,
-              output_url_ + EncodeHrefPath(base_ + FormatPageNumber(*number) +
-                                           std::string(kGatheredExtension))};
+      return {Kind::kPage, output_url_ + EncodeHrefPath(base_ + FormatPageNumber(*number) +
+                                                        std::string(kGatheredExtension))};
     }
     return {};
   }
@@ -144,8 +142,8 @@ std::optional<std::string> RewriteLinks(std::string& line, const LinkMapper& map
     const size_t begin = open + kHrefOpen.size();
     const size_t end = line.find('"', begin);
     if (end == std::string::npos) break;
-    const std::string href = DecodeCp932(std::string_view(line).substr(begin, end - begin),
-                                         Cp932Escape::kHtml);
+    const std::string href =
+        DecodeCp932(std::string_view(line).substr(begin, end - begin), Cp932Escape::kHtml);
     LinkMapper::Target target = mapper.Map(href);
     if (target.kind == LinkMapper::Kind::kUnknownFolder) return href;
     if (target.kind == LinkMapper::Kind::kPage)
@@ -174,11 +172,12 @@ PageResult GatherPage(int dir_fd, const std::string& page_name, const FileIdenti
                       int out_fd, const std::string& gathered_name, const LinkMapper& mapper) {
   PageResult result;
   std::string bytes;
-  switch (ReadRegularFileAt(dir_fd, page_name,
-                            expected != nullptr ? static_cast<size_t>(expected->size)
-                                                : kUnrecordedPageCap,
-                            bytes, nullptr, expected)) {
-    case RegularReadResult::kRead: break;
+  switch (ReadRegularFileAt(
+      dir_fd, page_name,
+      expected != nullptr ? static_cast<size_t>(expected->size) : kUnrecordedPageCap, bytes,
+      nullptr, expected)) {
+    case RegularReadResult::kRead:
+      break;
     case RegularReadResult::kNotRegular:
       result.outcome = expected != nullptr ? PageOutcome::kChanged : PageOutcome::kUnreadable;
       return result;
@@ -351,15 +350,16 @@ FixUpResult FixUpLinks(const RunContext& context, const std::string& output_fold
     const ScopedFd dir(OpenPageFolder(page_folder, walk, expected));
     PageResult page;
     if (dir.ok()) {
-      page = GatherPage(dir.get(), context.OutputFileName, expected, out.get(), gathered_name,
-                        mapper);
+      page =
+          GatherPage(dir.get(), context.OutputFileName, expected, out.get(), gathered_name, mapper);
     } else {
       page.outcome = PageOutcome::kUnreadable;
     }
     for (const std::string& href : page.unknown_links)
       result.problems.push_back({ProblemKind::kUnknownLink, page_path, href});
     switch (page.outcome) {
-      case PageOutcome::kGathered: break;
+      case PageOutcome::kGathered:
+        break;
       case PageOutcome::kUnreadable:
         result.problems.push_back({ProblemKind::kPageUnreadable, page_path, ""});
         result.pages_not_gathered.push_back(page_folder);
@@ -383,10 +383,9 @@ FixUpResult FixUpLinks(const RunContext& context, const std::string& output_fold
     FileTime modified;
     const bool have_time = ModifiedTimeAt(dir.get(), modified);
     errno = 0;  // a page replaced since it was read fails without an error of the system
-    const bool deleted =
-        expected != nullptr
-            ? RemoveIfSame(dir.get(), context.OutputFileName, expected->device, expected->inode)
-            : RemoveFileAt(dir.get(), context.OutputFileName);
+    const bool deleted = expected != nullptr ? RemoveIfSame(dir.get(), context.OutputFileName,
+                                                            expected->device, expected->inode)
+                                             : RemoveFileAt(dir.get(), context.OutputFileName);
     if (!deleted)
       result.problems.push_back(
           {ProblemKind::kPageNotDeleted, page_path, errno != 0 ? strerror(errno) : ""});

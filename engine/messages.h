@@ -16,8 +16,7 @@ inline constexpr std::string_view kSetNameEmpty = "環境セット名の省略�
 inline constexpr std::string_view kSetNameInvalid =
     "環境セット名にはフォルダの区切り文字や制御文字は使えません";
 // A root or output folder or URL holding a line break, which the set file cannot keep.
-inline constexpr std::string_view kLineBreakInPath =
-    "フォルダ名やURLに改行は使えません";
+inline constexpr std::string_view kLineBreakInPath = "フォルダ名やURLに改行は使えません";
 
 // A run refused because another run of the same set over the same folders is going on.
 inline constexpr std::string_view kRunLocked =
@@ -56,7 +55,8 @@ inline constexpr std::string_view kNoticePagesNotWritten =
 inline constexpr std::string_view kNoticeLinksRefused =
     "たどらなかったリンク (持ち主が違い、ルートフォルダの外を指す): ";
 inline constexpr std::string_view kNoticePagesGathered = "出力フォルダに集めたページ: ";
-inline constexpr std::string_view kNoticePagesNotGathered = "集められず元のフォルダに残ったページ: ";
+inline constexpr std::string_view kNoticePagesNotGathered =
+    "集められず元のフォルダに残ったページ: ";
 inline constexpr std::string_view kNoticeProblems = "そのほかの問題:";
 // A stopped run: the line after kRunFinished, then what was left undone.
 inline constexpr std::string_view kNoticeStopped = "中止しました。";
@@ -78,13 +78,16 @@ inline constexpr std::string_view kProblemGenresUnreadable = "ジャンルファ
 inline constexpr std::string_view kProblemSetNotSaved = "環境セットを保存できませんでした: ";
 
 // Problems of the gathering pass, each followed by the path it concerns.
-inline constexpr std::string_view kProblemNoPageFileName = "ページのファイル名が空なので集めませんでした";
+inline constexpr std::string_view kProblemNoPageFileName =
+    "ページのファイル名が空なので集めませんでした";
 inline constexpr std::string_view kProblemNoOutputFolder = "出力フォルダがありません: ";
 inline constexpr std::string_view kProblemPageUnreadable = "ページを読めませんでした: ";
 inline constexpr std::string_view kProblemPageChanged =
     "書いた後で差し替えられたページなので集めませんでした: ";
-inline constexpr std::string_view kProblemPageNotOurs = "目印の行がないページなので集めませんでした: ";
-inline constexpr std::string_view kProblemUnknownLink = "行き先のページがないリンクをそのまま残しました: ";
+inline constexpr std::string_view kProblemPageNotOurs =
+    "目印の行がないページなので集めませんでした: ";
+inline constexpr std::string_view kProblemUnknownLink =
+    "行き先のページがないリンクをそのまま残しました: ";
 inline constexpr std::string_view kProblemPageNotDeleted = "集めたページの元を消せませんでした: ";
 inline constexpr std::string_view kProblemOutputNotWritten = "出力フォルダに書けなかったページ: ";
 // What's new and playlists: a file of our name that is not ours is left alone.

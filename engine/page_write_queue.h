@@ -47,7 +47,7 @@ class PageWriteQueue {
 
  private:
   struct Job {
-    Prepare prepare;  // empty once the files are built
+    Prepare prepare;     // empty once the files are built
     std::string folder;  // reported when building fails
     FolderPageFiles files;
     FolderPageResult result;

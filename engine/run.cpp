@@ -2,9 +2,9 @@
 
 #include "engine/run.h"
 
-#include <cstring>
 #include <errno.h>
 #include <string.h>
+#include <cstring>
 
 #include "engine/folder_walk.h"
 #include "engine/link_fixup.h"

@@ -54,7 +54,8 @@ std::string InputErrorMessage(InputError error, std::string_view code_page = {})
 // The first steps of a run, on the texts the window holds: trims the root folder, root URL and set
 // name, appends the separator to the root folder, checks the three (and that the set name can be a
 // file name, and that no folder or URL holds a line break, which the set file cannot keep), and,
-// when all pass, puts each value at the top of its history (set_list is the set list of Combo3). Changes set and set_list as the window's combo boxes change.
+// when all pass, puts each value at the top of its history (set_list is the set list of Combo3).
+// Changes set and set_list as the window's combo boxes change.
 InputError PrepareRunInput(EnvironmentSet& set, std::vector<std::string>& set_list);
 
 // What a run tells its front end while it goes on. Calls come from the thread running the run.
@@ -81,16 +82,16 @@ enum class ProblemKind {
   kHeaderUnreadable,
   kFooterNotCreated,
   kFooterUnreadable,
-  kGenresUnreadable,  // path: the genre file
-  kSetNotSaved,       // path: the set file
-  kNoPageFileName,    // no path: the page file name is empty, nothing was gathered
-  kNoOutputFolder,    // path: the output folder as typed
-  kPageUnreadable,    // path: a page the gathering pass could not read
-  kPageChanged,       // path: a page replaced after the walk wrote it
-  kPageNotOurs,       // path: a page without our marker line
-  kUnknownLink,       // path: the page; detail: the link left as it was
-  kPageNotDeleted,    // path: a gathered page whose original stayed
-  kOutputNotWritten,  // path: the output folder; count: pages not written there
+  kGenresUnreadable,    // path: the genre file
+  kSetNotSaved,         // path: the set file
+  kNoPageFileName,      // no path: the page file name is empty, nothing was gathered
+  kNoOutputFolder,      // path: the output folder as typed
+  kPageUnreadable,      // path: a page the gathering pass could not read
+  kPageChanged,         // path: a page replaced after the walk wrote it
+  kPageNotOurs,         // path: a page without our marker line
+  kUnknownLink,         // path: the page; detail: the link left as it was
+  kPageNotDeleted,      // path: a gathered page whose original stayed
+  kOutputNotWritten,    // path: the output folder; count: pages not written there
   kNotOurFile,          // path: a feed, page or playlist name held by a file that is not ours
   kFeedNotWritten,      // path: the feed, new-arrivals page or history that failed
   kPlaylistNotWritten,  // path: the playlist that failed
@@ -112,9 +113,9 @@ struct RunReport {
   bool gathering = false;    // the fix-up pass ran
   size_t pages_gathered = 0;
   std::vector<RunProblem> problems;  // in the order they were met
-  bool stopped = false;            // a stop was asked for and the run ended early where it could
-  bool folders_left = false;       // the walk stopped before every folder was done
-  bool gathering_skipped = false;  // stopped before gathering: the output folder is as it was
+  bool stopped = false;              // a stop was asked for and the run ended early where it could
+  bool folders_left = false;         // the walk stopped before every folder was done
+  bool gathering_skipped = false;    // stopped before gathering: the output folder is as it was
 
   // True when every folder got its page (and, when gathering, every page was gathered).
   bool AllWritten() const;
@@ -130,7 +131,7 @@ struct RunResult {
   RunContext context;
   std::vector<std::string> work_list;  // List3: the folders whose pages were written, sorted
   RunReport report;
-  std::string ini_path;  // the set file the run saved to (the new IniPath)
+  std::string ini_path;    // the set file the run saved to (the new IniPath)
   bool set_saved = false;  // false: the set file could not be written (or read, and was kept)
 };
 

@@ -15,7 +15,7 @@ inline constexpr std::string_view kFolderWritten = "folder-written";  // after e
 inline constexpr std::string_view kWalkDone = "walk-done";            // before gathering
 // The gathering pass has chosen the old numbered pages it may delete, before it writes any.
 inline constexpr std::string_view kGatherDeleted = "gather-deleted";
-inline constexpr std::string_view kRunDone = "run-done";              // before the set is saved
+inline constexpr std::string_view kRunDone = "run-done";  // before the set is saved
 }  // namespace pause_point
 
 class RunControl {

@@ -59,8 +59,8 @@ InputError PrepareRunInput(EnvironmentSet& set, std::vector<std::string>& set_li
   if (!IsValidSetName(set.SetName)) return InputError::kSetNameInvalid;
   // A set file keeps a line break or NUL as reference text, so the saved folder would read back
   // as another one: refused rather than published under a name the next run cannot find.
-  for (const std::string* value : {&set.RootFolder, &set.RootUrl, &set.OutputFolder,
-                                   &set.OutputUrl}) {
+  for (const std::string* value :
+       {&set.RootFolder, &set.RootUrl, &set.OutputFolder, &set.OutputUrl}) {
     if (value->find_first_of(std::string_view("\r\n\0", 3)) != std::string::npos)
       return InputError::kLineBreakInPath;
   }

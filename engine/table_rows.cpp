@@ -1,10 +1,10 @@
 #include "engine/table_rows.h"
 
 #include "engine/html_text.h"
-#include "platform/text_compare.h"
 #include "engine/page_head.h"
 #include "platform/code_page.h"
 #include "platform/file_name.h"
+#include "platform/text_compare.h"
 #include "settings/column_key.h"
 #include "tags/id3v1.h"
 

@@ -1,9 +1,9 @@
 #include "engine/whats_new_page.h"
 
-#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <cstring>
 
 #include <algorithm>
 #include <unordered_map>

@@ -25,16 +25,16 @@ struct FolderId {
 };
 
 struct DirEntry {
-  std::string name;        // the entry's own name, no separator
-  bool is_folder = false;  // also true for a link to a folder (links are followed)
-  int64_t size = 0;        // bytes; 0 for folders
-  FileTime modified;       // last-write time
-  FolderId id;             // device and inode (of the link's target for links)
-  bool is_link = false;    // a symbolic link; the fields above describe what it leads to
-  bool is_regular = false; // a regular file (a link's target for links)
-  bool dangling = false;   // a link that leads nowhere (listed as a file of size 0)
-  uint32_t owner = 0;        // owner of the entry itself (of the link for links)
-  uint32_t target_owner = 0; // owner of what a link leads to (the entry's owner otherwise)
+  std::string name;           // the entry's own name, no separator
+  bool is_folder = false;     // also true for a link to a folder (links are followed)
+  int64_t size = 0;           // bytes; 0 for folders
+  FileTime modified;          // last-write time
+  FolderId id;                // device and inode (of the link's target for links)
+  bool is_link = false;       // a symbolic link; the fields above describe what it leads to
+  bool is_regular = false;    // a regular file (a link's target for links)
+  bool dangling = false;      // a link that leads nowhere (listed as a file of size 0)
+  uint32_t owner = 0;         // owner of the entry itself (of the link for links)
+  uint32_t target_owner = 0;  // owner of what a link leads to (the entry's owner otherwise)
 };
 
 // Lists one folder: every entry but "." and "..", hidden ones included, in the order the system
@@ -42,7 +42,8 @@ struct DirEntry {
 // its own time. An entry that vanishes while it is being listed is left out. The folder is
 // closed before the call returns. False when the folder cannot be opened or read; errno then
 // tells why.
-bool ListFolder(const std::string& folder, std::vector<DirEntry>& entries, std::string* err = nullptr);
+bool ListFolder(const std::string& folder, std::vector<DirEntry>& entries,
+                std::string* err = nullptr);
 
 // ListFolder of an open folder (dir_fd stays open and is not moved).
 bool ListFolderAt(int dir_fd, std::vector<DirEntry>& entries, std::string* err = nullptr);

@@ -77,8 +77,8 @@ size_t FindKey(const std::vector<std::string>& lines, const SectionRange& range,
 // The stored form of a value. Line breaks and NUL would end the line or the value early, so they
 // are written as the references "&#13;", "&#10;" and "&#0;", which read back as that text: no
 // value read from a file holds a line break (a "&#10;" typed into a set on Windows is HTML for the
-// page, not ours to decode), and in the HTML texts of a set the reference means the same. A value that
-// reading would trim or unquote is wrapped in double quotes, so that it reads back as written.
+// page, not ours to decode), and in the HTML texts of a set the reference means the same. A value
+// that reading would trim or unquote is wrapped in double quotes, so that it reads back as written.
 std::string StoredValue(std::string_view value) {
   std::string encoded;
   for (size_t i = 0; i < value.size();) {

@@ -46,7 +46,8 @@ class IniDocument {
 };
 
 // One value from a file, as GetPrivateProfileString with a 255-byte buffer gives it.
-std::string ReadProfileString(std::string_view section, std::string_view key, const std::string& file);
+std::string ReadProfileString(std::string_view section, std::string_view key,
+                              const std::string& file);
 
 // Writes one value into a file; non-zero on success.
 int16_t WriteProfileString(std::string_view section, std::string_view key, std::string_view value,

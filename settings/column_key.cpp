@@ -8,9 +8,10 @@ namespace veldra {
 namespace {
 
 constexpr std::pair<std::string_view, std::string_view> kCaptions[] = {
-    {kKeyFileName, "Name"}, {kKeyFileSize, "Size"}, {kKeyTimeStamp, "Date"},  {kKeyTitle, "Title"},
-    {kKeyArtist, "Artist"}, {kKeyAlbum, "Album"},   {kKeyComment, "Comment"}, {kKeyYear, "Year"},
-    {kKeyGenre, "Genre"},   {kKeyTrack, "Tr"},      {kKeyPlayTime, "Time"},   {kKeyBitrate, "Bitrate"},
+    {kKeyFileName, "Name"},   {kKeyFileSize, "Size"}, {kKeyTimeStamp, "Date"},
+    {kKeyTitle, "Title"},     {kKeyArtist, "Artist"}, {kKeyAlbum, "Album"},
+    {kKeyComment, "Comment"}, {kKeyYear, "Year"},     {kKeyGenre, "Genre"},
+    {kKeyTrack, "Tr"},        {kKeyPlayTime, "Time"}, {kKeyBitrate, "Bitrate"},
 };
 
 }  // namespace

@@ -42,8 +42,8 @@ struct EnvironmentSet {
   std::vector<std::string> HiddenColumns;  // List1
 
   // Keys that later versions added; their defaults keep the classic behaviour.
-  bool ReadAllTags = false;                  // TAGS: "ALL" reads ID3v2, APE and other formats
-  std::string CodePage = "932";              // CODEPAGE as typed; a run refuses an unknown one
+  bool ReadAllTags = false;      // TAGS: "ALL" reads ID3v2, APE and other formats
+  std::string CodePage = "932";  // CODEPAGE as typed; a run refuses an unknown one
   // Visitors' files (keys FEED and PLAYLIST; absent means off): the run's changes as an Atom
   // feed and a new-arrivals page in the root folder, and a playlist per folder holding audio.
   bool Feed = false;

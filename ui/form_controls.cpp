@@ -293,15 +293,18 @@ class Builder {
 
   // The new-arrivals feed and page, and the playlists: files for the site's visitors.
   QGroupBox* VisitorsFrame() {
-    auto* frame = Named(new QGroupBox(QStringLiteral("訪問者向け")), QStringLiteral("FrameVisitors"));
+    auto* frame =
+        Named(new QGroupBox(QStringLiteral("訪問者向け")), QStringLiteral("FrameVisitors"));
     auto* row = new QHBoxLayout(frame);
     c_.CheckFeed = Named(new QCheckBox(QStringLiteral("新着情報 (whatsnew.xml / whatsnew.htm)")),
                          QStringLiteral("CheckFeed"));
-    Tip(c_.CheckFeed, QStringLiteral("新着・更新のファイルをルートフォルダ (集約時は出力先フォルダ) "
-                                     "の Atom フィードと新着ページにします。履歴は環境セットの隣に保存"));
+    Tip(c_.CheckFeed,
+        QStringLiteral("新着・更新のファイルをルートフォルダ (集約時は出力先フォルダ) "
+                       "の Atom フィードと新着ページにします。履歴は環境セットの隣に保存"));
     c_.CheckPlaylist = Named(new QCheckBox(QStringLiteral("プレイリスト (.m3u8)")),
                              QStringLiteral("CheckPlaylist"));
-    Tip(c_.CheckPlaylist, QStringLiteral("MP3 のあるフォルダごとに、ページと同じ名前の .m3u8 を書きます"));
+    Tip(c_.CheckPlaylist,
+        QStringLiteral("MP3 のあるフォルダごとに、ページと同じ名前の .m3u8 を書きます"));
     row->addWidget(c_.CheckFeed);
     row->addWidget(c_.CheckPlaylist);
     row->addStretch(1);

@@ -146,8 +146,8 @@ void MainForm::Command1_Click() {
   ShowCombo(*c_.Combo2, set.RootUrlHistory, set.RootUrl);
   ShowCombo(*c_.Combo3, set_list, set.SetName);
   if (error != InputError::kNone) {
-    dialogs_.ShowMessage(this, ToQ(InputErrorMessage(error, set.CodePage)), ToQ(text::kInputErrorTitle),
-                         Dialogs::Icon::kNone);
+    dialogs_.ShowMessage(this, ToQ(InputErrorMessage(error, set.CodePage)),
+                         ToQ(text::kInputErrorTitle), Dialogs::Icon::kNone);
     return;
   }
   // One run per set and folders at a time: refused at once (never waited for) when another run,

@@ -136,8 +136,7 @@ TEST(CliOptions, TestPausePointsAreCollectedInOrder) {
   const CliParse parse =
       ParseCliOptions({"--test-pause", "walk-done", "--test-pause=run-done", "--set", "A"});
   ASSERT_EQ(parse.action, CliAction::kRun);
-  EXPECT_EQ(parse.options.test_pause_points,
-            (std::vector<std::string>{"walk-done", "run-done"}));
+  EXPECT_EQ(parse.options.test_pause_points, (std::vector<std::string>{"walk-done", "run-done"}));
   EXPECT_EQ(parse.options.set_name, "A");
 }
 

@@ -1,15 +1,15 @@
 // Runs the built VELDRA-cli over temporary trees and checks what a scheduler would see.
 
-#include <gtest/gtest.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <cstdlib>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <map>
 
@@ -77,12 +77,14 @@ TEST_F(CliRunTest, PublishesTreeAndSavesTheSet) {
   EXPECT_EQ(r.status, 0) << r.out << r.err;
   EXPECT_EQ(r.out.rfind("★終わったよ★", 0), 0u) << r.out;
   EXPECT_EQ(r.err, "");
-  for (const char* folder : {"", "a/", "a/b/"}) EXPECT_TRUE(FileExists(root + folder + "index.htm"));
+  for (const char* folder : {"", "a/", "a/b/"})
+    EXPECT_TRUE(FileExists(root + folder + "index.htm"));
 
   std::vector<std::string> page;
   ASSERT_TRUE(ReadTextLines(root + "a/index.htm", Cp932Escape::kHtml, page));
   bool links_song = false;
-  for (const std::string& line : page) links_song |= line.find("/m/a/song.mp3") != std::string::npos;
+  for (const std::string& line : page)
+    links_song |= line.find("/m/a/song.mp3") != std::string::npos;
   EXPECT_TRUE(links_song);
 
   std::vector<std::string> ini;
@@ -247,8 +249,8 @@ TEST_F(CliRunTest, MissingRootFolderIsAFailedRun) {
 }
 
 TEST_F(CliRunTest, RootFolderLongerThan254BytesIsPublishedWholeByTheNextRun) {
-  const std::string long_root = dir / ("long/" + std::string(100, 'x') + "/" +
-                                       std::string(200, 'y') + "/");
+  const std::string long_root =
+      dir / ("long/" + std::string(100, 'x') + "/" + std::string(200, 'y') + "/");
   ASSERT_GT(long_root.size(), 254u);
   WriteFile(long_root + "song.mp3", "x");
   // The folder the path cut to 254 bytes would name: the next run must not publish it.

@@ -36,7 +36,10 @@ TEST(DisplayText, ReplacesEveryControlButTheLineFeed) {
 TEST(DisplayText, TheNoticeCarriesNoRawEscapes) {
   RunReport report;
   report.problems = {{ProblemKind::kPageNotWritten, "/srv/\x1B[2J\x1B]0;x\x07/", ""},
-                     {ProblemKind::kSetNotSaved, "\xC2\x9B" "31m", ""}};
+                     {ProblemKind::kSetNotSaved,
+                      "\xC2\x9B"
+                      "31m",
+                      ""}};
   const std::string notice = FormatRunNotice(report);
   EXPECT_EQ(notice.find('\x1B'), std::string::npos) << notice;
   EXPECT_EQ(notice.find("\xC2\x9B"), std::string::npos) << notice;

@@ -121,7 +121,8 @@ TEST(ReadSnapshotAt, ReadsUpToTheCapAndKeepsTheRecordsBeforeIt) {
   EXPECT_EQ(SnapshotReadCap(8192), size_t{16} << 20);
   EXPECT_EQ(SnapshotReadCap(100000), size_t{2048} * 100000);
   test::TempDir dir;
-  const std::string record = "\"F\",\"" + std::string(1000, 'n') + "\",\"2000/01/01 00:00\",\"1\"\r\n";
+  const std::string record =
+      "\"F\",\"" + std::string(1000, 'n') + "\",\"2000/01/01 00:00\",\"1\"\r\n";
   std::string bytes;
   while (bytes.size() < (size_t{17} << 20)) bytes += record;
   test::WriteFile(dir / "index.htm.csv", bytes);

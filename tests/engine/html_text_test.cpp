@@ -8,7 +8,10 @@ namespace {
 TEST(HtmlText, EscapesMarkupInTexts) {
   EXPECT_EQ(EscapeHtml("<b>x</b> & \"q\""), "&lt;b&gt;x&lt;/b&gt; &amp; &quot;q&quot;");
   EXPECT_EQ(EscapeHtml("曲 'a'"), "曲 'a'");
-  EXPECT_EQ(EscapeHtml("a\xFF" "b"), "a\xEF\xBF\xBD" "b");
+  EXPECT_EQ(EscapeHtml("a\xFF"
+                       "b"),
+            "a\xEF\xBF\xBD"
+            "b");
 }
 
 TEST(HtmlText, HrefPathReachesEveryName) {

@@ -95,8 +95,8 @@ TEST_F(FixUpLinksTest, SingleRootPageLosesOnlyItsMarkers) {
   EXPECT_FALSE(FileExists(context.RootPath + "index.htm"));
   const std::string gathered = ReadFile(out + "index00000.htm");
   std::string expected = PageBytes(root);
-  for (const char* marker : {"<!--AA_TAG_START-->\r\n", "<!--AA_TAG_END-->\r\n",
-                             "<!--AA_TAG_DIRtoFILE-->\r\n"})
+  for (const char* marker :
+       {"<!--AA_TAG_START-->\r\n", "<!--AA_TAG_END-->\r\n", "<!--AA_TAG_DIRtoFILE-->\r\n"})
     expected.erase(expected.find(marker), std::string(marker).size());
   EXPECT_EQ(gathered, expected);
 }
@@ -152,10 +152,10 @@ TEST_F(FixUpLinksTest, DeletesOnlyOldGatheredPages) {
     EXPECT_FALSE(FileExists(out + gone)) << gone;
   EXPECT_TRUE(std::filesystem::is_directory(out + "index00003.htm"));
   EXPECT_FALSE(FileExists(out + ".index00004.htm.tmp-ab12cd34"));
-  for (const char* kept : {"index-notes.htm", "indexA.htm", "index.htm", "index.html",
-                           "other00001.htm", "index00001.html", "INDEX12.HTM", "index1.htm",
-                           "INDEX2019.HTM", "index000001.htm", ".index1.htm.tmp-ab12cd34",
-                           ".index00004.htm.tmp-AB12CD34"})
+  for (const char* kept :
+       {"index-notes.htm", "indexA.htm", "index.htm", "index.html", "other00001.htm",
+        "index00001.html", "INDEX12.HTM", "index1.htm", "INDEX2019.HTM", "index000001.htm",
+        ".index1.htm.tmp-ab12cd34", ".index00004.htm.tmp-AB12CD34"})
     EXPECT_EQ(ReadFile(out + kept), "old") << kept;
   EXPECT_TRUE(FileExists(out + "index00000.htm"));
 }
@@ -189,7 +189,8 @@ TEST_F(FixUpLinksTest, FolderNamedLikeThePageFileGetsItsOwnLink) {
                       FolderRow("/files/index.htm.d/index.htm", "index.htm.d")};
   WritePage("", root);
   PageParts deep;
-  deep.nav = {NavLine("/files/index.htm", ""), NavLine("/files/index.html/index.htm", "index.html/")};
+  deep.nav = {NavLine("/files/index.htm", ""),
+              NavLine("/files/index.html/index.htm", "index.html/")};
   WritePage("index.html/", {});
   WritePage("index.htm.d/", {});
   WritePage("index.html/x/", deep);
@@ -241,8 +242,8 @@ TEST_F(FixUpLinksTest, CopiedBytesStayAsTheyWere) {
   const std::string odd = "\xEE\xEF";
   std::string page = PageBytes({});
   page.insert(0, "<P>" + odd + "</P>\r\n");
-  const std::string row = "<TR><TD>(DIR)</TD><TD><A HREF=\"/files/a/index.htm\">" + odd +
-                          "</A></TD></TR>\r\n";
+  const std::string row =
+      "<TR><TD>(DIR)</TD><TD><A HREF=\"/files/a/index.htm\">" + odd + "</A></TD></TR>\r\n";
   page.insert(page.find("<!--AA_TAG_DIRtoFILE-->"), row);
   WriteFile(context.RootPath + "index.htm", page);
   WritePage("a/", {});

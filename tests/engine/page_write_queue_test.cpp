@@ -120,10 +120,10 @@ TEST(PageWriteQueue, AFolderThatRunsOutOfMemoryFailsAlone) {
     TempDir dir;
     std::vector<std::pair<std::string, bool>> reported;
     {
-      PageWriteQueue queue(threads, 4, [&](const FolderPageFiles& files,
-                                           const FolderPageResult& result) {
-        reported.emplace_back(files.folder, result.page_written);
-      });
+      PageWriteQueue queue(threads, 4,
+                           [&](const FolderPageFiles& files, const FolderPageResult& result) {
+                             reported.emplace_back(files.folder, result.page_written);
+                           });
       for (int i = 0; i < 6; ++i) {
         const std::string folder = dir / (std::to_string(i) + "/");
         MakeFolders(folder);

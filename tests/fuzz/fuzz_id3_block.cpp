@@ -23,7 +23,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::memcpy(block, data, size < 128 ? size : 128);
   Id3Tag tag;
   DecodeId3Block(block, tag);
-  const bool tagged = (block[0] | 0x20) == 't' && (block[1] | 0x20) == 'a' && (block[2] | 0x20) == 'g';
+  const bool tagged =
+      (block[0] | 0x20) == 't' && (block[1] | 0x20) == 'a' && (block[2] | 0x20) == 'g';
   FUZZ_CHECK(tag.HasTag() == tagged);
   if (tagged) {
     FUZZ_CHECK(tag.Genre == block[127]);

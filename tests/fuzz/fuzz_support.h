@@ -21,7 +21,7 @@ void WriteScratchFile(const std::string& path, const void* data, size_t size);
 
 }  // namespace veldra::fuzz
 
-#define FUZZ_CHECK(cond) \
-  do {                   \
+#define FUZZ_CHECK(cond)                                          \
+  do {                                                            \
     if (!(cond)) ::veldra::fuzz::Fail(#cond, __FILE__, __LINE__); \
   } while (0)

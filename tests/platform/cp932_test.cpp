@@ -78,8 +78,8 @@ TEST(Cp932, LiteralReferenceTextSurvivesRoundTrip) {
 TEST(Cp932, OnlyReferencesTheEncoderWritesAreDecoded) {
   // References to ASCII, control characters, characters CP932 holds, and "&#38;" not before "#"
   // are text a user typed (a file written elsewhere): they stay, and are written back unescaped.
-  for (const char* text : {"&#60;NEW&#62;", "&#10;&#13;&#0;", "&#12354;", "&#38;x", "&#38;",
-                           "&#127;", "&#65;"}) {
+  for (const char* text :
+       {"&#60;NEW&#62;", "&#10;&#13;&#0;", "&#12354;", "&#38;x", "&#38;", "&#127;", "&#65;"}) {
     EXPECT_EQ(DecodeCp932(text, kRoundTrip), text) << text;
     EXPECT_EQ(EncodeCp932(text, kRoundTrip), text) << text;
   }

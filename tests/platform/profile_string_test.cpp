@@ -193,7 +193,10 @@ TEST(IniDocument, AnyFileContentTakesAnyValue) {
     // Line breaks and NUL are kept as reference text (see LineBreaksAreStoredAsLiteralReferences).
     std::string expected;
     for (const char c : value)
-      expected += c == '\r' ? "&#13;" : c == '\n' ? "&#10;" : c == '\0' ? "&#0;" : std::string(1, c);
+      expected += c == '\r'   ? "&#13;"
+                  : c == '\n' ? "&#10;"
+                  : c == '\0' ? "&#0;"
+                              : std::string(1, c);
     ASSERT_EQ(doc.Get("main", "KEY"), expected) << "file: " << file;
     size_t kept = 0;
     for (const std::string& line : doc.lines())

@@ -227,7 +227,7 @@ TEST_F(SetFileTest, TextsCp932LacksRoundTrip) {
   set.RootFolderHistory = {"/srv/Café \xF0\x9F\x8E\xB5/", "/bad\xFF/"};
   set.RootFolder = set.RootFolderHistory[0];
   set.NewMarkText = "&#9733; new &#60;";  // literal references stay literal
-  set.UpdateMarkText = "〜";               // WAVE DASH maps to CP932 one way only
+  set.UpdateMarkText = "〜";              // WAVE DASH maps to CP932 one way only
   ASSERT_TRUE(SaveEnvironmentSet(set, ini_path_));
   EXPECT_EQ(Dump(Load("intl")), Dump(set));
 }
@@ -291,8 +291,7 @@ TEST_F(SetFileTest, SaveThatCannotWriteReportsIt) {
 // FEED and PLAYLIST: absent means off and is never written for off; on is appended after LIST2
 // in that order; a key the file holds is rewritten where it stands, whatever it held.
 TEST_F(SetFileTest, FeedAndPlaylistKeys) {
-  const std::string classic =
-      "[MAIN]\r\nTEXT1(5)=index.htm\r\nLIST2=ID3-YEAR@\r\nZ=1\r\n";
+  const std::string classic = "[MAIN]\r\nTEXT1(5)=index.htm\r\nLIST2=ID3-YEAR@\r\nZ=1\r\n";
   WriteFile(dir_ / "k.ini", classic);
   EnvironmentSet set = Load("k");
   EXPECT_FALSE(set.Feed);
@@ -406,8 +405,7 @@ TEST_F(SetFileTest, FileThatCannotBeReadIsReportedAndNeverOverwritten) {
     const pid_t pid = fork();
     ASSERT_GE(pid, 0);
     if (pid == 0) {
-      if (setgroups(0, nullptr) != 0 || setgid(nobody->pw_gid) != 0 ||
-          setuid(nobody->pw_uid) != 0)
+      if (setgroups(0, nullptr) != 0 || setgid(nobody->pw_gid) != 0 || setuid(nobody->pw_uid) != 0)
         _exit(20);
       _exit(check());
     }

@@ -204,7 +204,8 @@ class RunTest : public QObject {
     QVERIFY(Control<QTabWidget>(*form, "SSTab1")->isEnabled());
     QCOMPARE(program.dialogs.messages.size(), size_t{1});
     const QString& text = program.dialogs.messages[0].text;
-    QVERIFY2(text.startsWith(QStringLiteral("同じ環境セットで同じフォルダを処理中")), qPrintable(text));
+    QVERIFY2(text.startsWith(QStringLiteral("同じ環境セットで同じフォルダを処理中")),
+             qPrintable(text));
     QVERIFY2(text.contains(QStringLiteral("pid %1 (").arg(getpid())), qPrintable(text));
     QVERIFY(!QFile::exists(root + QStringLiteral("/index.htm")));
 

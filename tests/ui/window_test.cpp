@@ -117,8 +117,7 @@ class WindowTest : public QObject {
          QStringLiteral("この順番で出力されます。ただし先頭はファイル名固定です")},
         {"Check2", 3, nullptr, QStringLiteral("ID3タグの処理をする"), {}},
         {"FrameVisitors", 2, nullptr, QStringLiteral("訪問者向け"), {}},
-        {"CheckFeed", 2, "FrameVisitors",
-         QStringLiteral("新着情報 (whatsnew.xml / whatsnew.htm)"),
+        {"CheckFeed", 2, "FrameVisitors", QStringLiteral("新着情報 (whatsnew.xml / whatsnew.htm)"),
          QStringLiteral("新着・更新のファイルをルートフォルダ (集約時は出力先フォルダ) "
                         "の Atom フィードと新着ページにします。履歴は環境セットの隣に保存")},
         {"CheckPlaylist", 2, "FrameVisitors", QStringLiteral("プレイリスト (.m3u8)"),
