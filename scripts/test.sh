@@ -1,13 +1,14 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and runs the whole test suite: first a normal build (its suite
-# replays every committed fuzz corpus and crash input), then each fuzz target for a fixed number
+# replays every committed fuzz corpus and crash input), then the lint stage (clang-format and
+# clang-tidy, scripts/lint.sh), then each fuzz target for a fixed number
 # of inputs from a fixed seed, then the same suite under AddressSanitizer and
 # UndefinedBehaviorSanitizer (all but the browser test). Nothing in it depends on the clock or on
 # an earlier run: the same commit gives the same verdict. Open-ended fuzzing is scripts/fuzz.sh.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-scripts/install-deps.sh e2e fuzz
+scripts/install-deps.sh e2e fuzz lint
 
 jobs=$(nproc)
 run_suite() {
@@ -19,6 +20,7 @@ run_suite() {
 
 ctest_args=()
 run_suite build/test -DCMAKE_BUILD_TYPE=RelWithDebInfo
+scripts/lint.sh build/test
 scripts/fuzz.sh --check
 ctest_args=(-LE browser)
 run_suite build/sanitize -DCMAKE_BUILD_TYPE=Debug -DVELDRA_SANITIZE=ON
