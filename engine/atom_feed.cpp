@@ -114,6 +114,10 @@ std::string EncodeIriPath(std::string_view path) {
     } else if (href.compare(i, 6, "&quot;") == 0) {
       out += "%22";
       i += 6;
+    } else if (href.compare(i, 3, "\xEF\xBF\xBE") == 0 || href.compare(i, 3, "\xEF\xBF\xBF") == 0) {
+      // U+FFFE and U+FFFF are valid UTF-8 but no XML character: escaped, they still name the file.
+      out += href[i + 2] == '\xBE' ? "%EF%BF%BE" : "%EF%BF%BF";
+      i += 3;
     } else {
       out += href[i++];
     }

@@ -23,13 +23,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   links.site_url = "http://h/";
   links.tag_host = "h";
   links.set_name = "s";
-  links.folder_page = [](const std::string& folder) { return "http://h/" + folder; };
+  // As the run builds them: folder names from the tree are encoded for the feed's links.
+  links.folder_page = [](const std::string& folder) { return "http://h/" + EncodeIriPath(folder); };
   const std::string feed = BuildAtomFeed(links, MergeFeedHistory({}, events), 0);
   for (size_t pos = 0; pos < feed.size();) {
     uint32_t c = 0;
     const size_t length = DecodeUtf8(feed, pos, c);
     FUZZ_CHECK(length > 0);
     FUZZ_CHECK(c >= 0x20 || c == '\n');
+    FUZZ_CHECK(c != 0xFFFE && c != 0xFFFF);  // no XML character
     pos += length;
   }
   return 0;
