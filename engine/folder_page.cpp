@@ -185,7 +185,7 @@ FolderPageFiles PrepareFolderPage(const PageContext& context, FolderTree& tree, 
   if (context.set.Playlist) {
     out.playlist_wanted = true;
     out.playlist_name = PlaylistName(run.OutputFileName);
-    out.playlist = BuildFolderPlaylist(context, dir.ok() ? dir.get() : -1, files);
+    out.playlist = BuildFolderPlaylist(context, folder, dir.ok() ? dir.get() : -1, files);
   }
   if (context.set.Feed)
     out.changes =

@@ -3,9 +3,11 @@
 #include <algorithm>
 
 #include "engine/run_context.h"
+#include "engine/table_rows.h"
 #include "platform/file_name.h"
 #include "platform/file_tail.h"
 #include "platform/utf8.h"
+#include "tags/tag_reader.h"
 
 namespace veldra {
 namespace {
@@ -63,6 +65,9 @@ std::string PlaylistTitle(const PlaylistItem& item) {
   if (item.has_tag) {
     title = TagText(item.tag.Title);
     artist = TagText(item.tag.Artist);
+  } else {
+    title = TrimBlanks(item.title);
+    artist = TrimBlanks(item.artist);
   }
   if (title.empty()) return CleanLineText(item.name);
   if (artist.empty()) return CleanLineText(title);
@@ -80,7 +85,37 @@ std::string BuildPlaylist(const std::vector<PlaylistItem>& items) {
   return text;
 }
 
-std::string BuildFolderPlaylist(const PageContext& context, int dir_fd, const EntryTable& files) {
+namespace {
+
+// TAGS=ALL: every format the tag reader knows is audio; its title, artist and play time come
+// from the reader, one file at a time (opened as a regular file without blocking).
+std::string BuildPlaylistReadingTags(const PageContext& context, const std::string& folder,
+                                     const EntryTable& files) {
+  TagReadOptions options = TagOptionsFor(context);
+  options.tags = true;
+  options.stream = true;
+  options.columns = 0x7F;
+  std::vector<PlaylistItem> items;
+  for (const Entry& entry : files) {
+    if (!IsMp3Name(entry.name) && !HasTagsToRead(entry.name, options)) continue;
+    PlaylistItem item;
+    item.name = entry.name;
+    FileTags tags;
+    if (context.set.ProcessId3 && ReadFileTagsAt(folder + entry.name, entry.name, options, tags)) {
+      item.title = tags.fields.title;
+      item.artist = tags.fields.artist;
+      if (tags.stream.milliseconds >= 0) item.seconds = (tags.stream.milliseconds + 500) / 1000;
+    }
+    items.push_back(std::move(item));
+  }
+  return BuildPlaylist(items);
+}
+
+}  // namespace
+
+std::string BuildFolderPlaylist(const PageContext& context, const std::string& folder, int dir_fd,
+                                const EntryTable& files) {
+  if (context.set.ReadAllTags) return BuildPlaylistReadingTags(context, folder, files);
   std::vector<PlaylistItem> items;
   std::vector<FileTail> tails;
   for (const Entry& entry : files) {

@@ -24,6 +24,9 @@ struct PlaylistItem {
   int64_t seconds = -1;  // -1: unknown
   bool has_tag = false;
   Id3Tag tag;
+  // TAGS=ALL: the title and artist columns as the tag reader gives them (used without has_tag).
+  std::string title;
+  std::string artist;
 };
 
 // The #EXTINF text: "artist - title", "title" without an artist, the name without a title;
@@ -33,8 +36,11 @@ std::string PlaylistTitle(const PlaylistItem& item);
 // The playlist's bytes; empty when there is no item.
 std::string BuildPlaylist(const std::vector<PlaylistItem>& items);
 
-// The playlist of a folder's files (MP3 files by name, in table order), tags read through dir_fd
-// when ProcessId3 is on; empty when the folder holds no audio.
-std::string BuildFolderPlaylist(const PageContext& context, int dir_fd, const EntryTable& files);
+// The playlist of a folder's files in table order, empty when the folder holds no audio. Audio is
+// MP3 by name; with TAGS=ALL also the other formats the tag reader knows, whose title, artist and
+// play time it reads from folder + name. Otherwise ID3v1 tags are read through dir_fd when
+// ProcessId3 is on, and the play time stays unknown.
+std::string BuildFolderPlaylist(const PageContext& context, const std::string& folder, int dir_fd,
+                                const EntryTable& files);
 
 }  // namespace veldra

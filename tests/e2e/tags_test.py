@@ -2,7 +2,7 @@
 tagged at test time by real tools (ffmpeg, mid3v2, eyeD3, id3v2, metaflac, vorbiscomment) in a
 scratch folder.
 
-    tags_test.py PATH-TO-VELDRA-cli formats|codepage|classic|hostile"""
+    tags_test.py PATH-TO-VELDRA-cli formats|codepage|classic|hostile|playlist"""
 import html
 import os
 import re
@@ -222,10 +222,39 @@ def case_hostile(tmp):
     expect(cells(lines, "huge.mp3"), {"ID3-TITLE": "<BR>"}, "huge")
 
 
+def case_playlist(tmp):
+    """With TAGS=ALL the playlist holds every format the tag reader knows, in page order, with the
+    artist, title and play time the reader finds; the classic mode keeps MP3 files only."""
+    root = os.path.join(tmp, "root")
+    os.makedirs(root)
+    p = lambda name: os.path.join(root, name)
+    mp3(p("a.mp3"), seconds=3)
+    run_tool(e2e.need_tool("mid3v2"), "-t", "V2 Title", "-a", "V2 Art", p("a.mp3"))
+    ffmpeg_audio(p("b.flac"), ["-c:a", "flac"], seconds=5)
+    run_tool(e2e.need_tool("metaflac"), "--set-tag=TITLE=Flac Title", p("b.flac"))
+    ffmpeg_audio(p("c.ogg"), ["-c:a", "libvorbis"], seconds=2)
+    with open(p("notes.txt"), "w") as f:
+        f.write("not audio")
+    extra = {"TAGS": "ALL", "PLAYLIST": "TRUE"}
+    run_page(tmp, root, extra)
+    with open(p("index.m3u8"), encoding="utf-8") as f:
+        lines = f.read().splitlines()
+    e2e.check(lines == ["#EXTM3U", "# VELDRA mp3+ playlist",
+                        "#EXTINF:3,V2 Art - V2 Title", "a.mp3",
+                        "#EXTINF:5,Flac Title", "b.flac",
+                        "#EXTINF:2,c.ogg", "c.ogg"], "TAGS=ALL playlist: %r" % lines)
+    run_page(tmp, root, {"PLAYLIST": "TRUE"})
+    with open(p("index.m3u8"), encoding="utf-8") as f:
+        lines = f.read().splitlines()
+    e2e.check(lines == ["#EXTM3U", "# VELDRA mp3+ playlist", "#EXTINF:-1,a.mp3", "a.mp3"],
+              "classic playlist: %r" % lines)
+    print("playlist: every format with TAGS=ALL, artist - title and seconds; MP3 only otherwise")
+
+
 def main():
     e2e.cli_path()
     cases = {"formats": case_formats, "codepage": case_codepage, "classic": case_classic,
-             "hostile": case_hostile}
+             "hostile": case_hostile, "playlist": case_playlist}
     for name in sys.argv[2:] or list(cases):
         tmp = e2e.make_temp()
         try:
