@@ -22,7 +22,7 @@ ChangeEvent Event(int64_t time, ChangeKind kind, std::string folder, std::string
 // Every field survives the history file, whatever bytes it holds; the tag comes back whole.
 TEST(FeedHistoryTest, RoundTripsHostileFields) {
   std::vector<ChangeEvent> events = {
-      Event(1, ChangeKind::kNew, "", std::string("tab\there\r\nand%25\xff", 19)),
+      Event(1, ChangeKind::kNew, "", std::string("tab\there\r\nand%25\xff\0x", 19)),
       Event(2, ChangeKind::kUpdated, "a b/c\"d/", "<x>&y"),
   };
   events[1].has_tag = true;
