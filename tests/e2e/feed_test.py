@@ -493,17 +493,7 @@ CASES = {
 
 
 def main():
-    e2e.cli_path()
-    names = sys.argv[2:] or ["all"]
-    if names == ["all"]:
-        names = list(CASES)
-    for name in names:
-        tmp = e2e.make_temp()
-        try:
-            CASES[name](tmp)
-        finally:
-            shutil.rmtree(tmp, ignore_errors=True)
-    print("PASS")
+    e2e.run_cases(CASES)
 
 
 if __name__ == "__main__":

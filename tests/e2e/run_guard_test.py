@@ -5,7 +5,6 @@ test-only pause point, so no case depends on timing.
     run_guard_test.py PATH-TO-VELDRA-cli CASE     (CASE: see CASES at the end; "all" runs every one)"""
 import os
 import re
-import shutil
 import signal
 import subprocess
 import sys

@@ -252,16 +252,8 @@ def case_playlist(tmp):
 
 
 def main():
-    e2e.cli_path()
-    cases = {"formats": case_formats, "codepage": case_codepage, "classic": case_classic,
-             "hostile": case_hostile, "playlist": case_playlist}
-    for name in sys.argv[2:] or list(cases):
-        tmp = e2e.make_temp()
-        try:
-            cases[name](tmp)
-        finally:
-            shutil.rmtree(tmp, ignore_errors=True)
-    print("PASS")
+    e2e.run_cases({"formats": case_formats, "codepage": case_codepage, "classic": case_classic,
+                   "hostile": case_hostile, "playlist": case_playlist})
 
 
 if __name__ == "__main__":
