@@ -1,18 +1,13 @@
 #include "engine/aside_remover.h"
 
-#include <system_error>
+#include "platform/worker_threads.h"
 
 namespace veldra {
 
 AsideRemover::AsideRemover(size_t threads, size_t max_queued)
     : max_queued_(max_queued < 1 ? 1 : max_queued) {
-  for (size_t i = 0; i < threads; ++i) {
-    try {
-      removers_.emplace_back(&AsideRemover::RemoverLoop, this);
-    } catch (const std::system_error&) {
-      break;  // fewer removers, or none: files are then removed by the caller of Add
-    }
-  }
+  // Fewer removers, or none: files are then removed by the caller of Add.
+  removers_ = StartThreads(threads, [this](size_t) { RemoverLoop(); });
 }
 
 AsideRemover::~AsideRemover() {
@@ -22,7 +17,7 @@ AsideRemover::~AsideRemover() {
     stopping_ = true;
   }
   work_ready_.notify_all();
-  for (std::thread& remover : removers_) remover.join();
+  JoinThreads(removers_);
 }
 
 void AsideRemover::Add(SetAsideFiles files) {

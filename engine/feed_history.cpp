@@ -197,7 +197,7 @@ std::vector<ChangeEvent> CollectFolderChanges(const PageContext& context, int di
     std::vector<FileTail> batch(
         tails.begin() + static_cast<ptrdiff_t>(start),
         tails.begin() + static_cast<ptrdiff_t>(std::min(tails.size(), start + kTailBatch)));
-    ReadFileTailsAt(dir_fd, batch, kId3BlockSize);
+    ReadFileTailsAt(dir_fd, batch, kId3BlockSize, context.reads);
     for (size_t i = 0; i < batch.size(); ++i) {
       ChangeEvent& event = events[tail_event[start + i]];
       Id3Tag tag;

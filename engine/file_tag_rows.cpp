@@ -7,6 +7,7 @@
 #include "engine/change_mark.h"
 #include "engine/table_rows.h"
 #include "platform/read_only_file.h"
+#include "platform/read_pool.h"
 #include "tags/tag_reader.h"
 
 namespace veldra {
@@ -60,7 +61,7 @@ void AddFileRowsReadingTags(PageBuffer& page, const PageContext& context, const 
         }
       });
     }
-    if (!jobs.empty()) RunReadJobs(jobs);
+    RunReadJobs(context.reads, jobs);
     for (size_t i = 0; i < count; ++i) {
       const Entry& entry = files[start + i];
       const std::string mark = marks ? ChangeMark(EntryKind::kFile, index, entry.name,

@@ -7,8 +7,9 @@
 
 #include <algorithm>
 #include <functional>
-#include <system_error>
+#include <new>
 #include <thread>
+#include <vector>
 
 #include "engine/change_mark.h"
 #include "engine/file_tag_rows.h"
@@ -19,14 +20,12 @@
 #include "engine/whats_new_page.h"
 #include "platform/file_system.h"
 #include "platform/file_tail.h"
+#include "platform/worker_threads.h"
 #include "tags/id3v1.h"
 
 namespace veldra {
 
 namespace {
-
-// A folder with more files than this has its file rows built by two threads, halves apiece.
-constexpr size_t kFilesToSplit = 8192;
 
 // Adds the rows of files[begin, end). Tags are read a batch of files at a time, so that reads
 // the cache cannot serve overlap.
@@ -59,9 +58,9 @@ void AddFileRows(PageBuffer& page, const PageContext& context, const std::string
           FileTail{name, entry.size, {}, {}, entry.is_link, entry.id.device, entry.id.inode});
     }
     if (dir_fd >= 0)
-      ReadFileTailsAt(dir_fd, tails, kId3BlockSize);
+      ReadFileTailsAt(dir_fd, tails, kId3BlockSize, context.reads);
     else
-      ReadFileTails(folder, tails, kId3BlockSize);
+      ReadFileTails(folder, tails, kId3BlockSize, context.reads);
     for (size_t i = 0; i < count; ++i) {
       const Entry& entry = files[start + i];
       const std::string mark = marks ? ChangeMark(EntryKind::kFile, index, entry.name,
@@ -98,34 +97,30 @@ std::string BuildPage(const PageContext& context, std::string_view folder, int d
     WriteFolderRows(page, context, folder, entry.name, mark);
   }
   page.AddLine(kFoldersToFiles);
-  const size_t half = files.size() > kFilesToSplit ? files.size() / 2 : files.size();
-  PageBuffer second_half;
-  std::thread helper;
-  bool helper_out_of_memory = false;
-  if (half < files.size()) {
+  // A large folder's file rows are built in parts side by side, then joined in order.
+  const RunTuning& tuning = context.tuning;
+  const size_t parts = files.size() > tuning.split_files_over
+                           ? std::clamp<size_t>(tuning.row_parts, 1, files.size())
+                           : 1;
+  const auto part_begin = [&](size_t part) { return files.size() * part / parts; };
+  std::vector<PageBuffer> part_rows(parts);
+  std::vector<char> part_out_of_memory(parts, 0);  // thrown again on the building thread
+  const auto build_part = [&](size_t part) {
     try {
-      helper = std::thread([&] {
-        try {
-          AddFileRows(second_half, context, folder_path, dir_fd, files, half, files.size(), index);
-        } catch (const std::bad_alloc&) {
-          helper_out_of_memory = true;  // thrown again on the building thread
-        }
-      });
-    } catch (const std::system_error&) {
+      AddFileRows(part == 0 ? page : part_rows[part], context, folder_path, dir_fd, files,
+                  part_begin(part), part_begin(part + 1), index);
+    } catch (const std::bad_alloc&) {
+      part_out_of_memory[part] = 1;
     }
-  }
-  try {
-    AddFileRows(page, context, folder_path, dir_fd, files, 0, half, index);
-  } catch (const std::bad_alloc&) {
-    if (helper.joinable()) helper.join();
-    throw;
-  }
-  if (helper.joinable()) {
-    helper.join();
-    if (helper_out_of_memory) throw std::bad_alloc();
-    page.Append(second_half.Take());
-  } else {
-    AddFileRows(page, context, folder_path, dir_fd, files, half, files.size(), index);
+  };
+  std::vector<std::thread> helpers =
+      StartThreads(parts - 1, [&build_part](size_t i) { build_part(i + 1); });
+  build_part(0);
+  for (size_t part = helpers.size() + 1; part < parts; ++part) build_part(part);
+  JoinThreads(helpers);
+  for (size_t part = 0; part < parts; ++part) {
+    if (part_out_of_memory[part]) throw std::bad_alloc();
+    if (part > 0) page.Append(part_rows[part].Take());
   }
   WriteTableEnd(page, context.run);
   return page.Take();

@@ -27,10 +27,6 @@ struct FolderIdHash {
   }
 };
 
-// Pages are written by two threads beside the walk; a few pages may wait, which bounds memory.
-constexpr size_t kWriterThreads = 2;
-constexpr size_t kMaxQueuedPages = 16;
-
 // One folder on the current path, with its tables and the sub-folders still to walk.
 struct Frame {
   std::string path;
@@ -62,7 +58,7 @@ class Walker {
         page_name_(FoldCase(context.run.OutputFileName)),
         snapshot_name_(FoldCase(context.run.OutputFileName + ".csv")),
         user_(static_cast<uint32_t>(geteuid())),
-        writes_(kWriterThreads, kMaxQueuedPages,
+        writes_(context.tuning,
                 [this](const FolderPageFiles& files, const FolderPageResult& result) {
                   PageDone(files, result);
                 }) {}

@@ -7,11 +7,14 @@
 
 #include "engine/run.h"
 #include "engine/run_control.h"
+#include "engine/run_tuning.h"
 #include "platform/cp932.h"
 #include "platform/local_time.h"
 #include "platform/text_file.h"
 
 namespace veldra {
+
+class ReadPool;
 
 // The run's prepared values, the settings as the run started, and the clock of the date line.
 struct PageContext {
@@ -19,6 +22,8 @@ struct PageContext {
   const EnvironmentSet& set;
   const Clock& clock;
   const RunControl* control = nullptr;  // stop requests and test pause points; may be null
+  RunTuning tuning = {};
+  ReadPool* reads = nullptr;  // the run's reader threads; null: tags are read inline
 };
 
 // A page being built in memory: UTF-8 lines in, CP932 bytes with CR LF out. Characters CP932

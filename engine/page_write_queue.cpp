@@ -1,28 +1,17 @@
 #include "engine/page_write_queue.h"
 
 #include <new>
-#include <system_error>
+
+#include "platform/worker_threads.h"
 
 namespace veldra {
-namespace {
 
-// Folders whose old files wait to be deleted: bounds memory, and the hidden files a killed run
-// leaves for the next one to remove, when the disk frees slowly.
-constexpr size_t kMaxQueuedAsides = 64;
-
-}  // namespace
-
-PageWriteQueue::PageWriteQueue(size_t threads, size_t max_queued, DoneCallback done)
+PageWriteQueue::PageWriteQueue(const RunTuning& tuning, DoneCallback done)
     : done_(std::move(done)),
-      max_queued_(max_queued < 1 ? 1 : max_queued),
-      removers_(threads, kMaxQueuedAsides) {
-  for (size_t i = 0; i < threads; ++i) {
-    try {
-      writers_.emplace_back(&PageWriteQueue::WriterLoop, this);
-    } catch (const std::system_error&) {
-      break;  // fewer writers, or none: pages are then written on the submitting thread
-    }
-  }
+      max_queued_(tuning.max_queued_pages < 1 ? 1 : tuning.max_queued_pages),
+      removers_(tuning.remover_threads, tuning.max_queued_asides) {
+  // Fewer writers, or none: pages are then written on the submitting thread.
+  writers_ = StartThreads(tuning.writer_threads, [this](size_t) { WriterLoop(); });
 }
 
 PageWriteQueue::~PageWriteQueue() {
@@ -32,7 +21,7 @@ PageWriteQueue::~PageWriteQueue() {
     stopping_ = true;
   }
   work_ready_.notify_all();
-  for (std::thread& writer : writers_) writer.join();
+  JoinThreads(writers_);
 }
 
 void PageWriteQueue::Submit(FolderPageFiles files) {

@@ -13,6 +13,7 @@
 
 #include "engine/aside_remover.h"
 #include "engine/folder_page.h"
+#include "engine/run_tuning.h"
 
 namespace veldra {
 
@@ -22,10 +23,11 @@ class PageWriteQueue {
   // the pages were submitted.
   using DoneCallback = std::function<void(const FolderPageFiles&, const FolderPageResult&)>;
 
-  // Starts up to `threads` writers (with none, or when no thread can be started, Submit writes
-  // at once). At most max_queued pages wait or are being written at any time. The writers set
-  // the old pages and snapshots aside for as many remover threads to delete.
-  PageWriteQueue(size_t threads, size_t max_queued, DoneCallback done);
+  // Starts up to tuning.writer_threads writers (with none, or when no thread can be started,
+  // Submit writes at once). At most tuning.max_queued_pages pages wait or are being written at
+  // any time. The writers set the old pages and snapshots aside for the remover threads
+  // (tuning.remover_threads) to delete.
+  PageWriteQueue(const RunTuning& tuning, DoneCallback done);
   ~PageWriteQueue();  // Finish, then stop the writers
   PageWriteQueue(const PageWriteQueue&) = delete;
   PageWriteQueue& operator=(const PageWriteQueue&) = delete;

@@ -132,7 +132,7 @@ std::string BuildFolderPlaylist(const PageContext& context, const std::string& f
       std::vector<FileTail> batch(
           tails.begin() + static_cast<ptrdiff_t>(start),
           tails.begin() + static_cast<ptrdiff_t>(std::min(tails.size(), start + kTailBatch)));
-      ReadFileTailsAt(dir_fd, batch, kId3BlockSize);
+      ReadFileTailsAt(dir_fd, batch, kId3BlockSize, context.reads);
       for (size_t i = 0; i < batch.size(); ++i) {
         PlaylistItem& item = items[start + i];
         Id3Tag tag;

@@ -14,6 +14,7 @@
 #include "engine/run_control.h"
 #include "engine/whats_new_page.h"
 #include "platform/file_system.h"
+#include "platform/read_pool.h"
 
 namespace veldra {
 namespace {
@@ -47,7 +48,7 @@ std::vector<std::string> RunReport::Paths(ProblemKind kind) const {
 }
 
 RunResult ExecuteRun(const EnvironmentSet& set, const ProgramPlace& place, const Clock& clock,
-                     RunObserver* observer, RunControl* control) {
+                     RunObserver* observer, RunControl* control, const RunTuning& tuning) {
   RunControl no_control;
   if (control == nullptr) control = &no_control;
   RunResult result;
@@ -74,7 +75,8 @@ RunResult ExecuteRun(const EnvironmentSet& set, const ProgramPlace& place, const
   }
 
   const NameCollator collator;
-  const PageContext page_context{context, set, clock, control};
+  ReadPool reads(tuning.read_threads);
+  const PageContext page_context{context, set, clock, control, tuning, &reads};
   control->PauseAt(pause_point::kWalkStarted);
   WalkRecord walk;
   walk.keep_pages = !set.OutputFolder.empty() && !set.OutputUrl.empty();

@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "engine/run_tuning.h"
 #include "platform/local_time.h"
 #include "settings/environment_set.h"
 #include "settings/set_file.h"
@@ -138,8 +139,10 @@ struct RunResult {
 // The rest of a run, for a set that passed PrepareRunInput: fills the RunContext, creates and
 // reads the templates, loads the genres, walks the tree writing every page and snapshot, gathers
 // the pages when OutputFolder and OutputUrl are set, and saves the set into its file.
-// control (may be null) lets the front end stop the run and tests pause it at named points.
+// control (may be null) lets the front end stop the run and tests pause it at named points;
+// tuning sets the run's thread counts (pages do not depend on them).
 RunResult ExecuteRun(const EnvironmentSet& set, const ProgramPlace& place, const Clock& clock,
-                     RunObserver* observer = nullptr, RunControl* control = nullptr);
+                     RunObserver* observer = nullptr, RunControl* control = nullptr,
+                     const RunTuning& tuning = {});
 
 }  // namespace veldra

@@ -8,11 +8,9 @@
 #include <sys/uio.h>
 
 #include <algorithm>
-#include <condition_variable>
-#include <deque>
-#include <mutex>
-#include <system_error>
-#include <thread>
+#include <functional>
+
+#include "platform/read_pool.h"
 
 namespace veldra {
 namespace {
@@ -37,7 +35,7 @@ bool SameFile(int fd, const FileTail& tail) {
 // confined: names are entries of a folder of the published tree, opened without following a
 // link unless the walk allowed it.
 void ReadTails(int dir_fd, const std::string& prefix, std::vector<FileTail>& files, size_t size,
-               bool confined);
+               bool confined, ReadPool* pool);
 
 // OpenForTail, and -1 unless it is a regular file, whose size is given back.
 int OpenRegular(int dir_fd, const char* name, off_t& size, bool follow) {
@@ -79,73 +77,6 @@ void Finish(const TailRead& read) {
   close(read.fd);
 }
 
-// Threads that wait for disk reads side by side, so that the disk gets many at once. Started on
-// first need (a run over a cached tree never needs them) and kept until the process ends.
-class TailReaders {
- public:
-  static TailReaders& Get() {
-    static TailReaders* readers = new TailReaders;  // never destroyed: threads may still wait
-    return *readers;
-  }
-
-  // Finishes every read (on the readers, and on the calling thread), then returns.
-  void ReadAll(const std::vector<TailRead>& reads) {
-    if (threads_ == 0) {
-      for (const TailRead& read : reads) Finish(read);
-      return;
-    }
-    std::unique_lock lock(mutex_);
-    size_t left = reads.size();
-    for (const TailRead& read : reads) queue_.push_back(Item{read, &left});
-    for (size_t i = 0; i < std::min(reads.size(), threads_); ++i) work_ready_.notify_one();
-    // The caller reads too, rather than only waiting (perhaps another caller's files).
-    while (left > 0 && !queue_.empty()) TakeOne(lock);
-    batch_done_.wait(lock, [&left] { return left == 0; });
-  }
-
- private:
-  struct Item {
-    TailRead read;
-    size_t* left;  // reads of its batch not yet finished
-  };
-
-  TailReaders() {
-    for (size_t i = 0; i < kThreads; ++i) {
-      try {
-        std::thread(&TailReaders::Loop, this).detach();
-        ++threads_;
-      } catch (const std::system_error&) {
-        break;  // fewer readers, or none: the caller reads alone
-      }
-    }
-  }
-
-  // Takes the front read and finishes it outside the lock.
-  void TakeOne(std::unique_lock<std::mutex>& lock) {
-    const Item item = queue_.front();
-    queue_.pop_front();
-    lock.unlock();
-    Finish(item.read);
-    lock.lock();
-    if (--*item.left == 0) batch_done_.notify_all();
-  }
-
-  void Loop() {
-    std::unique_lock lock(mutex_);
-    for (;;) {
-      work_ready_.wait(lock, [this] { return !queue_.empty(); });
-      TakeOne(lock);
-    }
-  }
-
-  static constexpr size_t kThreads = 16;
-  size_t threads_ = 0;
-  std::mutex mutex_;
-  std::condition_variable work_ready_;
-  std::condition_variable batch_done_;
-  std::deque<Item> queue_;
-};
-
 }  // namespace
 
 TailReadResult ReadFileTail(const std::string& path, size_t size, uint8_t* buffer) {
@@ -157,7 +88,8 @@ TailReadResult ReadFileTail(const std::string& path, size_t size, uint8_t* buffe
   return result;
 }
 
-void ReadFileTails(const std::string& folder, std::vector<FileTail>& files, size_t size) {
+void ReadFileTails(const std::string& folder, std::vector<FileTail>& files, size_t size,
+                   ReadPool* pool) {
   // Names are opened within the folder, which spares looking its path up again for each.
   int dir_fd = AT_FDCWD;
   std::string prefix;
@@ -168,19 +100,20 @@ void ReadFileTails(const std::string& folder, std::vector<FileTail>& files, size
       prefix = folder;
     }
   }
-  ReadTails(dir_fd, prefix, files, size, false);
+  ReadTails(dir_fd, prefix, files, size, false, pool);
   if (dir_fd != AT_FDCWD) close(dir_fd);
 }
 
-void ReadFileTailsAt(int dir_fd, std::vector<FileTail>& files, size_t size) {
-  ReadTails(dir_fd, std::string(), files, size, true);
+void ReadFileTailsAt(int dir_fd, std::vector<FileTail>& files, size_t size, ReadPool* pool) {
+  ReadTails(dir_fd, std::string(), files, size, true, pool);
 }
 
 namespace {
 
 void ReadTails(int dir_fd, const std::string& prefix, std::vector<FileTail>& files, size_t size,
-               bool confined) {
+               bool confined, ReadPool* pool) {
   std::vector<TailRead> waiting;  // reads the cache could not serve at once
+  std::vector<std::function<void()>> jobs;
   for (size_t start = 0; start < files.size(); start += kTailBatch) {
     const size_t count = std::min(kTailBatch, files.size() - start);
     waiting.clear();
@@ -219,7 +152,9 @@ void ReadTails(int dir_fd, const std::string& prefix, std::vector<FileTail>& fil
       }
       waiting.push_back(TailRead{&tail, fd, file_size, size});
     }
-    if (!waiting.empty()) TailReaders::Get().ReadAll(waiting);
+    jobs.clear();
+    for (const TailRead& read : waiting) jobs.emplace_back([&read] { Finish(read); });
+    RunReadJobs(pool, jobs);
     for (size_t i = 0; i < count; ++i) {
       if (files[start + i].result != TailReadResult::kRead) files[start + i].bytes.clear();
     }

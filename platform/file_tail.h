@@ -9,6 +9,8 @@
 
 namespace veldra {
 
+class ReadPool;
+
 enum class TailReadResult {
   kRead,        // the buffer holds the file's last bytes
   kTooShort,    // a regular file shorter than the tail asked for
@@ -33,16 +35,18 @@ struct FileTail {
 };
 
 // ReadFileTail for every file of the batch, all in folder ("" for names that are paths). Tails
-// in the cache are read at once; the others are read by a pool of threads side by side, so that
-// the disk gets many reads at a time instead of one after another. Keeps at most kTailBatch
-// files open at a time.
+// in the cache are read at once; the others are read on the pool's threads side by side, so that
+// the disk gets many reads at a time instead of one after another (without a pool, one after
+// another on the calling thread). Keeps at most kTailBatch files open at a time.
 // A file with a listed size is not stat'ed again: under the tail's size it is kTooShort without
 // being opened (a listing gives folders, FIFOs and devices size 0), otherwise its tail is read at
 // that size (a file that shrank since is kUnreadable).
-void ReadFileTails(const std::string& folder, std::vector<FileTail>& files, size_t size);
+void ReadFileTails(const std::string& folder, std::vector<FileTail>& files, size_t size,
+                   ReadPool* pool = nullptr);
 
 // ReadFileTails within an open folder (dir_fd stays open).
-void ReadFileTailsAt(int dir_fd, std::vector<FileTail>& files, size_t size);
+void ReadFileTailsAt(int dir_fd, std::vector<FileTail>& files, size_t size,
+                     ReadPool* pool = nullptr);
 
 inline constexpr size_t kTailBatch = 64;
 

@@ -6,12 +6,6 @@
 #include <sys/uio.h>
 #include <unistd.h>
 
-#include <condition_variable>
-#include <deque>
-#include <mutex>
-#include <system_error>
-#include <thread>
-
 namespace veldra {
 
 ReadOnlyFile::~ReadOnlyFile() {
@@ -60,74 +54,5 @@ int64_t ReadOnlyFile::ReadAt(int64_t offset, size_t length, uint8_t* out, bool c
   }
   return static_cast<int64_t>(got);
 }
-
-namespace {
-
-// Threads that run read jobs side by side; started on first need, kept until the process ends.
-class ReadPool {
- public:
-  static ReadPool& Get() {
-    static ReadPool* pool = new ReadPool;  // never destroyed: threads may still wait
-    return *pool;
-  }
-
-  void RunAll(const std::vector<std::function<void()>>& jobs) {
-    if (threads_ == 0) {
-      for (const auto& job : jobs) job();
-      return;
-    }
-    std::unique_lock lock(mutex_);
-    size_t left = jobs.size();
-    for (const auto& job : jobs) queue_.push_back(Item{&job, &left});
-    for (size_t i = 0; i < std::min(jobs.size(), threads_); ++i) work_ready_.notify_one();
-    while (left > 0 && !queue_.empty()) TakeOne(lock);
-    batch_done_.wait(lock, [&left] { return left == 0; });
-  }
-
- private:
-  struct Item {
-    const std::function<void()>* job;
-    size_t* left;
-  };
-
-  ReadPool() {
-    for (size_t i = 0; i < kThreads; ++i) {
-      try {
-        std::thread(&ReadPool::Loop, this).detach();
-        ++threads_;
-      } catch (const std::system_error&) {
-        break;
-      }
-    }
-  }
-
-  void TakeOne(std::unique_lock<std::mutex>& lock) {
-    const Item item = queue_.front();
-    queue_.pop_front();
-    lock.unlock();
-    (*item.job)();
-    lock.lock();
-    if (--*item.left == 0) batch_done_.notify_all();
-  }
-
-  void Loop() {
-    std::unique_lock lock(mutex_);
-    for (;;) {
-      work_ready_.wait(lock, [this] { return !queue_.empty(); });
-      TakeOne(lock);
-    }
-  }
-
-  static constexpr size_t kThreads = 32;
-  size_t threads_ = 0;
-  std::mutex mutex_;
-  std::condition_variable work_ready_;
-  std::condition_variable batch_done_;
-  std::deque<Item> queue_;
-};
-
-}  // namespace
-
-void RunReadJobs(const std::vector<std::function<void()>>& jobs) { ReadPool::Get().RunAll(jobs); }
 
 }  // namespace veldra

@@ -4,7 +4,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -33,10 +32,5 @@ class ReadOnlyFile {
   int fd_ = -1;
   int64_t size_ = 0;
 };
-
-// Runs every job, some on a pool of reader threads and some on the calling thread, and returns
-// when all have finished: files whose reads wait for the disk wait side by side. A job must not
-// throw.
-void RunReadJobs(const std::vector<std::function<void()>>& jobs);
 
 }  // namespace veldra

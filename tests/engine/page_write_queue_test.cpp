@@ -33,13 +33,22 @@ FolderPageFiles Page(const std::string& folder, bool marks) {
   return files;
 }
 
+// Writers and removers alike.
+RunTuning Writers(size_t threads, size_t max_queued) {
+  RunTuning tuning;
+  tuning.writer_threads = threads;
+  tuning.remover_threads = threads;
+  tuning.max_queued_pages = max_queued;
+  return tuning;
+}
+
 // Writes 40 pages, every fifth into a folder that does not exist, with the given writers.
 void WriteMany(size_t threads, size_t max_queued) {
   TempDir dir;
   std::vector<std::string> reported;
   std::vector<bool> written;
   {
-    PageWriteQueue queue(threads, max_queued,
+    PageWriteQueue queue(Writers(threads, max_queued),
                          [&](const FolderPageFiles& files, const FolderPageResult& result) {
                            reported.push_back(files.folder);
                            written.push_back(result.page_written && result.snapshot_written);
@@ -77,9 +86,10 @@ TEST(PageWriteQueue, BuildsSubmittedPagesOnTheWriters) {
     std::vector<std::string> reported;
     std::atomic<int> built{0};
     {
-      PageWriteQueue queue(threads, 3, [&](const FolderPageFiles& files, const FolderPageResult&) {
-        reported.push_back(files.folder);
-      });
+      PageWriteQueue queue(Writers(threads, 3),
+                           [&](const FolderPageFiles& files, const FolderPageResult&) {
+                             reported.push_back(files.folder);
+                           });
       for (int i = 0; i < 20; ++i) {
         const std::string folder = dir / (std::to_string(i) + "/");
         MakeFolders(folder);
@@ -104,7 +114,7 @@ TEST(PageWriteQueue, DestructionWaitsForQueuedPages) {
   TempDir dir;
   size_t reported = 0;
   {
-    PageWriteQueue queue(2, 8,
+    PageWriteQueue queue(Writers(2, 8),
                          [&](const FolderPageFiles&, const FolderPageResult&) { ++reported; });
     for (int i = 0; i < 8; ++i) {
       MakeFolders(dir / (std::to_string(i) + "/"));
@@ -120,7 +130,7 @@ TEST(PageWriteQueue, AFolderThatRunsOutOfMemoryFailsAlone) {
     TempDir dir;
     std::vector<std::pair<std::string, bool>> reported;
     {
-      PageWriteQueue queue(threads, 4,
+      PageWriteQueue queue(Writers(threads, 4),
                            [&](const FolderPageFiles& files, const FolderPageResult& result) {
                              reported.emplace_back(files.folder, result.page_written);
                            });

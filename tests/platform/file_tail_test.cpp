@@ -7,6 +7,7 @@
 
 #include <filesystem>
 
+#include "platform/read_pool.h"
 #include "tests/support/temp_dir.h"
 
 namespace veldra {
@@ -120,7 +121,8 @@ TEST(ReadFileTails, ReadsTailsTheCacheDoesNotHold) {
     files.push_back(FileTail{path, -1, {}, {}});
   }
   files.push_back(FileTail{dir / "missing", -1, {}, {}});
-  ReadFileTails("", files, 4);
+  ReadPool pool(4);
+  ReadFileTails("", files, 4, &pool);
   for (int i = 0; i < 150; ++i) {
     ASSERT_EQ(files[i].result, TailReadResult::kRead) << i;
     EXPECT_EQ(Tail(files[i].bytes), "end" + std::to_string(i % 10)) << i;
