@@ -14,6 +14,7 @@
 #include "engine/run_control.h"
 #include "engine/whats_new_page.h"
 #include "platform/file_system.h"
+#include "platform/folder_access.h"
 
 namespace veldra {
 namespace {
@@ -47,7 +48,8 @@ std::vector<std::string> RunReport::Paths(ProblemKind kind) const {
 }
 
 RunResult ExecuteRun(const EnvironmentSet& set, const ProgramPlace& place, const Clock& clock,
-                     RunObserver* observer, RunControl* control) {
+                     RunObserver* observer, RunControl* control, FolderAccess* folders) {
+  FolderAccess& access = folders != nullptr ? *folders : RealFolderAccess();
   RunControl no_control;
   if (control == nullptr) control = &no_control;
   RunResult result;
@@ -76,7 +78,7 @@ RunResult ExecuteRun(const EnvironmentSet& set, const ProgramPlace& place, const
   const NameCollator collator;
   const PageContext page_context{context, set, clock, control};
   control->PauseAt(pause_point::kWalkStarted);
-  WalkRecord walk;
+  WalkRecord walk(access);
   walk.keep_pages = !set.OutputFolder.empty() && !set.OutputUrl.empty();
   WalkFolder(page_context, collator, observer, report, result.work_list, &walk);
   control->PauseAt(pause_point::kWalkDone);
@@ -108,7 +110,7 @@ RunResult ExecuteRun(const EnvironmentSet& set, const ProgramPlace& place, const
   control->PauseAt(pause_point::kRunDone);
   result.ini_path = SetIniPath(place, set.SetName);
   context.IniPath = result.ini_path;
-  result.set_saved = SaveEnvironmentSet(set, result.ini_path);
+  result.set_saved = SaveEnvironmentSet(set, result.ini_path, access);
   if (!result.set_saved)
     report.problems.push_back({ProblemKind::kSetNotSaved, result.ini_path, strerror(errno)});
   return result;
