@@ -56,7 +56,8 @@ class FaultPlan {
   size_t failures_ = 0;
 };
 
-// The calls of another FolderAccess (the file system, most often) with failures injected.
+// The calls of another FolderAccess (the file system, most often) with failures injected. A
+// handle has no path here: kList and kRestoreTime are matched on the name "".
 class FaultyFolders final : public FolderAccess {
  public:
   explicit FaultyFolders(FolderAccess& inner = RealFolderAccess()) : inner_(inner) {}
