@@ -8,7 +8,7 @@
 #include <thread>
 #include <vector>
 
-#include "engine/folder_page.h"
+#include "engine/folder_page_write.h"
 
 namespace veldra {
 

@@ -139,25 +139,6 @@ void WriteTableEnd(PageBuffer& page, const RunContext& run) {
   for (const std::string& line : run.FooterLines) page.AddLine(line);
 }
 
-namespace {
-
-// The folder's playlist: replaced when it holds audio, our old one removed when it no longer
-// does; a file of that name that is not ours is left alone.
-void WritePlaylistAt(int dir_fd, const FolderPageFiles& files, FolderPageResult& result) {
-  if (files.playlist.empty()) {
-    if (IsOwnFileAt(dir_fd, files.playlist_name, kPlaylistFirstLines))
-      RemoveFileAt(dir_fd, files.playlist_name);
-    return;
-  }
-  if (!MayReplaceOwnFileAt(dir_fd, files.playlist_name, kPlaylistFirstLines)) {
-    result.playlist_not_ours = true;
-    return;
-  }
-  result.playlist_failed = !ReplaceFileAt(dir_fd, files.playlist_name, files.playlist);
-}
-
-}  // namespace
-
 FolderPageFiles PrepareFolderPage(const PageContext& context, FolderTree& tree, size_t index,
                                   const std::string& folder, const EntryTable& folders,
                                   const EntryTable& files) {
@@ -169,7 +150,7 @@ FolderPageFiles PrepareFolderPage(const PageContext& context, FolderTree& tree, 
   out.page_name = run.OutputFileName;
   out.snapshot_name = run.OutputFileName + ".csv";
   out.marks_wanted = run.MarksWanted;
-  const ScopedFd dir(tree.Open(index));
+  const FolderHandle dir = tree.OpenHandle(index);
   // A folder that cannot be opened again is reported when its page is written.
   const FolderSnapshot previous =
       run.MarksWanted && dir.ok()
@@ -186,68 +167,6 @@ FolderPageFiles PrepareFolderPage(const PageContext& context, FolderTree& tree, 
     out.changes =
         CollectFolderChanges(context, dir.ok() ? dir.get() : -1, folder, folders, files, previous);
   return out;
-}
-
-FolderPageResult WriteFolderPageFiles(const FolderPageFiles& files, SetAsideFiles* aside) {
-  FolderPageResult result;
-  if (files.tree == nullptr) return result;
-  const ScopedFd dir(files.tree->Open(files.index));
-  if (!dir.ok()) {
-    result.folder_gone = true;
-    result.error = errno;
-    return result;
-  }
-  FileTime modified;
-  const bool have_time = ModifiedTimeAt(dir.get(), modified);
-
-  // Replaces a file, setting the old one aside when asked to.
-  const auto replace = [&](const std::string& name, const std::string& bytes, FileIdentity* id) {
-    std::string old;
-    const bool replaced =
-        ReplaceFileAt(dir.get(), name, bytes, aside != nullptr ? &old : nullptr, id);
-    if (!replaced) result.error = errno;
-    if (aside != nullptr && !old.empty()) aside->paths.push_back(std::move(old));
-    return replaced;
-  };
-
-  result.page_written = replace(files.page_name, files.page, &result.page);
-  if (result.page_written) {
-    if (files.marks_wanted) {
-      result.snapshot_written = replace(files.snapshot_name, files.snapshot, nullptr);
-    } else {
-      std::string old;
-      result.snapshot_written =
-          RemoveFileAt(dir.get(), files.snapshot_name, aside != nullptr ? &old : nullptr);
-      if (!result.snapshot_written) result.error = errno;
-      if (aside != nullptr && !old.empty()) aside->paths.push_back(std::move(old));
-    }
-  }
-  if (result.page_written && files.playlist_wanted) WritePlaylistAt(dir.get(), files, result);
-  if (have_time) RestoreModifiedTimeAt(dir.get(), modified);
-  if (aside != nullptr) {
-    aside->folder = files.folder;
-    aside->tree = files.tree;
-    aside->index = files.index;
-    aside->folder_time = modified;
-    aside->have_folder_time = have_time;
-  }
-  return result;
-}
-
-void RemoveSetAside(const SetAsideFiles& aside) {
-  if (aside.paths.empty() || aside.tree == nullptr) return;
-  const ScopedFd dir(aside.tree->Open(aside.index));
-  if (!dir.ok()) return;  // the next run removes them as leftovers
-  for (const std::string& name : aside.paths) unlinkat(dir.get(), name.c_str(), 0);
-  if (aside.have_folder_time) RestoreModifiedTimeAt(dir.get(), aside.folder_time);
-}
-
-FolderPageResult WriteFolderPage(const PageContext& context, const std::string& folder,
-                                 const EntryTable& folders, const EntryTable& files) {
-  FolderTree tree(2);
-  const size_t root = tree.AddRoot(folder);
-  if (root == FolderTree::kNone) return {};
-  return WriteFolderPageFiles(PrepareFolderPage(context, tree, root, folder, folders, files));
 }
 
 }  // namespace veldra

@@ -1,5 +1,5 @@
 #pragma once
-// Writing one folder's page and snapshot.
+// Building one folder's page and snapshot in memory (engine/folder_page_write.h writes them).
 
 #include <string>
 #include <string_view>
@@ -9,7 +9,6 @@
 #include "engine/feed_history.h"
 #include "engine/folder_snapshot.h"
 #include "engine/page_context.h"
-#include "platform/file_system.h"
 #include "platform/folder_tree.h"
 
 namespace veldra {
@@ -22,16 +21,6 @@ std::string BuildFolderPage(const PageContext& context, std::string_view folder,
 
 // "</TABLE>" and the footer lines.
 void WriteTableEnd(PageBuffer& page, const RunContext& run);
-
-struct FolderPageResult {
-  bool page_written = false;
-  bool snapshot_written = false;   // or, when marks are not wanted, the old one removed
-  bool folder_gone = false;        // the folder could not be opened as the one listed
-  int error = 0;                   // errno of the call that failed, when one did
-  FileIdentity page;               // the written page, when page_written
-  bool playlist_not_ours = false;  // a file of the playlist's name that is not ours: left alone
-  bool playlist_failed = false;
-};
 
 // One folder's page and snapshot as built, ready to be written.
 struct FolderPageFiles {
@@ -55,31 +44,5 @@ struct FolderPageFiles {
 FolderPageFiles PrepareFolderPage(const PageContext& context, FolderTree& tree, size_t index,
                                   const std::string& folder, const EntryTable& folders,
                                   const EntryTable& files);
-
-// The old page and snapshot of a folder, set aside under hidden names by WriteFolderPageFiles,
-// and the folder's time to put back once they are deleted.
-struct SetAsideFiles {
-  std::string folder;
-  FolderTree* tree = nullptr;
-  size_t index = FolderTree::kNone;
-  std::vector<std::string> paths;  // names within the folder
-  FileTime folder_time;
-  bool have_folder_time = false;
-};
-
-// Replaces the page (and the snapshot when marks are wanted, or removes the old snapshot when
-// not). Each file is replaced atomically; when the page cannot be written the old page and
-// snapshot stay as they were. The folder's last-write time is put back afterwards, so the next
-// run does not see the run's own writes as a change. Safe to call from any thread.
-// With aside, the old files are not freed but set aside (see ReplaceFileSettingAside) and
-// listed there, for RemoveSetAside to delete later, off the writer's path.
-FolderPageResult WriteFolderPageFiles(const FolderPageFiles& files, SetAsideFiles* aside = nullptr);
-
-// Deletes set-aside files, then puts the folder's time back.
-void RemoveSetAside(const SetAsideFiles& aside);
-
-// PrepareFolderPage and WriteFolderPageFiles in one.
-FolderPageResult WriteFolderPage(const PageContext& context, const std::string& folder,
-                                 const EntryTable& folders, const EntryTable& files);
 
 }  // namespace veldra

@@ -176,14 +176,14 @@ class Walker {
 
   bool List(Frame& frame) {
     if (observer_) observer_->FolderStarted(frame.path);
-    const ScopedFd dir(record_.tree.Open(frame.index));
+    const FolderHandle dir = record_.tree.OpenHandle(frame.index);
     if (!dir.ok()) {
       list_error_ = errno;
       return false;
     }
     std::vector<DirEntry> listed;
     try {
-      if (!ListFolderAt(dir.get(), listed)) {
+      if (!dir.access().List(dir.get(), listed, nullptr)) {
         list_error_ = errno;
         return false;
       }
@@ -213,10 +213,8 @@ class Walker {
       }
       if (!leftovers.empty()) {
         // Removing them must not look like a change of the folder to the next run.
-        FileTime modified;
-        const bool have_time = ModifiedTimeAt(dir.get(), modified);
-        for (const std::string& name : leftovers) unlinkat(dir.get(), name.c_str(), 0);
-        if (have_time) RestoreModifiedTimeAt(dir.get(), modified);
+        const FolderTimeKeeper folder_time(dir.access(), dir.get());
+        for (const std::string& name : leftovers) dir.access().UnlinkAt(dir.get(), name);
       }
       SortEntries(frame.folders, collator_);
       SortEntries(frame.files, collator_);

@@ -8,6 +8,7 @@
 
 #include "engine/feed_history.h"
 #include "engine/page_context.h"
+#include "engine/run.h"
 #include "platform/folder_tree.h"
 #include "platform/text_compare.h"
 
@@ -16,6 +17,10 @@ namespace veldra {
 // What a walk leaves for the gathering pass: handles on the folders it walked, the identity of
 // every page it wrote, and the linked folders it listed as rows without walking them.
 struct WalkRecord {
+  WalkRecord() = default;
+  // A walk whose folders are opened and written through access.
+  explicit WalkRecord(FolderAccess& access) : tree(access) {}
+
   FolderTree tree;
   bool keep_pages = true;  // fill pages and link_rows (only the gathering pass needs them)
   struct Page {

@@ -168,12 +168,13 @@ constexpr size_t kUnrecordedPageCap = size_t{1} << 30;
 
 // Reads one folder's page (the page the run wrote, when expected is given) and writes its
 // gathered copy as gathered_name in the output folder; the folder's page is not touched.
-PageResult GatherPage(int dir_fd, const std::string& page_name, const FileIdentity* expected,
-                      int out_fd, const std::string& gathered_name, const LinkMapper& mapper) {
+PageResult GatherPage(FolderAccess& folders, int dir, const std::string& page_name,
+                      const FileIdentity* expected, int out, const std::string& gathered_name,
+                      const LinkMapper& mapper) {
   PageResult result;
   std::string bytes;
-  switch (ReadRegularFileAt(
-      dir_fd, page_name,
+  switch (folders.ReadRegularAt(
+      dir, page_name,
       expected != nullptr ? static_cast<size_t>(expected->size) : kUnrecordedPageCap, bytes,
       nullptr, expected)) {
     case RegularReadResult::kRead:
@@ -200,8 +201,8 @@ PageResult GatherPage(int dir_fd, const std::string& page_name, const FileIdenti
     return result;
   }
 
-  std::string out;
-  out.reserve(bytes.size() + 64);
+  std::string gathered;
+  gathered.reserve(bytes.size() + 64);
   for (size_t i = 0; i < lines.size(); ++i) {
     if (i == start || i == end || i == dir_to_file) continue;
     // Only the navigation block and the lines up to the file rows link to pages; the header
@@ -210,41 +211,41 @@ PageResult GatherPage(int dir_fd, const std::string& page_name, const FileIdenti
       if (std::optional<std::string> unknown = RewriteLinks(lines[i], mapper))
         result.unknown_links.push_back(std::move(*unknown));
     }
-    out += lines[i];
-    out += kLineEnd;
+    gathered += lines[i];
+    gathered += kLineEnd;
   }
-  if (!ReplaceFileAt(out_fd, gathered_name, out, nullptr, nullptr, &result.error))
+  if (!folders.ReplaceAt(out, gathered_name, gathered, nullptr, nullptr, &result.error))
     result.outcome = PageOutcome::kWriteFailed;
   return result;
 }
 
 // A temporary file a replace of a gathered page makes: "." + page name + ".tmp-" + 8 characters.
 bool IsGatheredTemporary(const std::string& name, std::string_view name_base) {
-  const size_t tmp = name.rfind(".tmp-");
-  if (name.empty() || name[0] != '.' || tmp == std::string::npos || tmp < 1) return false;
-  const std::string page = name.substr(1, tmp - 1);
-  return IsTemporaryNameOf(name, page) && IsGatheredPageName(page, name_base);
+  const std::string_view page = TemporaryNameTarget(name);
+  return !page.empty() && IsGatheredPageName(page, name_base);
 }
 
 // The folder of a page: through the walk's handles when the run wrote it, else by its path.
-int OpenPageFolder(const std::string& folder, WalkRecord* walk, const FileIdentity*& expected) {
+FolderHandle OpenPageFolder(FolderAccess& folders, const std::string& folder, WalkRecord* walk,
+                            const FileIdentity*& expected) {
   expected = nullptr;
   if (walk != nullptr) {
     const auto it = walk->pages.find(folder);
-    if (it == walk->pages.end()) return -1;
+    if (it == walk->pages.end()) return {};
     expected = &it->second.page;
-    return walk->tree.Open(it->second.folder);
+    return walk->tree.OpenHandle(it->second.folder);
   }
-  return open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  return FolderHandle(folders, folders.OpenFolder(folder));
 }
 
 // Removes the entry name when it is still the regular file with this device and inode.
-bool RemoveIfSame(int dir_fd, const std::string& name, uint64_t device, uint64_t inode) {
-  struct stat st;
-  if (fstatat(dir_fd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(st.st_mode) ||
-      static_cast<uint64_t>(st.st_dev) != device || static_cast<uint64_t>(st.st_ino) != inode)
+bool RemoveIfSame(FolderAccess& folders, int dir, const std::string& name, uint64_t device,
+                  uint64_t inode) {
+  EntryStat st;
+  if (!folders.StatAt(dir, name, st) || st.type != EntryStat::Type::kRegular ||
+      st.identity.device != device || st.identity.inode != inode)
     return false;
-  return unlinkat(dir_fd, name.c_str(), 0) == 0;
+  return folders.UnlinkAt(dir, name);
 }
 
 }  // namespace
@@ -273,7 +274,11 @@ bool IsGatheredPageName(std::string_view name, std::string_view base) {
 
 FixUpResult FixUpLinks(const RunContext& context, const std::string& output_folder,
                        const std::string& output_url, const std::vector<std::string>& work_list,
-                       WalkRecord* walk, const RunControl* control, RunObserver* observer) {
+                       WalkRecord* walk, const RunControl* control, RunObserver* observer,
+                       FolderAccess* access) {
+  FolderAccess& folders = walk != nullptr     ? walk->tree.access()
+                          : access != nullptr ? *access
+                                              : RealFolderAccess();
   FixUpResult result;
   if (work_list.empty()) return result;
   const auto keep_all_pages = [&](RunProblem problem) {
@@ -296,9 +301,9 @@ FixUpResult FixUpLinks(const RunContext& context, const std::string& output_fold
       base;
 
   // The output folder is the operator's: its path is followed; the names in it are not.
-  const ScopedFd out(open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-  FileTime folder_time;
-  if (!out.ok() || !ModifiedTimeAt(out.get(), folder_time))
+  const FolderHandle out(folders, folders.OpenFolder(folder));
+  FolderTimeKeeper out_time(folders, out.get());
+  if (!out.ok() || !out_time.have_time())
     return keep_all_pages({ProblemKind::kNoOutputFolder, output_folder, strerror(errno)});
 
   // The old gathered pages: replaced in place by this run's, and the numbers no longer used
@@ -306,14 +311,14 @@ FixUpResult FixUpLinks(const RunContext& context, const std::string& output_fold
   std::vector<DirEntry> old_pages;
   {
     std::vector<DirEntry> listed;
-    ListFolderAt(out.get(), listed);
+    folders.List(out.get(), listed, nullptr);
     const uint32_t user = static_cast<uint32_t>(geteuid());
     for (DirEntry& entry : listed) {
       if (entry.is_link || !entry.is_regular) continue;
       if (IsGatheredPageName(entry.name, name_base)) {
         old_pages.push_back(std::move(entry));
       } else if (entry.owner == user && IsGatheredTemporary(entry.name, name_base)) {
-        unlinkat(out.get(), entry.name.c_str(), 0);  // left by a pass that was killed
+        folders.UnlinkAt(out.get(), entry.name);  // left by a pass that was killed
       }
     }
   }
@@ -347,11 +352,11 @@ FixUpResult FixUpLinks(const RunContext& context, const std::string& output_fold
     const std::string gathered_name =
         name_base + FormatPageNumber(i) + std::string(kGatheredExtension);
     const FileIdentity* expected = nullptr;
-    const ScopedFd dir(OpenPageFolder(page_folder, walk, expected));
+    const FolderHandle dir = OpenPageFolder(folders, page_folder, walk, expected);
     PageResult page;
     if (dir.ok()) {
-      page =
-          GatherPage(dir.get(), context.OutputFileName, expected, out.get(), gathered_name, mapper);
+      page = GatherPage(folders, dir.get(), context.OutputFileName, expected, out.get(),
+                        gathered_name, mapper);
     } else {
       page.outcome = PageOutcome::kUnreadable;
     }
@@ -380,24 +385,25 @@ FixUpResult FixUpLinks(const RunContext& context, const std::string& output_fold
     ++result.pages_gathered;
     written.insert(gathered_name);
     // Deleting the page changes the folder's time; put it back so the next run sees no change.
-    FileTime modified;
-    const bool have_time = ModifiedTimeAt(dir.get(), modified);
+    FolderTimeKeeper page_folder_time(folders, dir.get());
     errno = 0;  // a page replaced since it was read fails without an error of the system
-    const bool deleted = expected != nullptr ? RemoveIfSame(dir.get(), context.OutputFileName,
-                                                            expected->device, expected->inode)
-                                             : RemoveFileAt(dir.get(), context.OutputFileName);
+    const bool deleted = expected != nullptr
+                             ? RemoveIfSame(folders, dir.get(), context.OutputFileName,
+                                            expected->device, expected->inode)
+                             : folders.RemoveAt(dir.get(), context.OutputFileName, nullptr);
     if (!deleted)
       result.problems.push_back(
           {ProblemKind::kPageNotDeleted, page_path, errno != 0 ? strerror(errno) : ""});
-    if (have_time) RestoreModifiedTimeAt(dir.get(), modified);
+    page_folder_time.Restore();
   }
   for (const DirEntry& old : old_pages) {
-    if (!written.contains(old.name)) RemoveIfSame(out.get(), old.name, old.id.device, old.id.inode);
+    if (!written.contains(old.name))
+      RemoveIfSame(folders, out.get(), old.name, old.id.device, old.id.inode);
   }
   if (write_failures > 0)
     result.problems.push_back(
         {ProblemKind::kOutputNotWritten, output_folder, first_write_error, write_failures});
-  RestoreModifiedTimeAt(out.get(), folder_time);
+  out_time.Restore();
   if (observer != nullptr) observer->GatherProgress(work_list.size(), work_list.size());
   return result;
 }

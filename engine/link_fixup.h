@@ -25,11 +25,12 @@ struct FixUpResult {
 // only when it is still the file the walk wrote (device, inode, size, time), read through the
 // walk's folder handles, and a linked folder listed as a row links the gathered page of the
 // folder it leads to. control (may be null) gets the pause point kGatherDeleted; observer (may be
-// null) hears of each page handled.
+// null) hears of each page handled. Every folder is opened and changed through the walk's
+// FolderAccess, or without a walk through access (the file system when null).
 FixUpResult FixUpLinks(const RunContext& context, const std::string& output_folder,
                        const std::string& output_url, const std::vector<std::string>& work_list,
                        WalkRecord* walk = nullptr, const RunControl* control = nullptr,
-                       RunObserver* observer = nullptr);
+                       RunObserver* observer = nullptr, FolderAccess* access = nullptr);
 
 // A page number as gathered page names show it: at least five digits, zero-padded.
 std::string FormatPageNumber(size_t number);

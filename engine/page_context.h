@@ -5,7 +5,7 @@
 #include <string_view>
 #include <utility>
 
-#include "engine/run.h"
+#include "engine/run_context.h"
 #include "engine/run_control.h"
 #include "engine/run_tuning.h"
 #include "platform/cp932.h"

@@ -14,6 +14,7 @@
 #include "engine/run_control.h"
 #include "engine/whats_new_page.h"
 #include "platform/file_system.h"
+#include "platform/folder_access.h"
 #include "platform/read_pool.h"
 
 namespace veldra {
@@ -48,7 +49,9 @@ std::vector<std::string> RunReport::Paths(ProblemKind kind) const {
 }
 
 RunResult ExecuteRun(const EnvironmentSet& set, const ProgramPlace& place, const Clock& clock,
-                     RunObserver* observer, RunControl* control, const RunTuning& tuning) {
+                     RunObserver* observer, RunControl* control, const RunTuning& tuning,
+                     FolderAccess* folders) {
+  FolderAccess& access = folders != nullptr ? *folders : RealFolderAccess();
   RunControl no_control;
   if (control == nullptr) control = &no_control;
   RunResult result;
@@ -78,7 +81,7 @@ RunResult ExecuteRun(const EnvironmentSet& set, const ProgramPlace& place, const
   ReadPool reads(tuning.read_threads);
   const PageContext page_context{context, set, clock, control, tuning, &reads};
   control->PauseAt(pause_point::kWalkStarted);
-  WalkRecord walk;
+  WalkRecord walk(access);
   walk.keep_pages = !set.OutputFolder.empty() && !set.OutputUrl.empty();
   WalkFolder(page_context, collator, observer, report, result.work_list, &walk);
   control->PauseAt(pause_point::kWalkDone);
@@ -110,7 +113,7 @@ RunResult ExecuteRun(const EnvironmentSet& set, const ProgramPlace& place, const
   control->PauseAt(pause_point::kRunDone);
   result.ini_path = SetIniPath(place, set.SetName);
   context.IniPath = result.ini_path;
-  result.set_saved = SaveEnvironmentSet(set, result.ini_path);
+  result.set_saved = SaveEnvironmentSet(set, result.ini_path, access);
   if (!result.set_saved)
     report.problems.push_back({ProblemKind::kSetNotSaved, result.ini_path, strerror(errno)});
   return result;

@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "engine/run_context.h"
 #include "engine/run_tuning.h"
 #include "platform/local_time.h"
 #include "settings/environment_set.h"
@@ -14,28 +15,11 @@
 #include "tags/genre_table.h"
 
 namespace veldra {
+class FolderAccess;
 class RunControl;
-}
+}  // namespace veldra
 
 namespace veldra {
-
-// The values a run derives once from the settings and every page of the run reads.
-struct RunContext {
-  std::string OutputFileName;  // as typed
-  std::string RootPath;        // RootFolder trimmed, ending with the separator
-  std::string RootUrl;         // RootUrl trimmed
-  std::string HeaderPath;
-  std::string FooterPath;
-  std::vector<std::string> HeaderLines;
-  std::vector<std::string> FooterLines;
-  std::string ThAttributes;  // ThExtra trimmed, one blank in front when not empty
-  std::string TdAttributes;
-  std::string FolderMark;  // FolderMarkText trimmed, "<BR>" when empty
-  std::string FileMark;
-  bool MarksWanted = false;
-  std::string IniPath;
-  GenreTable genres;
-};
 
 enum class InputError {
   kNone,
@@ -140,9 +124,11 @@ struct RunResult {
 // reads the templates, loads the genres, walks the tree writing every page and snapshot, gathers
 // the pages when OutputFolder and OutputUrl are set, and saves the set into its file.
 // control (may be null) lets the front end stop the run and tests pause it at named points;
-// tuning sets the run's thread counts (pages do not depend on them).
+// tuning sets the run's thread counts (pages do not depend on them). folders (the file system
+// when null) is what the walk's folders are opened through and every page, gathered page and the
+// set file are written through.
 RunResult ExecuteRun(const EnvironmentSet& set, const ProgramPlace& place, const Clock& clock,
                      RunObserver* observer = nullptr, RunControl* control = nullptr,
-                     const RunTuning& tuning = {});
+                     const RunTuning& tuning = {}, FolderAccess* folders = nullptr);
 
 }  // namespace veldra

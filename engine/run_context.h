@@ -1,13 +1,34 @@
 #pragma once
-// Deriving a run's values from the settings, and the template files every page copies.
+// The values a run derives once from the settings (RunContext), how they are derived, and the
+// template files every page copies. Small engine files include this rather than run.h.
 
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "engine/run.h"
+#include "settings/environment_set.h"
+#include "settings/set_file.h"
+#include "tags/genre_table.h"
 
 namespace veldra {
+
+// The values a run derives once from the settings and every page of the run reads.
+struct RunContext {
+  std::string OutputFileName;  // as typed
+  std::string RootPath;        // RootFolder trimmed, ending with the separator
+  std::string RootUrl;         // RootUrl trimmed
+  std::string HeaderPath;
+  std::string FooterPath;
+  std::vector<std::string> HeaderLines;
+  std::vector<std::string> FooterLines;
+  std::string ThAttributes;  // ThExtra trimmed, one blank in front when not empty
+  std::string TdAttributes;
+  std::string FolderMark;  // FolderMarkText trimmed, "<BR>" when empty
+  std::string FileMark;
+  bool MarksWanted = false;
+  std::string IniPath;
+  GenreTable genres;
+};
 
 // The text without leading and trailing blanks (U+0020 only; tabs and full-width blanks stay).
 std::string TrimBlanks(std::string_view text);

@@ -1,5 +1,6 @@
 #include "engine/whats_new_page.h"
 
+#include <errno.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -45,29 +46,38 @@ void WriteOwnFile(int dir_fd, const std::string& folder, const std::string& name
     report.problems.push_back({ProblemKind::kNotOurFile, folder + name, ""});
     return;
   }
-  FileTime modified;
-  const bool have_time = ModifiedTimeAt(dir_fd, modified);
+  const FolderTimeKeeper folder_time(RealFolderAccess(), dir_fd);
   if (!ReplaceFileAt(dir_fd, name, bytes))
     report.problems.push_back({ProblemKind::kFeedNotWritten, folder + name, strerror(errno)});
-  if (have_time) RestoreModifiedTimeAt(dir_fd, modified);
 }
 
 }  // namespace
 
-bool IsOwnFileAt(int dir_fd, const std::string& name, std::string_view first_line) {
-  struct stat st {};
-  if (fstatat(dir_fd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) return false;
-  if (!S_ISREG(st.st_mode) || st.st_uid != geteuid()) return false;
+bool IsOwnFileAt(FolderAccess& folders, int dir, const std::string& name,
+                 std::string_view first_line) {
+  EntryStat st;
+  if (!folders.StatAt(dir, name, st)) return false;
+  if (st.type != EntryStat::Type::kRegular || st.owner != geteuid()) return false;
   std::string head;
-  if (ReadRegularFileAt(dir_fd, name, first_line.size(), head) != RegularReadResult::kRead)
+  if (folders.ReadRegularAt(dir, name, first_line.size(), head, nullptr, nullptr) !=
+      RegularReadResult::kRead)
     return false;
   return head == first_line;
 }
 
+bool IsOwnFileAt(int dir_fd, const std::string& name, std::string_view first_line) {
+  return IsOwnFileAt(RealFolderAccess(), dir_fd, name, first_line);
+}
+
+bool MayReplaceOwnFileAt(FolderAccess& folders, int dir, const std::string& name,
+                         std::string_view first_line) {
+  EntryStat st;
+  if (!folders.StatAt(dir, name, st)) return errno == ENOENT;
+  return IsOwnFileAt(folders, dir, name, first_line);
+}
+
 bool MayReplaceOwnFileAt(int dir_fd, const std::string& name, std::string_view first_line) {
-  struct stat st {};
-  if (fstatat(dir_fd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) return errno == ENOENT;
-  return IsOwnFileAt(dir_fd, name, first_line);
+  return MayReplaceOwnFileAt(RealFolderAccess(), dir_fd, name, first_line);
 }
 
 std::string FeedFolderPath(const PageContext& context, bool* gathered) {

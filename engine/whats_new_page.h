@@ -12,6 +12,8 @@
 #include "engine/folder_walk.h"
 #include "engine/page_context.h"
 #include "engine/playlist.h"
+#include "engine/run.h"
+#include "platform/folder_access.h"
 
 namespace veldra {
 
@@ -23,9 +25,13 @@ inline constexpr std::string_view kWhatsNewFirstLine = "<!-- whatsnew: VELDRA mp
 // regular file (not a link) owned by the running user that begins with first_line. Any other
 // entry is someone else's and is left alone.
 bool MayReplaceOwnFileAt(int dir_fd, const std::string& name, std::string_view first_line);
+bool MayReplaceOwnFileAt(FolderAccess& folders, int dir, const std::string& name,
+                         std::string_view first_line);
 
 // True when the listed entry is ours by the same rule (checked while a folder is listed).
 bool IsOwnFileAt(int dir_fd, const std::string& name, std::string_view first_line);
+bool IsOwnFileAt(FolderAccess& folders, int dir, const std::string& name,
+                 std::string_view first_line);
 
 // True when the entry `name` of the folder dir_fd (path folder_path) is one of our visitors'
 // files while its key is on: whatsnew.xml and whatsnew.htm in the folder they go into, the

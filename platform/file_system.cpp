@@ -168,13 +168,23 @@ bool StatFolder(const std::string& folder, FolderId& id, FileTime& modified) {
   return true;
 }
 
-bool RestoreModifiedTime(const std::string& path, const FileTime& modified) {
+namespace {
+
+// The times utimensat and futimens take to set the last-write time alone.
+struct LastWriteOnly {
+  explicit LastWriteOnly(const FileTime& modified) {
+    times[0].tv_sec = 0;
+    times[0].tv_nsec = UTIME_OMIT;
+    times[1].tv_sec = static_cast<time_t>(modified.seconds);
+    times[1].tv_nsec = modified.nanoseconds;
+  }
   struct timespec times[2];
-  times[0].tv_sec = 0;
-  times[0].tv_nsec = UTIME_OMIT;
-  times[1].tv_sec = static_cast<time_t>(modified.seconds);
-  times[1].tv_nsec = modified.nanoseconds;
-  return utimensat(AT_FDCWD, path.c_str(), times, 0) == 0;
+};
+
+}  // namespace
+
+bool RestoreModifiedTime(const std::string& path, const FileTime& modified) {
+  return utimensat(AT_FDCWD, path.c_str(), LastWriteOnly(modified).times, 0) == 0;
 }
 
 bool ModifiedTimeAt(int fd, FileTime& modified) {
@@ -185,12 +195,7 @@ bool ModifiedTimeAt(int fd, FileTime& modified) {
 }
 
 bool RestoreModifiedTimeAt(int fd, const FileTime& modified) {
-  struct timespec times[2];
-  times[0].tv_sec = 0;
-  times[0].tv_nsec = UTIME_OMIT;
-  times[1].tv_sec = static_cast<time_t>(modified.seconds);
-  times[1].tv_nsec = modified.nanoseconds;
-  return futimens(fd, times) == 0;
+  return futimens(fd, LastWriteOnly(modified).times) == 0;
 }
 
 bool FileExists(const std::string& path) {

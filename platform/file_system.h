@@ -24,6 +24,16 @@ struct FolderId {
   friend bool operator==(const FolderId&, const FolderId&) = default;
 };
 
+// The identity of a file as a run wrote it: what the gathering pass compares before it trusts
+// the file still to be the one written.
+struct FileIdentity {
+  uint64_t device = 0;
+  uint64_t inode = 0;
+  int64_t size = -1;
+  FileTime modified;
+  friend bool operator==(const FileIdentity&, const FileIdentity&) = default;
+};
+
 struct DirEntry {
   std::string name;           // the entry's own name, no separator
   bool is_folder = false;     // also true for a link to a folder (links are followed)

@@ -7,28 +7,6 @@
 #include <unistd.h>
 
 namespace veldra {
-namespace {
-
-FolderId IdOf(const struct stat& st) {
-  return FolderId{static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino)};
-}
-
-// Opens a folder and checks that it is still the one listed.
-int OpenChecked(int dir_fd, const char* name, int extra_flags, const FolderId* expected) {
-  const int fd = openat(dir_fd, name, O_RDONLY | O_DIRECTORY | O_CLOEXEC | extra_flags);
-  if (fd < 0) return -1;
-  struct stat st;
-  if (fstat(fd, &st) != 0 || !S_ISDIR(st.st_mode) ||
-      (expected != nullptr && IdOf(st) != *expected)) {
-    close(fd);
-    errno = ESTALE;
-    return -1;
-  }
-  return fd;
-}
-
-}  // namespace
-
 ScopedFd::~ScopedFd() {
   if (fd_ >= 0) close(fd_);
 }
@@ -41,20 +19,38 @@ ScopedFd& ScopedFd::operator=(ScopedFd&& other) noexcept {
   return *this;
 }
 
-FolderTree::FolderTree(size_t max_open) : max_open_(max_open < 2 ? 2 : max_open) {}
+FolderTree::FolderTree(size_t max_open) : FolderTree(RealFolderAccess(), max_open) {}
+
+FolderTree::FolderTree(FolderAccess& access, size_t max_open)
+    : access_(&access), max_open_(max_open < 2 ? 2 : max_open) {}
+
+int FolderTree::OpenChecked(int dir, const std::string& name, bool follow_link,
+                            const FolderId* expected) {
+  const int fd = dir < 0 ? access_->OpenFolder(name) : access_->OpenChild(dir, name, follow_link);
+  if (fd < 0) return -1;
+  FolderId id;
+  FileTime modified;
+  if (!access_->Identify(fd, id, modified) || (expected != nullptr && id != *expected)) {
+    access_->Close(fd);
+    errno = ESTALE;
+    return -1;
+  }
+  return fd;
+}
 
 FolderTree::~FolderTree() { CloseAll(); }
 
 size_t FolderTree::AddRoot(const std::string& path, std::string* err) {
-  const int fd = OpenChecked(AT_FDCWD, path.empty() ? "." : path.c_str(), 0, nullptr);
+  const int fd = OpenChecked(-1, path, true, nullptr);
   if (fd < 0) {
     if (err != nullptr) *err = "cannot open folder " + path + ": " + strerror(errno);
     return kNone;
   }
-  struct stat st;
-  fstat(fd, &st);
+  FolderId id;
+  FileTime modified;
+  access_->Identify(fd, id, modified);
   std::lock_guard lock(mutex_);
-  records_.push_back(Record{kNone, path, IdOf(st), true});
+  records_.push_back(Record{kNone, path, id, true});
   const size_t index = records_.size() - 1;
   Cache(index, fd);
   return index;
@@ -75,7 +71,7 @@ int FolderTree::Open(size_t folder) {
   std::lock_guard lock(mutex_);
   const int cached = OpenLocked(folder);
   if (cached < 0) return -1;
-  return fcntl(cached, F_DUPFD_CLOEXEC, 0);
+  return access_->Duplicate(cached);
 }
 
 int FolderTree::OpenLocked(size_t folder) {
@@ -91,12 +87,11 @@ int FolderTree::OpenLocked(size_t folder) {
   int fd = -1;
   if (record.parent == kNone) {
     // The root again, by its path: it must still be the folder the run started in.
-    fd = OpenChecked(AT_FDCWD, record.name.empty() ? "." : record.name.c_str(), 0, &record.id);
+    fd = OpenChecked(-1, record.name, true, &record.id);
   } else {
     const int parent_fd = OpenLocked(record.parent);  // recursion depth: the folder's depth
     if (parent_fd < 0) return -1;
-    fd = OpenChecked(parent_fd, record.name.c_str(), record.through_link ? 0 : O_NOFOLLOW,
-                     &record.id);
+    fd = OpenChecked(parent_fd, record.name, record.through_link, &record.id);
   }
   if (fd < 0) return -1;
   Cache(folder, fd);
@@ -110,14 +105,14 @@ void FolderTree::Cache(size_t folder, int fd) {
     const size_t oldest = recent_.back();
     recent_.pop_back();
     auto it = open_.find(oldest);
-    close(it->second.fd);
+    access_->Close(it->second.fd);
     open_.erase(it);
   }
 }
 
 void FolderTree::CloseAll() {
   std::lock_guard lock(mutex_);
-  for (const auto& [folder, cached] : open_) close(cached.fd);
+  for (const auto& [folder, cached] : open_) access_->Close(cached.fd);
   open_.clear();
   recent_.clear();
 }

@@ -11,29 +11,21 @@
 #include <string>
 #include <unordered_map>
 
-#include "platform/file_system.h"
+#include "platform/folder_access.h"
 
 namespace veldra {
-
-// The identity of a file as a run wrote it: what the gathering pass compares before it trusts
-// the file still to be the one written.
-struct FileIdentity {
-  uint64_t device = 0;
-  uint64_t inode = 0;
-  int64_t size = -1;
-  FileTime modified;
-  friend bool operator==(const FileIdentity&, const FileIdentity&) = default;
-};
 
 // The folders of a walk, each with the device and inode it was listed with. At most max_open
 // handles stay open; a folder whose handle was closed is opened again from its nearest open
 // ancestor one name at a time (never following a link except where the walk followed one) and
-// must still have its listed device and inode. Safe to use from several threads.
+// must still have its listed device and inode. Every folder is opened through one FolderAccess
+// (the file system unless another is given). Safe to use from several threads.
 class FolderTree {
  public:
   static constexpr size_t kNone = static_cast<size_t>(-1);
 
   explicit FolderTree(size_t max_open = 32);
+  explicit FolderTree(FolderAccess& access, size_t max_open = 32);
   ~FolderTree();
   FolderTree(const FolderTree&) = delete;
   FolderTree& operator=(const FolderTree&) = delete;
@@ -48,6 +40,10 @@ class FolderTree {
   // A new descriptor of the folder (O_RDONLY|O_DIRECTORY), for the caller to close; -1 when it
   // cannot be opened or is no longer the folder that was listed (errno ESTALE then).
   int Open(size_t folder);
+  // Open, as a handle that closes itself (not ok() when Open fails).
+  FolderHandle OpenHandle(size_t folder) { return FolderHandle(*access_, Open(folder)); }
+  // What the folders are opened through: every handle of this tree belongs to it.
+  FolderAccess& access() const { return *access_; }
 
   FolderId Id(size_t folder) const;
   // Closes every cached handle (the records stay; later Opens reopen).
@@ -62,7 +58,10 @@ class FolderTree {
   };
   int OpenLocked(size_t folder);  // a cached descriptor (owned by the cache), or -1
   void Cache(size_t folder, int fd);
+  // Opens name in dir (a path when dir is -1) and checks that it is still the folder listed.
+  int OpenChecked(int dir, const std::string& name, bool follow_link, const FolderId* expected);
 
+  FolderAccess* access_;
   const size_t max_open_;
   mutable std::mutex mutex_;
   std::deque<Record> records_;

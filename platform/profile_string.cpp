@@ -154,13 +154,13 @@ void IniDocument::Set(std::string_view section, std::string_view key, std::strin
   lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(last + 1), line);
 }
 
-bool IniDocument::Save(const std::string& path) const {
+bool IniDocument::Save(const std::string& path, FolderAccess& access) const {
   std::string bytes;
   for (const std::string& line : lines_) {
     bytes += line;
     bytes += "\r\n";
   }
-  return ReplaceFile(path, bytes);
+  return access.ReplaceFile(path, bytes, nullptr);
 }
 
 std::string ReadProfileString(std::string_view section, std::string_view key,

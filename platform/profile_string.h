@@ -10,6 +10,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/folder_access.h"
+
 namespace veldra {
 
 // The longest value, in CP932 bytes, that reading gives back.
@@ -33,8 +35,8 @@ class IniDocument {
   // Sets a key: replaces its line where it stands, or appends it to the end of its section,
   // creating the section at the end of the file when missing.
   void Set(std::string_view section, std::string_view key, std::string_view value);
-  // Writes the document with ReplaceFile (atomic). False when it cannot be written.
-  bool Save(const std::string& path) const;
+  // Writes the document with access's ReplaceFile (atomic). False when it cannot be written.
+  bool Save(const std::string& path, FolderAccess& access = RealFolderAccess()) const;
 
   // The raw CP932 lines (without line ends).
   const std::vector<std::string>& lines() const { return lines_; }

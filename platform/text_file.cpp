@@ -55,10 +55,11 @@ bool WriteAll(int fd, std::string_view bytes) {
   return true;
 }
 
-// Eight characters that another file's name is unlikely to end in. Each thread draws its seed
-// once and steps a 64-bit mixer after that: one system call per thread, not per file. A clash
-// is harmless anyway (O_EXCL and link refuse it, and the caller draws again).
-std::string RandomSuffix() {
+// A number for the 8 characters of a temporary name, which another file's name is unlikely to
+// end in. Each thread draws its seed once and steps a 64-bit mixer after that: one system call
+// per thread, not per file. A clash is harmless anyway (O_EXCL and link refuse it, and the
+// caller draws again).
+uint64_t RandomDraw() {
   static thread_local uint64_t state = [] {
     uint64_t seed = 0;
     if (getrandom(&seed, sizeof seed, GRND_NONBLOCK) != static_cast<ssize_t>(sizeof seed))
@@ -70,14 +71,12 @@ std::string RandomSuffix() {
   r = (r ^ (r >> 30)) * 0xBF58476D1CE4E5B9ull;
   r = (r ^ (r >> 27)) * 0x94D049BB133111EBull;
   r ^= r >> 31;
-  static const char kDigits[] = "0123456789abcdefghijklmnopqrstuvwxyz";
-  std::string s;
-  for (int i = 0; i < 8; ++i) {
-    s += kDigits[r % 36];
-    r /= 36;
-  }
-  return s;
+  return r;
 }
+
+constexpr size_t kTemporaryTargetMax = 200;  // within the 255-byte limit of a file name
+constexpr std::string_view kTemporaryMark = ".tmp-";
+constexpr size_t kTemporaryDraw = 8;
 
 }  // namespace
 
@@ -172,14 +171,12 @@ std::string ReplaceTarget(const std::string& path, struct stat& st, bool& exists
   return target;
 }
 
-// "." + the name (cut to 200 bytes, within the 255-byte limit of a file name) + ".tmp-" in the
-// target's folder: the hidden names a replace uses, completed by 8 random characters.
-std::string HiddenPrefix(const std::string& target) {
+// A hidden name in the target's folder, as TemporaryNameOf makes it.
+std::string HiddenNameOf(const std::string& target, uint64_t draw) {
   const size_t slash = target.rfind('/');
-  const std::string folder = slash == std::string::npos ? "" : target.substr(0, slash + 1);
-  std::string name = slash == std::string::npos ? target : target.substr(slash + 1);
-  if (name.size() > 200) name.resize(200);
-  return folder + "." + name + ".tmp-";
+  if (slash == std::string::npos) return TemporaryNameOf(target, draw);
+  return target.substr(0, slash + 1) +
+         TemporaryNameOf(std::string_view(target).substr(slash + 1), draw);
 }
 
 // No fsync: the crash guarded against is the process being killed, after which the kernel still
@@ -193,13 +190,12 @@ bool Replace(const std::string& path, std::string_view bytes, std::string* err) 
     SetError(err, "cannot replace", path, EISDIR);
     return false;
   }
-  const std::string prefix = HiddenPrefix(target);
   const mode_t mode = exists ? (st.st_mode & 0777) : (0666 & ~ProcessUmask());
 
   std::string temp;
   int fd = -1;
   for (int attempt = 0; attempt < 16 && fd < 0; ++attempt) {
-    temp = prefix + RandomSuffix();
+    temp = HiddenNameOf(target, RandomDraw());
     fd = open(temp.c_str(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, mode);
     if (fd < 0 && errno != EEXIST) break;
   }
@@ -229,14 +225,6 @@ bool ReplaceFile(const std::string& path, std::string_view bytes, std::string* e
 }  // namespace veldra
 
 namespace veldra {
-namespace {
-
-std::string HiddenPrefixOf(std::string_view name) {
-  if (name.size() > 200) name = name.substr(0, 200);
-  return "." + std::string(name) + ".tmp-";
-}
-
-}  // namespace
 
 FileIdentity IdentityOf(int fd) {
   struct stat st;
@@ -247,23 +235,39 @@ FileIdentity IdentityOf(int fd) {
       FileTime{static_cast<int64_t>(st.st_mtim.tv_sec), static_cast<int32_t>(st.st_mtim.tv_nsec)}};
 }
 
-bool IsTemporaryNameOf(std::string_view name, std::string_view target) {
-  const std::string prefix = HiddenPrefixOf(target);
-  if (name.size() != prefix.size() + 8 || !name.starts_with(prefix)) return false;
-  for (char c : name.substr(prefix.size())) {
-    if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'z'))) return false;
+std::string TemporaryNameOf(std::string_view target, uint64_t draw) {
+  if (target.size() > kTemporaryTargetMax) target = target.substr(0, kTemporaryTargetMax);
+  static const char kDigits[] = "0123456789abcdefghijklmnopqrstuvwxyz";
+  std::string name = "." + std::string(target) + std::string(kTemporaryMark);
+  for (size_t i = 0; i < kTemporaryDraw; ++i) {
+    name += kDigits[draw % 36];
+    draw /= 36;
   }
-  return true;
+  return name;
+}
+
+std::string_view TemporaryNameTarget(std::string_view name) {
+  const size_t tail = kTemporaryMark.size() + kTemporaryDraw;
+  if (name.size() < tail + 2 || name[0] != '.') return {};
+  if (name.substr(name.size() - tail, kTemporaryMark.size()) != kTemporaryMark) return {};
+  for (char c : name.substr(name.size() - kTemporaryDraw)) {
+    if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'z'))) return {};
+  }
+  return name.substr(1, name.size() - tail - 1);
+}
+
+bool IsTemporaryNameOf(std::string_view name, std::string_view target) {
+  if (target.size() > kTemporaryTargetMax) target = target.substr(0, kTemporaryTargetMax);
+  return !target.empty() && TemporaryNameTarget(name) == target;
 }
 
 bool ReplaceFileAt(int dir_fd, const std::string& name, std::string_view bytes, std::string* aside,
                    FileIdentity* written, std::string* err) {
   if (aside != nullptr) aside->clear();
-  const std::string prefix = HiddenPrefixOf(name);
   std::string temp;
   int fd = -1;
   for (int attempt = 0; attempt < 16 && fd < 0; ++attempt) {
-    temp = prefix + RandomSuffix();
+    temp = TemporaryNameOf(name, RandomDraw());
     // 0666: the umask takes its bits away, and no old mode is carried over.
     fd = openat(dir_fd, temp.c_str(),
                 O_CREAT | O_EXCL | O_WRONLY | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY, 0666);
@@ -282,7 +286,7 @@ bool ReplaceFileAt(int dir_fd, const std::string& name, std::string_view bytes, 
     struct stat st;
     if (fstatat(dir_fd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(st.st_mode)) {
       for (int attempt = 0; attempt < 16; ++attempt) {
-        std::string candidate = prefix + RandomSuffix();
+        std::string candidate = TemporaryNameOf(name, RandomDraw());
         // linkat without AT_SYMLINK_FOLLOW names the entry itself, never a link's target.
         if (linkat(dir_fd, name.c_str(), dir_fd, candidate.c_str(), 0) == 0) {
           linked = std::move(candidate);
@@ -312,9 +316,8 @@ bool RemoveFileAt(int dir_fd, const std::string& name, std::string* aside) {
   if (fstatat(dir_fd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) return errno == ENOENT;
   if (S_ISDIR(st.st_mode)) return true;  // not ours: a folder is never removed
   if (aside != nullptr && S_ISREG(st.st_mode)) {
-    const std::string prefix = HiddenPrefixOf(name);
     for (int attempt = 0; attempt < 16; ++attempt) {
-      std::string candidate = prefix + RandomSuffix();
+      std::string candidate = TemporaryNameOf(name, RandomDraw());
       if (renameat2(dir_fd, name.c_str(), dir_fd, candidate.c_str(), RENAME_NOREPLACE) == 0) {
         *aside = std::move(candidate);
         return true;

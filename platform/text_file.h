@@ -1,12 +1,13 @@
 #pragma once
 // Whole-file reads, line splitting and crash-safe file replacement.
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "platform/cp932.h"
-#include "platform/folder_tree.h"
+#include "platform/file_system.h"
 
 namespace veldra {
 
@@ -70,8 +71,14 @@ RegularReadResult ReadRegularFileAt(int dir_fd, const std::string& name, size_t 
 // The identity fstat gives for an open file.
 FileIdentity IdentityOf(int fd);
 
-// True when name is a temporary or set-aside name a replace of target makes: "." + target (cut
-// to 200 bytes) + ".tmp-" + 8 characters of [0-9a-z].
+// The temporary and set-aside names a replace of target makes: "." + target (cut to 200 bytes)
+// + ".tmp-" + 8 characters of [0-9a-z] made from draw (random for files on disk).
+std::string TemporaryNameOf(std::string_view target, uint64_t draw);
+
+// True when name is a name TemporaryNameOf makes for target.
 bool IsTemporaryNameOf(std::string_view name, std::string_view target);
+
+// The target (as cut) a temporary name was made for; "" when name has not that form.
+std::string_view TemporaryNameTarget(std::string_view name);
 
 }  // namespace veldra

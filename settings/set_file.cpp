@@ -222,7 +222,8 @@ SetLoad LoadEnvironmentSet(const ProgramPlace& place, EnvironmentSet& set) {
   return load;
 }
 
-bool SaveEnvironmentSet(const EnvironmentSet& set, const std::string& ini_path) {
+bool SaveEnvironmentSet(const EnvironmentSet& set, const std::string& ini_path,
+                        FolderAccess& access) {
   IniDocument ini;
   // Other sections and keys of an existing file are kept; one that cannot be read is not
   // overwritten with only what this set holds.
@@ -253,7 +254,7 @@ bool SaveEnvironmentSet(const EnvironmentSet& set, const std::string& ini_path) 
 
   SetOptionalFlag(ini, kFeedKey, set.Feed);
   SetOptionalFlag(ini, kPlaylistKey, set.Playlist);
-  return ini.Save(ini_path);
+  return ini.Save(ini_path, access);
 }
 
 }  // namespace veldra

@@ -4,6 +4,7 @@
 #include <string>
 #include <string_view>
 
+#include "platform/folder_access.h"
 #include "settings/environment_set.h"
 
 namespace veldra {
@@ -59,6 +60,8 @@ SetLoad LoadEnvironmentSet(const ProgramPlace& place, EnvironmentSet& set);
 // leaves exactly what key-by-key profile writes would leave. False when it cannot be written,
 // when ini_path is "" (a refused set name), and when a file at ini_path cannot be read: its
 // other sections and keys would be lost, so it is never overwritten.
-bool SaveEnvironmentSet(const EnvironmentSet& set, const std::string& ini_path);
+// The file is replaced through access.
+bool SaveEnvironmentSet(const EnvironmentSet& set, const std::string& ini_path,
+                        FolderAccess& access = RealFolderAccess());
 
 }  // namespace veldra

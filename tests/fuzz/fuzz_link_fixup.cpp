@@ -1,9 +1,8 @@
-// Fuzz target: gathering pages. The input is split at the first two NUL bytes into the pages of
-// the root and of its sub-folder "a b"; both are gathered. A gathered page must hold every line of
-// its page except the three marker lines, the header lines unchanged; a page not gathered must
-// stay in its folder untouched.
-
-#include <sys/stat.h>
+// Fuzz target: gathering pages, in an in-memory folder tree. The input is split at the first two
+// NUL bytes into the pages of the root and of its sub-folder "a b"; both are gathered. A gathered
+// page must hold every line of its page except the three marker lines, the header lines
+// unchanged; a page not gathered must stay in its folder untouched; every folder keeps its time
+// and no folder handle is left open.
 
 #include <algorithm>
 #include <cstdint>
@@ -14,6 +13,7 @@
 #include "engine/link_fixup.h"
 #include "platform/text_file.h"
 #include "tests/fuzz/fuzz_support.h"
+#include "tests/support/memory_folders.h"
 
 namespace {
 
@@ -47,13 +47,14 @@ size_t StartMarker(const std::vector<std::string>& lines, bool& complete) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   using namespace veldra;
-  const std::string& scratch = fuzz::ScratchFolder();
-  const std::string root = scratch + "tree/";
+  // The folders live in memory: the hidden names a replace makes are numbered, not random, so
+  // the same input always takes the same path (and the fixed-seed pass can run this target).
+  test::MemoryFolders folders;
+  const std::string root = "/tree/";
   const std::string sub = root + "a b/";
-  const std::string out = scratch + "out/";
-  mkdir(root.c_str(), 0755);
-  mkdir(sub.c_str(), 0755);
-  mkdir(out.c_str(), 0755);
+  const std::string out = "/out/";
+  folders.AddFolder(out);
+  const FileTime out_time = folders.Time(out);
 
   const std::string_view input(reinterpret_cast<const char*>(data), size);
   const size_t split = input.find(std::string_view("\0\0", 2));
@@ -61,14 +62,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       std::string(input.substr(0, split)),
       split == std::string_view::npos ? std::string() : std::string(input.substr(split + 2))};
   const std::vector<std::string> work_list = {root, sub};
-  for (size_t i = 0; i < 2; ++i)
-    fuzz::WriteScratchFile(work_list[i] + "index.htm", pages[i].data(), pages[i].size());
+  for (size_t i = 0; i < 2; ++i) folders.AddFile(work_list[i] + "index.htm", pages[i]);
+  const FileTime folder_times[2] = {folders.Time(root), folders.Time(sub)};
 
   RunContext context;
   context.OutputFileName = "index.htm";
   context.RootPath = root;
   context.RootUrl = "/files/";
-  const FixUpResult result = FixUpLinks(context, out, "/pages/", work_list);
+  const FixUpResult result =
+      FixUpLinks(context, out, "/pages/", work_list, nullptr, nullptr, nullptr, &folders);
+  FUZZ_CHECK(folders.open_handles() == 0);
+  FUZZ_CHECK(folders.Time(out) == out_time);
+  FUZZ_CHECK(folders.Time(root) == folder_times[0] && folders.Time(sub) == folder_times[1]);
 
   for (size_t i = 0; i < 2; ++i) {
     const std::string page_path = work_list[i] + "index.htm";
@@ -77,16 +82,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::vector<std::string> lines = SplitLines(pages[i]);
     bool complete = false;
     const size_t start = StartMarker(lines, complete);
-    std::string bytes;
     if (kept) {
       FUZZ_CHECK(!complete);
-      FUZZ_CHECK(ReadFileBytes(page_path, bytes) && bytes == pages[i]);
+      FUZZ_CHECK(folders.IsFile(page_path) && folders.Bytes(page_path) == pages[i]);
       continue;
     }
     FUZZ_CHECK(complete);
-    FUZZ_CHECK(!ReadFileBytes(page_path, bytes));
-    FUZZ_CHECK(ReadFileBytes(out + "index0000" + std::to_string(i) + ".htm", bytes));
-    const std::vector<std::string> gathered = SplitLines(bytes);
+    FUZZ_CHECK(!folders.Exists(page_path));
+    const std::string gathered_path = out + "index0000" + std::to_string(i) + ".htm";
+    FUZZ_CHECK(folders.IsFile(gathered_path));
+    const std::vector<std::string> gathered = SplitLines(folders.Bytes(gathered_path));
     FUZZ_CHECK(gathered.size() + 3 == lines.size());
     for (size_t k = 0; k < start; ++k) FUZZ_CHECK(gathered[k] == lines[k]);
   }

@@ -169,6 +169,24 @@ TEST(TemporaryName, ExactFormOnly) {
   EXPECT_FALSE(IsTemporaryNameOf(".index.htm.tmp-abcd1234", "index.htm.csv"));
   const std::string long_name(250, 'n');
   EXPECT_TRUE(IsTemporaryNameOf("." + long_name.substr(0, 200) + ".tmp-00000000", long_name));
+  EXPECT_FALSE(IsTemporaryNameOf("..tmp-abcd1234", ""));
+}
+
+// Every name a replace makes is recognised as made for its target, and gives it back (cut).
+TEST(TemporaryName, MadeNamesAreRecognised) {
+  const std::string long_name(250, 'n');
+  for (const std::string& target :
+       std::vector<std::string>{"index.htm", "index.htm.tmp-abcd1234", "a", long_name}) {
+    for (const uint64_t draw : {uint64_t{0}, uint64_t{35}, ~uint64_t{0}}) {
+      const std::string name = TemporaryNameOf(target, draw);
+      EXPECT_TRUE(IsTemporaryNameOf(name, target)) << name;
+      EXPECT_EQ(TemporaryNameTarget(name), std::string_view(target).substr(0, 200)) << name;
+      EXPECT_FALSE(IsTemporaryNameOf(name, "x" + target)) << name;
+    }
+  }
+  EXPECT_EQ(TemporaryNameOf("p", 1), ".p.tmp-10000000");
+  EXPECT_EQ(TemporaryNameTarget("index.htm"), "");
+  EXPECT_EQ(TemporaryNameTarget(".tmp-abcd1234"), "");
 }
 
 }  // namespace
