@@ -81,7 +81,7 @@ namespace {
 
 std::string BuildPage(const PageContext& context, std::string_view folder, int dir_fd,
                       const EntryTable& folders, const EntryTable& files,
-                      const FolderSnapshot& previous) {
+                      const FolderSnapshot& previous, ByteSpan* date_time = nullptr) {
   const EnvironmentSet& set = context.set;
   const bool marks = context.run.MarksWanted;
   const MarkSettings mark_settings{set.ShowNewMark, set.ShowUpdateMark, set.NewMarkText,
@@ -128,6 +128,7 @@ std::string BuildPage(const PageContext& context, std::string_view folder, int d
     AddFileRows(page, context, folder_path, dir_fd, files, half, files.size(), index);
   }
   WriteTableEnd(page, context.run);
+  if (date_time != nullptr) *date_time = page.date_time();
   return page.Take();
 }
 
@@ -147,18 +148,22 @@ void WriteTableEnd(PageBuffer& page, const RunContext& run) {
 namespace {
 
 // The folder's playlist: replaced when it holds audio, our old one removed when it no longer
-// does; a file of that name that is not ours is left alone.
-void WritePlaylistAt(int dir_fd, const FolderPageFiles& files, FolderPageResult& result) {
+// does; a file of that name that is not ours is left alone. False when nothing in the folder was
+// changed.
+bool WritePlaylistAt(int dir_fd, const FolderPageFiles& files, FolderPageResult& result) {
   if (files.playlist.empty()) {
-    if (IsOwnFileAt(dir_fd, files.playlist_name, kPlaylistFirstLines))
-      RemoveFileAt(dir_fd, files.playlist_name);
-    return;
+    if (!IsOwnFileAt(dir_fd, files.playlist_name, kPlaylistFirstLines)) return false;
+    RemoveFileAt(dir_fd, files.playlist_name);
+    return true;
   }
+  if (files.skip_same && HoldsSameBytesAt(dir_fd, files.playlist_name, files.playlist))
+    return false;
   if (!MayReplaceOwnFileAt(dir_fd, files.playlist_name, kPlaylistFirstLines)) {
     result.playlist_not_ours = true;
-    return;
+    return false;
   }
   result.playlist_failed = !ReplaceFileAt(dir_fd, files.playlist_name, files.playlist);
+  return true;
 }
 
 }  // namespace
@@ -180,7 +185,9 @@ FolderPageFiles PrepareFolderPage(const PageContext& context, FolderTree& tree, 
       run.MarksWanted && dir.ok()
           ? ReadSnapshotAt(dir.get(), out.snapshot_name, folders.size() + files.size())
           : FolderSnapshot();
-  out.page = BuildPage(context, folder, dir.ok() ? dir.get() : -1, folders, files, previous);
+  out.skip_same = context.set.SkipSame;
+  out.page = BuildPage(context, folder, dir.ok() ? dir.get() : -1, folders, files, previous,
+                       &out.page_date_time);
   if (run.MarksWanted) out.snapshot = FormatSnapshot(folders, files);
   if (context.set.Playlist) {
     out.playlist_wanted = true;
@@ -205,8 +212,16 @@ FolderPageResult WriteFolderPageFiles(const FolderPageFiles& files, SetAsideFile
   FileTime modified;
   const bool have_time = ModifiedTimeAt(dir.get(), modified);
 
-  // Replaces a file, setting the old one aside when asked to.
-  const auto replace = [&](const std::string& name, const std::string& bytes, FileIdentity* id) {
+  // Replaces a file, setting the old one aside when asked to; with SKIPSAME a file that holds
+  // the same bytes already stays (left_alone).
+  bool touched = false;
+  const auto replace = [&](const std::string& name, const std::string& bytes, ByteSpan ignored,
+                           FileIdentity* id, bool& left_alone) {
+    if (files.skip_same && HoldsSameBytesAt(dir.get(), name, bytes, ignored, id)) {
+      left_alone = true;
+      return true;
+    }
+    touched = true;
     std::string old;
     const bool replaced =
         ReplaceFileAt(dir.get(), name, bytes, aside != nullptr ? &old : nullptr, id);
@@ -215,11 +230,14 @@ FolderPageResult WriteFolderPageFiles(const FolderPageFiles& files, SetAsideFile
     return replaced;
   };
 
-  result.page_written = replace(files.page_name, files.page, &result.page);
+  result.page_written = replace(files.page_name, files.page, files.page_date_time, &result.page,
+                                result.page_left_alone);
   if (result.page_written) {
     if (files.marks_wanted) {
-      result.snapshot_written = replace(files.snapshot_name, files.snapshot, nullptr);
+      result.snapshot_written =
+          replace(files.snapshot_name, files.snapshot, {}, nullptr, result.snapshot_left_alone);
     } else {
+      touched = true;
       std::string old;
       result.snapshot_written =
           RemoveFileAt(dir.get(), files.snapshot_name, aside != nullptr ? &old : nullptr);
@@ -227,8 +245,10 @@ FolderPageResult WriteFolderPageFiles(const FolderPageFiles& files, SetAsideFile
       if (aside != nullptr && !old.empty()) aside->paths.push_back(std::move(old));
     }
   }
-  if (result.page_written && files.playlist_wanted) WritePlaylistAt(dir.get(), files, result);
-  if (have_time) RestoreModifiedTimeAt(dir.get(), modified);
+  if (result.page_written && files.playlist_wanted && WritePlaylistAt(dir.get(), files, result))
+    touched = true;
+  // A folder nothing was written into keeps its times untouched (its change time included).
+  if (have_time && touched) RestoreModifiedTimeAt(dir.get(), modified);
   if (aside != nullptr) {
     aside->folder = files.folder;
     aside->tree = files.tree;

@@ -25,10 +25,12 @@ void WriteTableEnd(PageBuffer& page, const RunContext& run);
 
 struct FolderPageResult {
   bool page_written = false;
-  bool snapshot_written = false;   // or, when marks are not wanted, the old one removed
-  bool folder_gone = false;        // the folder could not be opened as the one listed
-  int error = 0;                   // errno of the call that failed, when one did
-  FileIdentity page;               // the written page, when page_written
+  bool snapshot_written = false;  // or, when marks are not wanted, the old one removed
+  bool folder_gone = false;       // the folder could not be opened as the one listed
+  int error = 0;                  // errno of the call that failed, when one did
+  FileIdentity page;              // the written page, when page_written
+  bool page_left_alone = false;   // SKIPSAME: the old page held the same bytes and stays
+  bool snapshot_left_alone = false;
   bool playlist_not_ours = false;  // a file of the playlist's name that is not ours: left alone
   bool playlist_failed = false;
 };
@@ -41,7 +43,9 @@ struct FolderPageFiles {
   std::string page_name;  // within the folder
   std::string snapshot_name;
   std::string page;
-  std::string snapshot;  // written when marks_wanted; otherwise the old snapshot is removed
+  ByteSpan page_date_time;  // the date-time text of the page's date line
+  std::string snapshot;     // written when marks_wanted; otherwise the old snapshot is removed
+  bool skip_same = false;   // SKIPSAME: a file whose old bytes are the same is left alone
   bool marks_wanted = false;
   std::vector<ChangeEvent> changes;  // with FEED: the entries found new or updated
   bool playlist_wanted = false;      // PLAYLIST: written after the page, or removed when empty
@@ -68,11 +72,13 @@ struct SetAsideFiles {
 };
 
 // Replaces the page (and the snapshot when marks are wanted, or removes the old snapshot when
-// not). Each file is replaced atomically; when the page cannot be written the old page and
-// snapshot stay as they were. The folder's last-write time is put back afterwards, so the next
-// run does not see the run's own writes as a change. Safe to call from any thread.
-// With aside, the old files are not freed but set aside (see ReplaceFileSettingAside) and
-// listed there, for RemoveSetAside to delete later, off the writer's path.
+// not). With skip_same, a file that already holds the new bytes (the page: apart from the
+// date-time text of its date line) and is ours as HoldsSameBytesAt says is left as it is. Each file
+// is replaced atomically; when the page cannot be written the old page and snapshot stay as they
+// were. The folder's last-write time is put back afterwards, so the next run does not see the run's
+// own writes as a change. Safe to call from any thread. With aside, the old files are not freed but
+// set aside (see ReplaceFileSettingAside) and listed there, for RemoveSetAside to delete later, off
+// the writer's path.
 FolderPageResult WriteFolderPageFiles(const FolderPageFiles& files, SetAsideFiles* aside = nullptr);
 
 // Deletes set-aside files, then puts the folder's time back.

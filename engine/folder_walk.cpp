@@ -239,8 +239,10 @@ class Walker {
     ++folders_done_;
     if (result.page_written) {
       ++report_.pages_written;
+      if (result.page_left_alone) ++report_.pages_left_alone;
       work_list_.push_back(folder);
-      if (record_.keep_pages) record_.pages[folder] = WalkRecord::Page{files.index, result.page};
+      if (record_.keep_pages)
+        record_.pages[folder] = WalkRecord::Page{files.index, result.page, files.page_date_time};
       if (!files.changes.empty()) record_.changes[folder] = files.changes;
       if (observer_) observer_->PageWritten(folder, report_.pages_written);
     }

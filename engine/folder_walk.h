@@ -21,7 +21,9 @@ struct WalkRecord {
   struct Page {
     size_t folder = FolderTree::kNone;  // in tree
     FileIdentity page;
+    ByteSpan date_time;  // of the page's date line, which a comparison passes over
   };
+  bool skip_same = false;  // SKIPSAME: a gathered page that would be unchanged is left alone
   std::unordered_map<std::string, Page> pages;  // by folder path
   // A linked folder listed as a row but not walked (its path, ending with the separator), and
   // the folder it leads to.

@@ -159,6 +159,7 @@ enum class PageOutcome { kGathered, kUnreadable, kChanged, kNotOurs, kWriteFaile
 
 struct PageResult {
   PageOutcome outcome = PageOutcome::kGathered;
+  bool left_alone = false;  // the old gathered page held the same bytes
   std::string error;
   std::vector<std::string> unknown_links;
 };
@@ -168,8 +169,12 @@ constexpr size_t kUnrecordedPageCap = size_t{1} << 30;
 
 // Reads one folder's page (the page the run wrote, when expected is given) and writes its
 // gathered copy as gathered_name in the output folder; the folder's page is not touched.
+// With skip_same, the old gathered page is left alone when it holds the same bytes apart from
+// the date-time text at date_time (of the page as written, where the lines before the navigation
+// block are copied unchanged).
 PageResult GatherPage(int dir_fd, const std::string& page_name, const FileIdentity* expected,
-                      int out_fd, const std::string& gathered_name, const LinkMapper& mapper) {
+                      int out_fd, const std::string& gathered_name, const LinkMapper& mapper,
+                      bool skip_same = false, ByteSpan date_time = {}) {
   PageResult result;
   std::string bytes;
   switch (ReadRegularFileAt(
@@ -202,7 +207,9 @@ PageResult GatherPage(int dir_fd, const std::string& page_name, const FileIdenti
 
   std::string out;
   out.reserve(bytes.size() + 64);
+  size_t copied_unchanged = 0;  // bytes of out before the navigation block
   for (size_t i = 0; i < lines.size(); ++i) {
+    if (i == start) copied_unchanged = out.size();
     if (i == start || i == end || i == dir_to_file) continue;
     // Only the navigation block and the lines up to the file rows link to pages; the header
     // lines before the block and the file rows after it are copied as they are.
@@ -212,6 +219,14 @@ PageResult GatherPage(int dir_fd, const std::string& page_name, const FileIdenti
     }
     out += lines[i];
     out += kLineEnd;
+  }
+  if (skip_same) {
+    // Offsets before the navigation block are the page's own: its lines were copied whole.
+    if (date_time.end > copied_unchanged) date_time = {};
+    if (HoldsSameBytesAt(out_fd, gathered_name, out, date_time)) {
+      result.left_alone = true;
+      return result;
+    }
   }
   if (!ReplaceFileAt(out_fd, gathered_name, out, nullptr, nullptr, &result.error))
     result.outcome = PageOutcome::kWriteFailed;
@@ -227,12 +242,15 @@ bool IsGatheredTemporary(const std::string& name, std::string_view name_base) {
 }
 
 // The folder of a page: through the walk's handles when the run wrote it, else by its path.
-int OpenPageFolder(const std::string& folder, WalkRecord* walk, const FileIdentity*& expected) {
+int OpenPageFolder(const std::string& folder, WalkRecord* walk, const FileIdentity*& expected,
+                   ByteSpan& date_time) {
   expected = nullptr;
+  date_time = {};
   if (walk != nullptr) {
     const auto it = walk->pages.find(folder);
     if (it == walk->pages.end()) return -1;
     expected = &it->second.page;
+    date_time = it->second.date_time;
     return walk->tree.Open(it->second.folder);
   }
   return open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
@@ -347,11 +365,12 @@ FixUpResult FixUpLinks(const RunContext& context, const std::string& output_fold
     const std::string gathered_name =
         name_base + FormatPageNumber(i) + std::string(kGatheredExtension);
     const FileIdentity* expected = nullptr;
-    const ScopedFd dir(OpenPageFolder(page_folder, walk, expected));
+    ByteSpan date_time;
+    const ScopedFd dir(OpenPageFolder(page_folder, walk, expected, date_time));
     PageResult page;
     if (dir.ok()) {
-      page =
-          GatherPage(dir.get(), context.OutputFileName, expected, out.get(), gathered_name, mapper);
+      page = GatherPage(dir.get(), context.OutputFileName, expected, out.get(), gathered_name,
+                        mapper, walk != nullptr && walk->skip_same, date_time);
     } else {
       page.outcome = PageOutcome::kUnreadable;
     }
@@ -378,6 +397,7 @@ FixUpResult FixUpLinks(const RunContext& context, const std::string& output_fold
         continue;
     }
     ++result.pages_gathered;
+    if (page.left_alone) ++result.pages_left_alone;
     written.insert(gathered_name);
     // Deleting the page changes the folder's time; put it back so the next run sees no change.
     FileTime modified;

@@ -78,6 +78,8 @@ RunResult ExecuteRun(const EnvironmentSet& set, const ProgramPlace& place, const
   control->PauseAt(pause_point::kWalkStarted);
   WalkRecord walk;
   walk.keep_pages = !set.OutputFolder.empty() && !set.OutputUrl.empty();
+  walk.skip_same = set.SkipSame;
+  report.skip_same = set.SkipSame;
   WalkFolder(page_context, collator, observer, report, result.work_list, &walk);
   control->PauseAt(pause_point::kWalkDone);
 
@@ -94,6 +96,7 @@ RunResult ExecuteRun(const EnvironmentSet& set, const ProgramPlace& place, const
                                            result.work_list, &walk, control, observer);
       report.gathering = true;
       report.pages_gathered = fixup.pages_gathered;
+      report.gathered_left_alone = fixup.pages_left_alone;
       for (const std::string& folder : fixup.pages_not_gathered)
         report.problems.push_back({ProblemKind::kPageNotGathered, folder, ""});
       report.problems.insert(report.problems.end(), fixup.problems.begin(), fixup.problems.end());

@@ -38,9 +38,12 @@ std::string MarkText(const EnvironmentSet& set, ChangeKind kind) {
   return text;
 }
 
-// Writes one of our files unless the name is held by someone else's entry.
+// Writes one of our files unless the name is held by someone else's entry. With skip_same, a
+// file of ours holding the same bytes (apart from the run's time at ignored) stays as it is.
 void WriteOwnFile(int dir_fd, const std::string& folder, const std::string& name,
-                  std::string_view first_line, const std::string& bytes, RunReport& report) {
+                  std::string_view first_line, const std::string& bytes, RunReport& report,
+                  bool skip_same, ByteSpan ignored) {
+  if (skip_same && HoldsSameBytesAt(dir_fd, name, bytes, ignored)) return;
   if (!MayReplaceOwnFileAt(dir_fd, name, first_line)) {
     report.problems.push_back({ProblemKind::kNotOurFile, folder + name, ""});
     return;
@@ -96,7 +99,7 @@ bool IsVisitorFileAt(const PageContext& context, int dir_fd, const std::string& 
 }
 
 std::string BuildWhatsNewPage(const PageContext& context, const FeedLinks& links,
-                              const std::vector<ChangeEvent>& events) {
+                              const std::vector<ChangeEvent>& events, ByteSpan* date_time) {
   const RunContext& run = context.run;
   const EnvironmentSet& set = context.set;
   const std::string& td = run.TdAttributes;
@@ -105,8 +108,8 @@ std::string BuildWhatsNewPage(const PageContext& context, const FeedLinks& links
   for (const std::string& line : run.HeaderLines) page.AddLine(line);
   page.AddLine("What's new of <FONT SIZE=\"+2\">" + run.RootUrl + "</FONT><BR>");
   const int64_t now = context.clock.NowUtcSeconds();
-  page.AddLine("List create date = " + LocalDateText(now) + " " + LocalHourMinuteText(now) +
-               " [ Entries = " + std::to_string(events.size()) + " ]<BR>");
+  page.AddDateLine("List create date = ", LocalDateText(now) + " " + LocalHourMinuteText(now),
+                   " [ Entries = " + std::to_string(events.size()) + " ]<BR>");
   page.AddLine(TrimBlanks(set.HairlineText));
   page.AddLine(set.TableTag);
   std::string header = HeaderRow(run, set);
@@ -131,6 +134,7 @@ std::string BuildWhatsNewPage(const PageContext& context, const FeedLinks& links
     page.AddLine(row + "</TR>");
   }
   WriteTableEnd(page, run);
+  if (date_time != nullptr) *date_time = page.date_time();
   return page.Take();
 }
 
@@ -196,10 +200,15 @@ void PublishWhatsNew(const PageContext& context, const WhatsNewPlace& place,
   page_links.iri_paths = false;
   page_links.folder_page = folder_page(run.RootUrl, place.output_url, false);
 
+  const bool skip_same = context.set.SkipSame;
+  ByteSpan feed_time;
+  const std::string feed = BuildAtomFeed(xml_links, events, now, &feed_time);
   WriteOwnFile(place.feed_dir_fd, place.feed_folder, std::string(kFeedFileName), kFeedFirstLine,
-               BuildAtomFeed(xml_links, events, now), report);
+               feed, report, skip_same, feed_time);
+  ByteSpan date_time;
+  const std::string page = BuildWhatsNewPage(context, page_links, events, &date_time);
   WriteOwnFile(place.feed_dir_fd, place.feed_folder, std::string(kWhatsNewPageName),
-               kWhatsNewFirstLine, BuildWhatsNewPage(context, page_links, events), report);
+               kWhatsNewFirstLine, page, report, skip_same, date_time);
 }
 
 void WriteWhatsNew(const PageContext& context, const std::string& program_folder, WalkRecord& walk,
