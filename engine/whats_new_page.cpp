@@ -128,8 +128,11 @@ std::string BuildWhatsNewPage(const PageContext& context, const FeedLinks& links
     if (event.is_folder) {
       row += CellsAfterName(FolderRow(context, folder_path, event.name, ""));
     } else {
+      // The cells the folder's page showed: with what the tag reader read, when it was used.
+      const FileTags read{event.tag, event.fields, event.stream};
       row += CellsAfterName(FileRowWithTag(context, folder_path, event.name, event.time_text,
-                                           event.size, "", event.tag));
+                                           event.size, "", event.tag,
+                                           event.has_fields ? &read : nullptr));
     }
     page.AddLine(row + "</TR>");
   }
