@@ -230,8 +230,22 @@ FolderPageResult WriteFolderPageFiles(const FolderPageFiles& files, SetAsideFile
     return replaced;
   };
 
-  result.page_written = replace(files.page_name, files.page, files.page_date_time, &result.page,
-                                result.page_left_alone);
+  // Gathering: a page whose gathered page would be the same is not written and deleted again,
+  // when no entry holds its name in the folder (a page left by a stopped run is written over).
+  SkippedPage skipped;
+  struct stat st;
+  if (files.skip_same && files.guess != nullptr &&
+      fstatat(dir.get(), files.page_name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0 &&
+      errno == ENOENT &&
+      files.guess->Matches(files.folder, files.page, files.page_date_time, skipped)) {
+    skipped.folder = files.index;
+    result.skipped = std::move(skipped);
+    result.page_written = true;
+    result.page_left_alone = true;
+  } else {
+    result.page_written = replace(files.page_name, files.page, files.page_date_time, &result.page,
+                                  result.page_left_alone);
+  }
   if (result.page_written) {
     if (files.marks_wanted) {
       result.snapshot_written =

@@ -1,6 +1,7 @@
 #pragma once
 // Writing one folder's page and snapshot.
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -8,6 +9,7 @@
 #include "engine/entry_table.h"
 #include "engine/feed_history.h"
 #include "engine/folder_snapshot.h"
+#include "engine/gathered_page.h"
 #include "engine/page_context.h"
 #include "platform/file_system.h"
 #include "platform/folder_tree.h"
@@ -31,6 +33,8 @@ struct FolderPageResult {
   FileIdentity page;              // the written page, when page_written
   bool page_left_alone = false;   // SKIPSAME: the old page held the same bytes and stays
   bool snapshot_left_alone = false;
+  // SKIPSAME when gathering: the page was not written, its old gathered page holds it.
+  std::optional<SkippedPage> skipped;
   bool playlist_not_ours = false;  // a file of the playlist's name that is not ours: left alone
   bool playlist_failed = false;
 };
@@ -46,6 +50,9 @@ struct FolderPageFiles {
   ByteSpan page_date_time;  // the date-time text of the page's date line
   std::string snapshot;     // written when marks_wanted; otherwise the old snapshot is removed
   bool skip_same = false;   // SKIPSAME: a file whose old bytes are the same is left alone
+  // SKIPSAME when gathering (may be null): a page whose old gathered page holds it already is not
+  // written into the folder at all.
+  const GatheredPageGuess* guess = nullptr;
   bool marks_wanted = false;
   std::vector<ChangeEvent> changes;  // with FEED: the entries found new or updated
   bool playlist_wanted = false;      // PLAYLIST: written after the page, or removed when empty

@@ -14,6 +14,9 @@ namespace veldra {
 struct FixUpResult {
   size_t pages_gathered = 0;
   size_t pages_left_alone = 0;  // of pages_gathered: the old one held the same bytes (SKIPSAME)
+  // SKIPSAME: pages the walk left unwritten whose numbers or links moved, written into their
+  // folders after all and gathered.
+  size_t pages_given_back = 0;
   std::vector<std::string> pages_not_gathered;  // folders whose page stayed where it was
   std::vector<RunProblem> problems;             // e.g. the output folder cannot be written
 };

@@ -8,6 +8,7 @@ mode, a link at the name); and the batch runner's notice counting both.
     skipsame_test.py PATH-TO-VELDRA-cli CASE     (CASE: see CASES at the end; "all" runs every one)"""
 import os
 import re
+import shutil
 import sys
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
@@ -61,7 +62,7 @@ def run(program):
 
 
 def count(notice, caption):
-    found = re.findall(re.escape(caption) + r"(\d+)件", notice)
+    found = re.findall("^" + re.escape(caption) + r"(\d+)件", notice, re.M)
     e2e.check(len(found) == 1, "no single %r line in:\n%s" % (caption, notice))
     return int(found[0])
 
@@ -157,32 +158,99 @@ def case_in_place(tmp):
           "the mark going away replaced the page once" % len(files))
 
 
+def ctimes(tree):
+    return {f: os.stat(tree + f).st_ctime_ns for f in FOLDERS}
+
+
 def case_gathered(tmp):
     """Gathered: numbered pages, snapshots, playlists and the feed's files in the output folder are
-    left alone when unchanged; a changed file replaces only its folder's numbered page and
-    snapshot (and the feed's files)."""
+    left alone when unchanged, and nothing at all is written into an unchanged folder (its change
+    time stays: no page written there to be gathered and deleted); a changed file replaces only its
+    folder's numbered page and snapshot (and the feed's files)."""
     program, tree, out = setup(tmp, gathered=True)
     run(program)
     run(program)
     files = our_files(tree, out, gathered=True)
     set_date_text(out + "index00001.htm", "1999/01/02 03:04")
     before = stamps(files)
+    folder_ctimes = ctimes(tree)
     notice = run(program)
+    e2e.check(count(notice, WRITTEN) == 0 and count(notice, LEFT_ALONE) == 4, notice)
     e2e.check(count(notice, GATHERED) == 0 and count(notice, GATHERED_LEFT_ALONE) == 4, notice)
     e2e.check(changed(before, stamps(files)) == [], "replaced: %r" % changed(before, stamps(files)))
+    e2e.check(ctimes(tree) == folder_ctimes, "a folder was written into")
     for folder in FOLDERS:
         e2e.check(not os.path.exists(tree + folder + "index.htm"), "page left in " + folder)
 
     e2e.write_mp3(tree + "c/song.mp3", e2e.id3v1_block(title=b"T", artist=b"A"),
                   body=b"\xff\xfb\x90\x00" * 80)
     touch(tree + "c/song.mp3", 2)
+    folder_ctimes = ctimes(tree)
     notice = run(program)
     e2e.check(count(notice, GATHERED) == 1 and count(notice, GATHERED_LEFT_ALONE) == 3, notice)
     # The work list sorts "" (0), "a/" (1), "a/b/" (2), "c/" (3).
     e2e.check(changed(before, stamps(files)) == ["out/index00003.htm", "out/whatsnew.htm",
                                                  "out/whatsnew.xml", "tree/c/index.htm.csv"],
               "replaced: %r" % changed(before, stamps(files)))
-    print("gathered: numbered pages left alone; one change replaced one numbered page")
+    after = ctimes(tree)
+    e2e.check([f for f in FOLDERS if after[f] != folder_ctimes[f]] == ["c/"],
+              "folders written into: %r" % [f for f in FOLDERS if after[f] != folder_ctimes[f]])
+    print("gathered: numbered pages left alone, unchanged folders untouched; one change replaced "
+          "one numbered page")
+
+
+def gathered_pages(out):
+    """The numbered pages of an output folder, date lines left out."""
+    return {name: DATE_LINE.sub(b"", open(out + name, "rb").read())
+            for name in sorted(os.listdir(out)) if re.fullmatch(r"index\d{5}\.htm", name)}
+
+
+def case_gathered_renumber(tmp):
+    """Differential: the same tree gathered with SKIPSAME on and off gives the same numbered pages
+    over runs where folders are added before the others (every number moves), removed, and renamed,
+    so pages the walk left unwritten are given back and gathered under their new numbers."""
+    sides = []
+    for name, skip_same in (("on", True), ("off", False)):
+        os.makedirs(os.path.join(tmp, name))
+        sides.append(setup(os.path.join(tmp, name), skip_same=skip_same, gathered=True))
+    # Marks shown in one run are gone in the next, which changes those pages once more: a run
+    # after that ("quiet") finds nothing to gather.
+    steps = [
+        ("first", lambda tree: None),
+        ("settle", lambda tree: None),
+        ("quiet", lambda tree: None),
+        ("added first", lambda tree: os.makedirs(tree + "0first/sub")),
+        ("settle", lambda tree: None),
+        ("quiet", lambda tree: None),
+        ("removed", lambda tree: shutil.rmtree(tree + "0first/sub")),
+        ("renamed", lambda tree: os.rename(tree + "a/b", tree + "a/0b")),
+        ("settle", lambda tree: None),
+        ("quiet", lambda tree: None),
+    ]
+    for step, change in steps:
+        notices = []
+        for program, tree, _ in sides:
+            change(tree)
+            for folder in ("", "a/", "0first/"):
+                if os.path.isdir(tree + folder):
+                    touch(tree + folder, 1)
+            notices.append(run(program))
+        on, off = gathered_pages(sides[0][2]), gathered_pages(sides[1][2])
+        e2e.check(on.keys() == off.keys(), "%s: pages %r against %r" % (step, on.keys(), off.keys()))
+        for page in on:
+            e2e.check(on[page] == off[page], "%s: %s differs:\n%s\n----\n%s" % (
+                step, page, on[page].decode("cp932", "replace"), off[page].decode("cp932", "replace")))
+        for program, tree, _ in sides:
+            leftovers = [d for d, _, names in os.walk(tree) if "index.htm" in names]
+            e2e.check(leftovers == [], "%s: pages left in %r" % (step, leftovers))
+        if step == "added first":
+            # Every number moved: the pages the walk left unwritten were written after all.
+            e2e.check(count(notices[0], WRITTEN) == 6 and count(notices[0], LEFT_ALONE) == 0,
+                      "%s: %s" % (step, notices[0]))
+        if step == "quiet":
+            e2e.check(count(notices[0], GATHERED) == 0 and count(notices[0], WRITTEN) == 0,
+                      "%s: %s" % (step, notices[0]))
+    print("gathered_renumber: numbered pages alike with SKIPSAME on and off over %d runs" % len(steps))
 
 
 def case_not_ours(tmp):
@@ -247,6 +315,7 @@ def case_off(tmp):
 CASES = {
     "in_place": case_in_place,
     "gathered": case_gathered,
+    "gathered_renumber": case_gathered_renumber,
     "not_ours": case_not_ours,
     "off": case_off,
 }
