@@ -162,6 +162,7 @@ void PublishWhatsNew(const PageContext& context, const WhatsNewPlace& place,
                                place.program_folder + kPathSeparator + history_name,
                                strerror(errno)});
   }
+  if (place.history_only) return;
   if (place.feed_dir_fd < 0) {
     report.problems.push_back({ProblemKind::kFeedNotWritten, place.feed_folder, ""});
     return;
@@ -241,6 +242,9 @@ void WriteWhatsNew(const PageContext& context, const std::string& program_folder
     place.site_url = context.run.RootUrl;
   }
   place.feed_dir_fd = feed_dir.ok() ? feed_dir.get() : -1;
+  // A set that gathers, stopped before gathering: its pages are not where the links would lead,
+  // and the feed's place is the output folder, which stays as it was.
+  place.history_only = report.gathering_skipped;
   PublishWhatsNew(context, place, std::move(this_run), context.clock.NowUtcSeconds(), report);
 }
 

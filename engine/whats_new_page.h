@@ -62,6 +62,9 @@ struct WhatsNewPlace {
   bool gathered = false;
   std::string output_url;                               // when gathered
   const std::vector<std::string>* work_list = nullptr;  // when gathered: page numbers
+  // Only the history is written: a stopped run that gathered nothing leaves the output folder,
+  // feed included, as the last gathering left it; the next run publishes its entries.
+  bool history_only = false;
 };
 void PublishWhatsNew(const PageContext& context, const WhatsNewPlace& place,
                      std::vector<ChangeEvent> this_run, int64_t now, RunReport& report);

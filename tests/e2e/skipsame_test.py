@@ -9,6 +9,7 @@ mode, a link at the name); and the batch runner's notice counting both.
 import os
 import re
 import shutil
+import signal
 import sys
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
@@ -253,6 +254,53 @@ def case_gathered_renumber(tmp):
     print("gathered_renumber: numbered pages alike with SKIPSAME on and off over %d runs" % len(steps))
 
 
+def case_gathered_stopped(tmp):
+    """A gathering run stopped before gathering keeps the output folder as it was, pages the walk
+    left unwritten included; the next full run gathers the page the stopped run left in its folder
+    and leaves the others alone, as a run with SKIPSAME off gives them."""
+    import hostile_test as hostile
+    sides = []
+    for name, skip_same in (("on", True), ("off", False)):
+        os.makedirs(os.path.join(tmp, name))
+        sides.append(setup(os.path.join(tmp, name), skip_same=skip_same, gathered=True))
+    for program, _, _ in sides:
+        for _ in range(3):
+            run(program)
+    program, tree, out = sides[0]
+    before = stamps(our_files(tree, out, gathered=True))
+    for _, side_tree, _ in sides:
+        e2e.write_mp3(side_tree + "c/song.mp3", e2e.id3v1_block(title=b"T", artist=b"A"),
+                      body=b"\xff\xfb\x90\x00" * 80)
+        touch(side_tree + "c/song.mp3", 2)
+    for side_program, _, _ in sides:
+        proc = hostile.start_paused(side_program, ["walk-done"])
+        hostile.wait_paused(proc, "walk-done")
+        proc.send_signal(signal.SIGTERM)
+        hostile.release(proc)
+        rc, notice, err = hostile.finish(proc)
+        e2e.check(rc == 143, "stopped run: exit %d %s %s" % (rc, notice, err))
+    e2e.check(changed(before, stamps(our_files(tree, out, gathered=True))) ==
+              ["tree/c/index.htm.csv"], "stopped run replaced %r" %
+              changed(before, stamps(our_files(tree, out, gathered=True))))
+    e2e.check(os.path.isfile(tree + "c/index.htm"), "the changed page is not in its folder")
+    for folder in ("", "a/", "a/b/"):
+        e2e.check(not os.path.exists(tree + folder + "index.htm"), "page written in " + folder)
+    before = stamps(our_files(tree, out, gathered=True))
+    notice = run(program)
+    e2e.check(count(notice, GATHERED) == 1 and count(notice, GATHERED_LEFT_ALONE) == 3,
+              notice + "%r" % changed(before, stamps(our_files(tree, out, gathered=True))))
+    run(sides[1][0])
+    e2e.check(gathered_pages(out) == gathered_pages(sides[1][2]), "pages differ from SKIPSAME off")
+    e2e.check(not os.path.exists(tree + "c/index.htm"), "the stopped run's page stayed")
+    # The stopped run's entries reach the feed with the next run, in the output folder only.
+    e2e.check(not os.path.exists(tree + "whatsnew.xml"), "feed written into the root folder")
+    feed = open(out + "whatsnew.xml", "rb").read()
+    updated = re.findall(rb"<id>[^<]*:updated/[^<]*/c/song.mp3</id>", feed)
+    e2e.check(len(updated) == 1, "the stopped run's entry in the feed: %r" % updated)
+    print("gathered_stopped: the output folder kept whole by a stopped run; the next run gathers "
+          "the page it left")
+
+
 def case_not_ours(tmp):
     """Files that hold the same bytes but are not plainly ours are replaced as before: mode 000,
     mode 0600, a link at the page's name (its target untouched), another owner's file."""
@@ -316,6 +364,7 @@ CASES = {
     "in_place": case_in_place,
     "gathered": case_gathered,
     "gathered_renumber": case_gathered_renumber,
+    "gathered_stopped": case_gathered_stopped,
     "not_ours": case_not_ours,
     "off": case_off,
 }
