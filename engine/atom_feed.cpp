@@ -132,14 +132,20 @@ std::string EventUrl(const FeedLinks& links, const ChangeEvent& event) {
 }
 
 std::string BuildAtomFeed(const FeedLinks& links, const std::vector<ChangeEvent>& events,
-                          int64_t now) {
+                          int64_t now, ByteSpan* run_time) {
   const int64_t updated = events.empty() ? now : events.front().run_time;
+  if (run_time != nullptr) *run_time = {};
   std::string xml(kFeedFirstLine);
   xml += "\n<feed xmlns=\"http://www.w3.org/2005/Atom\">\n";
   xml += "  <id>tag:" + links.tag_host + "," + std::string(kTagDate) + ":feed/" +
          PercentEncode(links.set_name) + "</id>\n";
   xml += "  <title>" + XmlText(links.set_name) + " 新着</title>\n";
-  xml += "  <updated>" + AtomTime(updated) + "</updated>\n";
+  xml += "  <updated>";
+  // Only a feed without entries shows the run's own time; entries' times are their runs'.
+  if (run_time != nullptr && events.empty()) *run_time = ByteSpan{xml.size(), xml.size()};
+  xml += AtomTime(updated);
+  if (run_time != nullptr && events.empty()) run_time->end = xml.size();
+  xml += "</updated>\n";
   xml += "  <author><name>" + XmlText(links.set_name) + "</name></author>\n";
   xml += "  <link rel=\"self\" type=\"application/atom+xml\" href=\"" + links.site_url +
          std::string(kFeedFileName) + "\"/>\n";

@@ -49,8 +49,9 @@ std::string EntryTagId(const FeedLinks& links, const ChangeEvent& event);
 // The URL of the event's file, or of its page for a folder.
 std::string EventUrl(const FeedLinks& links, const ChangeEvent& event);
 
-// The whole feed; `now` is its updated time when there are no entries.
+// The whole feed; `now` is its updated time when there are no entries, and run_time (when
+// given) then receives where that time text lies (empty otherwise).
 std::string BuildAtomFeed(const FeedLinks& links, const std::vector<ChangeEvent>& events,
-                          int64_t now);
+                          int64_t now, ByteSpan* run_time = nullptr);
 
 }  // namespace veldra

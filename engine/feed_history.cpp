@@ -6,15 +6,21 @@
 
 #include "engine/page_head.h"
 #include "engine/run_context.h"
+#include "engine/table_rows.h"
 #include "platform/file_tail.h"
 #include "platform/text_compare.h"
 #include "platform/text_file.h"
+#include "tags/tag_reader.h"
 
 namespace veldra {
 namespace {
 
-constexpr std::string_view kHistoryFirstLine = "VELDRA mp3+ feed history 1";
-constexpr size_t kFieldCount = 16;
+// Format 1 holds the ID3v1 record (16 fields a line); format 2 adds what the tag reader read:
+// a flag, the seven column texts, play time in milliseconds and bitrate (-1 when unknown).
+constexpr std::string_view kHistoryFirstLineV1 = "VELDRA mp3+ feed history 1";
+constexpr std::string_view kHistoryFirstLine = "VELDRA mp3+ feed history 2";
+constexpr size_t kFieldCountV1 = 16;
+constexpr size_t kFieldCount = 26;
 
 std::string EncodeField(std::string_view text) {
   std::string out;
@@ -91,11 +97,11 @@ bool IsName(std::string_view name) {
   return !name.empty() && name != "." && name != ".." && name.find('/') == std::string_view::npos;
 }
 
-std::optional<ChangeEvent> ParseLine(std::string_view line) {
+std::optional<ChangeEvent> ParseLine(std::string_view line, size_t field_count) {
   const std::vector<std::string_view> raw = SplitTabs(line);
-  if (raw.size() != kFieldCount) return std::nullopt;
-  std::vector<std::string> f(kFieldCount);
-  for (size_t i = 0; i < kFieldCount; ++i) {
+  if (raw.size() != field_count) return std::nullopt;
+  std::vector<std::string> f(field_count);
+  for (size_t i = 0; i < field_count; ++i) {
     if (!DecodeField(raw[i], f[i])) return std::nullopt;
   }
   ChangeEvent event;
@@ -132,6 +138,19 @@ std::optional<ChangeEvent> ParseLine(std::string_view line) {
     event.tag.Genre = static_cast<uint8_t>(genre);
     event.tag.comment_tail = {static_cast<uint8_t>(tail0), static_cast<uint8_t>(tail1)};
   }
+  if (field_count == kFieldCountV1) return event;
+  if (f[16] != "0" && f[16] != "1") return std::nullopt;
+  event.has_fields = f[16] == "1";
+  int64_t milliseconds = -1;
+  int64_t bits_per_second = -1;
+  if (!ParseInt(f[24], milliseconds) || milliseconds < -1) return std::nullopt;
+  if (!ParseInt(f[25], bits_per_second) || bits_per_second < -1) return std::nullopt;
+  if (event.has_fields) {
+    TagFields& t = event.fields;
+    std::string* texts[] = {&t.title, &t.artist, &t.album, &t.comment, &t.year, &t.genre, &t.track};
+    for (size_t i = 0; i < 7; ++i) *texts[i] = std::move(f[17 + i]);
+    event.stream = StreamInfo{milliseconds, bits_per_second};
+  }
   return event;
 }
 
@@ -149,6 +168,10 @@ std::optional<ChangeKind> DecideChange(EntryKind kind, const SnapshotIndex& prev
 }
 
 std::string ChangeEvent::Title() const {
+  if (has_fields) {
+    std::string title = CleanText(fields.title);
+    if (!title.empty()) return title;
+  }
   if (has_tag) {
     const std::string_view before_nul = std::string_view(tag.Title).substr(0, tag.Title.find('\0'));
     if (before_nul.find_first_not_of(' ') != std::string_view::npos) {
@@ -182,12 +205,32 @@ std::vector<ChangeEvent> CollectFolderChanges(const PageContext& context, int di
   }
   std::vector<FileTail> tails;
   std::vector<size_t> tail_event;  // per tail: its event
+  // Rows that read tags with the tag reader: the entry's cells and title come from it too.
+  const bool reader = context.set.ProcessId3 && UsesTagReader(context.set);
+  TagReadOptions options = TagOptionsFor(context);
+  options.tags = true;  // the title, even when no tag column is shown
+  options.columns = 0x7F;
+  const std::string folder_path(folder);
   for (const Entry& entry : files) {
     const auto kind =
         DecideChange(EntryKind::kFile, index, entry.name, entry.time_text, entry.size_text);
     if (!kind) continue;
     add(entry, false, *kind);
-    if (context.set.ProcessId3 && IsMp3Name(entry.name) && dir_fd >= 0) {
+    if (reader) {
+      if (!HasTagsToRead(entry.name, options)) continue;
+      FileTags tags;
+      ChangeEvent& event = events.back();
+      try {
+        if (!ReadFileTagsAt(folder_path + entry.name, entry.name, options, tags)) continue;
+      } catch (...) {
+        continue;  // an entry without tags, as its row shows it
+      }
+      event.has_tag = tags.v1.HasTag();
+      if (event.has_tag) event.tag = std::move(tags.v1);
+      event.has_fields = true;
+      event.fields = std::move(tags.fields);
+      event.stream = tags.stream;
+    } else if (context.set.ProcessId3 && IsMp3Name(entry.name) && dir_fd >= 0) {
       tails.push_back(
           FileTail{entry.name, entry.size, {}, {}, entry.is_link, entry.id.device, entry.id.inode});
       tail_event.push_back(events.size() - 1);
@@ -234,6 +277,16 @@ std::string FormatFeedHistory(const std::vector<ChangeEvent>& events) {
         std::to_string(e.has_tag ? t.Genre : 0),
         std::to_string(e.has_tag ? t.comment_tail[0] : 0),
         std::to_string(e.has_tag ? t.comment_tail[1] : 0),
+        e.has_fields ? "1" : "0",
+        e.has_fields ? e.fields.title : "",
+        e.has_fields ? e.fields.artist : "",
+        e.has_fields ? e.fields.album : "",
+        e.has_fields ? e.fields.comment : "",
+        e.has_fields ? e.fields.year : "",
+        e.has_fields ? e.fields.genre : "",
+        e.has_fields ? e.fields.track : "",
+        std::to_string(e.has_fields ? e.stream.milliseconds : -1),
+        std::to_string(e.has_fields ? e.stream.bits_per_second : -1),
     };
     for (size_t i = 0; i < kFieldCount; ++i) {
       if (i > 0) text += '\t';
@@ -247,13 +300,22 @@ std::string FormatFeedHistory(const std::vector<ChangeEvent>& events) {
 std::vector<ChangeEvent> ParseFeedHistory(std::string_view text) {
   std::vector<ChangeEvent> events;
   const size_t first_end = text.find('\n');
-  if (first_end == std::string_view::npos || text.substr(0, first_end) != kHistoryFirstLine)
+  if (first_end == std::string_view::npos) return events;
+  const std::string_view first_line = text.substr(0, first_end);
+  size_t field_count = 0;
+  if (first_line == kHistoryFirstLine) {
+    field_count = kFieldCount;
+  } else if (first_line == kHistoryFirstLineV1) {
+    field_count = kFieldCountV1;  // written before the tag reader's fields were kept
+  } else {
     return events;
+  }
   text.remove_prefix(first_end + 1);
   while (!text.empty() && events.size() < kFeedEntryLimit) {
     const size_t end = text.find('\n');
     if (end == std::string_view::npos) break;  // a last line without its end was cut short
-    if (auto event = ParseLine(text.substr(0, end))) events.push_back(std::move(*event));
+    if (auto event = ParseLine(text.substr(0, end), field_count))
+      events.push_back(std::move(*event));
     text.remove_prefix(end + 1);
   }
   return events;

@@ -13,6 +13,7 @@
 #include "engine/folder_snapshot.h"
 #include "engine/page_context.h"
 #include "tags/id3v1.h"
+#include "tags/tag_text.h"
 
 namespace veldra {
 
@@ -35,13 +36,19 @@ struct ChangeEvent {
   int64_t size = 0;
   bool has_tag = false;  // the fields below come from the file's ID3v1 tag
   Id3Tag tag;
+  // What the tag reader read (when the set reads tags with it: TAGS=ALL, another code page, or a
+  // play time or bitrate column): the cleaned column texts and the stream facts.
+  bool has_fields = false;
+  TagFields fields;
+  StreamInfo stream;
 
-  // The tag's title when there is one, else the name.
+  // The title the tag reader found, else the ID3v1 title when there is one, else the name.
   std::string Title() const;
 };
 
 // The changes of one folder's entries against its previous snapshot, in page order (folders,
-// then files). Tags of changed MP3 files are read through dir_fd when ProcessId3 is on.
+// then files). Tags of changed files are read when ProcessId3 is on: the ID3v1 tail of MP3 files
+// through dir_fd, or, when the rows use the tag reader, whatever it reads as the rows do.
 std::vector<ChangeEvent> CollectFolderChanges(const PageContext& context, int dir_fd,
                                               std::string_view folder, const EntryTable& folders,
                                               const EntryTable& files,
@@ -55,9 +62,11 @@ inline constexpr size_t kFeedHistoryCap = 4 * 1024 * 1024;
 std::string FeedHistoryName(const std::string& set_name);
 
 // History text: a first line naming the format, then one entry per line, fields separated by
-// tabs, "%", tab, CR and LF in a field percent-encoded.
+// tabs, "%", tab, CR and LF in a field percent-encoded. Written in format 2 (the ID3v1 record,
+// then what the tag reader read); format 1 (the ID3v1 record alone) is still read.
 std::string FormatFeedHistory(const std::vector<ChangeEvent>& events);
-// Reads history text as untrusted input: lines that are not well-formed are skipped.
+// Reads history text of either format as untrusted input: lines that are not well-formed are
+// skipped.
 std::vector<ChangeEvent> ParseFeedHistory(std::string_view text);
 
 // Reads the history file `name` of the folder dir_fd: a regular file, not through a link, never

@@ -80,7 +80,7 @@ namespace {
 
 std::string BuildPage(const PageContext& context, std::string_view folder, int dir_fd,
                       const EntryTable& folders, const EntryTable& files,
-                      const FolderSnapshot& previous) {
+                      const FolderSnapshot& previous, ByteSpan* date_time = nullptr) {
   const EnvironmentSet& set = context.set;
   const bool marks = context.run.MarksWanted;
   const MarkSettings mark_settings{set.ShowNewMark, set.ShowUpdateMark, set.NewMarkText,
@@ -123,6 +123,7 @@ std::string BuildPage(const PageContext& context, std::string_view folder, int d
     if (part > 0) page.Append(part_rows[part].Take());
   }
   WriteTableEnd(page, context.run);
+  if (date_time != nullptr) *date_time = page.date_time();
   return page.Take();
 }
 
@@ -156,7 +157,9 @@ FolderPageFiles PrepareFolderPage(const PageContext& context, FolderTree& tree, 
       run.MarksWanted && dir.ok()
           ? ReadSnapshotAt(dir.get(), out.snapshot_name, folders.size() + files.size())
           : FolderSnapshot();
-  out.page = BuildPage(context, folder, dir.ok() ? dir.get() : -1, folders, files, previous);
+  out.skip_same = context.set.SkipSame;
+  out.page = BuildPage(context, folder, dir.ok() ? dir.get() : -1, folders, files, previous,
+                       &out.page_date_time);
   if (run.MarksWanted) out.snapshot = FormatSnapshot(folders, files);
   if (context.set.Playlist) {
     out.playlist_wanted = true;

@@ -1,6 +1,7 @@
 #pragma once
 // Building one folder's page and snapshot in memory (engine/folder_page_write.h writes them).
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -8,6 +9,7 @@
 #include "engine/entry_table.h"
 #include "engine/feed_history.h"
 #include "engine/folder_snapshot.h"
+#include "engine/gathered_page.h"
 #include "engine/page_context.h"
 #include "platform/folder_tree.h"
 
@@ -30,7 +32,12 @@ struct FolderPageFiles {
   std::string page_name;  // within the folder
   std::string snapshot_name;
   std::string page;
-  std::string snapshot;  // written when marks_wanted; otherwise the old snapshot is removed
+  ByteSpan page_date_time;  // the date-time text of the page's date line
+  std::string snapshot;     // written when marks_wanted; otherwise the old snapshot is removed
+  bool skip_same = false;   // SKIPSAME: a file whose old bytes are the same is left alone
+  // SKIPSAME when gathering (may be null): a page whose old gathered page holds it already is not
+  // written into the folder at all.
+  const GatheredPageGuess* guess = nullptr;
   bool marks_wanted = false;
   std::vector<ChangeEvent> changes;  // with FEED: the entries found new or updated
   bool playlist_wanted = false;      // PLAYLIST: written after the page, or removed when empty

@@ -10,21 +10,26 @@ namespace veldra {
 namespace {
 
 // The folder's playlist: replaced when it holds audio, our old one removed when it no longer
-// does; a file of that name that is not ours is left alone.
-void WritePlaylistAt(const FolderHandle& dir, const FolderPageFiles& files,
+// does; a file of that name that is not ours is left alone. False when nothing in the folder was
+// changed.
+bool WritePlaylistAt(const FolderHandle& dir, const FolderPageFiles& files,
                      FolderPageResult& result) {
   FolderAccess& folders = dir.access();
   if (files.playlist.empty()) {
-    if (IsOwnFileAt(folders, dir.get(), files.playlist_name, kPlaylistFirstLines))
-      folders.RemoveAt(dir.get(), files.playlist_name, nullptr);
-    return;
+    if (!IsOwnFileAt(folders, dir.get(), files.playlist_name, kPlaylistFirstLines)) return false;
+    folders.RemoveAt(dir.get(), files.playlist_name, nullptr);
+    return true;
   }
+  if (files.skip_same &&
+      folders.HoldsSameAt(dir.get(), files.playlist_name, files.playlist, {}, nullptr))
+    return false;
   if (!MayReplaceOwnFileAt(folders, dir.get(), files.playlist_name, kPlaylistFirstLines)) {
     result.playlist_not_ours = true;
-    return;
+    return false;
   }
   result.playlist_failed =
       !folders.ReplaceAt(dir.get(), files.playlist_name, files.playlist, nullptr, nullptr, nullptr);
+  return true;
 }
 
 }  // namespace
@@ -41,8 +46,16 @@ FolderPageResult WriteFolderPageFiles(const FolderPageFiles& files, SetAsideFile
   FolderAccess& folders = dir.access();
   FolderTimeKeeper folder_time(folders, dir.get());
 
-  // Replaces a file, setting the old one aside when asked to.
-  const auto replace = [&](const std::string& name, const std::string& bytes, FileIdentity* id) {
+  // Replaces a file, setting the old one aside when asked to; with SKIPSAME a file that holds
+  // the same bytes already stays (left_alone).
+  bool touched = false;
+  const auto replace = [&](const std::string& name, const std::string& bytes, ByteSpan ignored,
+                           FileIdentity* id, bool& left_alone) {
+    if (files.skip_same && folders.HoldsSameAt(dir.get(), name, bytes, ignored, id)) {
+      left_alone = true;
+      return true;
+    }
+    touched = true;
     std::string old;
     const bool replaced =
         folders.ReplaceAt(dir.get(), name, bytes, aside != nullptr ? &old : nullptr, id, nullptr);
@@ -51,11 +64,27 @@ FolderPageResult WriteFolderPageFiles(const FolderPageFiles& files, SetAsideFile
     return replaced;
   };
 
-  result.page_written = replace(files.page_name, files.page, &result.page);
+  // Gathering: a page whose gathered page would be the same is not written and deleted again,
+  // when no entry holds its name in the folder (a page left by a stopped run is written over).
+  SkippedPage skipped;
+  EntryStat page_stat;
+  if (files.skip_same && files.guess != nullptr &&
+      !folders.StatAt(dir.get(), files.page_name, page_stat) && errno == ENOENT &&
+      files.guess->Matches(files.folder, files.page, files.page_date_time, skipped)) {
+    skipped.folder = files.index;
+    result.skipped = std::move(skipped);
+    result.page_written = true;
+    result.page_left_alone = true;
+  } else {
+    result.page_written = replace(files.page_name, files.page, files.page_date_time, &result.page,
+                                  result.page_left_alone);
+  }
   if (result.page_written) {
     if (files.marks_wanted) {
-      result.snapshot_written = replace(files.snapshot_name, files.snapshot, nullptr);
+      result.snapshot_written =
+          replace(files.snapshot_name, files.snapshot, {}, nullptr, result.snapshot_left_alone);
     } else {
+      touched = true;
       std::string old;
       result.snapshot_written =
           folders.RemoveAt(dir.get(), files.snapshot_name, aside != nullptr ? &old : nullptr);
@@ -63,8 +92,13 @@ FolderPageResult WriteFolderPageFiles(const FolderPageFiles& files, SetAsideFile
       if (aside != nullptr && !old.empty()) aside->paths.push_back(std::move(old));
     }
   }
-  if (result.page_written && files.playlist_wanted) WritePlaylistAt(dir, files, result);
-  folder_time.Restore();
+  if (result.page_written && files.playlist_wanted && WritePlaylistAt(dir, files, result))
+    touched = true;
+  // A folder nothing was written into keeps its times untouched (its change time included).
+  if (touched)
+    folder_time.Restore();
+  else
+    folder_time.Forget();
   if (aside != nullptr) {
     aside->folder = files.folder;
     aside->tree = files.tree;

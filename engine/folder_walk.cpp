@@ -113,10 +113,13 @@ class Walker {
         // The writers build the page too (snapshot, tags, formatting), beside the walk.
         std::string folder = top.path;
         writes_.Submit(
-            [&context = context_, &tree = record_.tree, index = top.index,
+            [&context = context_, &tree = record_.tree, guess = record_.guess, index = top.index,
              path = std::move(top.path), folders = std::move(top.folders),
              files = std::move(top.files)] {
-              return PrepareFolderPage(context, tree, index, path, folders, files);
+              FolderPageFiles prepared =
+                  PrepareFolderPage(context, tree, index, path, folders, files);
+              prepared.guess = guess;
+              return prepared;
             },
             std::move(folder));
         stack_.pop_back();
@@ -233,8 +236,13 @@ class Walker {
     ++folders_done_;
     if (result.page_written) {
       ++report_.pages_written;
+      if (result.page_left_alone) ++report_.pages_left_alone;
       work_list_.push_back(folder);
-      if (record_.keep_pages) record_.pages[folder] = WalkRecord::Page{files.index, result.page};
+      if (result.skipped) {
+        record_.skipped[folder] = *result.skipped;
+      } else if (record_.keep_pages) {
+        record_.pages[folder] = WalkRecord::Page{files.index, result.page, files.page_date_time};
+      }
       if (!files.changes.empty()) record_.changes[folder] = files.changes;
       if (observer_) observer_->PageWritten(folder, report_.pages_written);
     }

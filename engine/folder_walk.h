@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "engine/feed_history.h"
+#include "engine/gathered_page.h"
 #include "engine/page_context.h"
 #include "engine/run.h"
 #include "platform/folder_tree.h"
@@ -26,7 +27,13 @@ struct WalkRecord {
   struct Page {
     size_t folder = FolderTree::kNone;  // in tree
     FileIdentity page;
+    ByteSpan date_time;  // of the page's date line, which a comparison passes over
   };
+  bool skip_same = false;  // SKIPSAME: a gathered page that would be unchanged is left alone
+  // SKIPSAME when gathering: the previous numbering (may be null), and the folders whose page was
+  // not written because their old gathered page already held it, by folder path.
+  const GatheredPageGuess* guess = nullptr;
+  std::unordered_map<std::string, SkippedPage> skipped;
   std::unordered_map<std::string, Page> pages;  // by folder path
   // A linked folder listed as a row but not walked (its path, ending with the separator), and
   // the folder it leads to.

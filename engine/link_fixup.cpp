@@ -127,13 +127,17 @@ class LinkMapper {
   const FolderIndex& index_;
 };
 
+// A link target replaced in a line: [begin, end) of the line as it was, and the new bytes.
+struct Replacement {
+  size_t begin, end;
+  std::string bytes;
+};
+
 // Rewrites every link of a CP932 line that opens a page of this run. When a link looks like a
 // page link but its folder has no page, the line stays as it is and the target is returned.
-std::optional<std::string> RewriteLinks(std::string& line, const LinkMapper& mapper) {
-  struct Replacement {
-    size_t begin, end;
-    std::string bytes;
-  };
+// done (when given) receives the replacements made, in line order.
+std::optional<std::string> RewriteLinks(std::string& line, const LinkMapper& mapper,
+                                        std::vector<Replacement>* done = nullptr) {
   std::vector<Replacement> replacements;
   size_t from = 0;
   while (true) {
@@ -152,13 +156,88 @@ std::optional<std::string> RewriteLinks(std::string& line, const LinkMapper& map
   }
   for (auto it = replacements.rbegin(); it != replacements.rend(); ++it)
     line.replace(it->begin, it->end - it->begin, it->bytes);
+  if (done != nullptr) *done = std::move(replacements);
   return std::nullopt;
+}
+
+// A page's gathered form: the navigation block's markers and the folders-to-files marker left
+// out, page links of the lines between them rewritten to gathered pages.
+struct Gathered {
+  std::string bytes;
+  std::vector<std::string> unknown_links;
+  size_t copied_unchanged = 0;  // bytes before the navigation block, copied as they were
+};
+
+// False when the page lacks our markers. edits (when given) receives what undoes the gathering.
+bool GatherBytes(std::string_view page, const LinkMapper& mapper, Gathered& out,
+                 std::vector<GatherEdit>* edits = nullptr) {
+  std::vector<std::string> lines = SplitLines(page);
+  const auto find_marker = [&](std::string_view marker, size_t from) {
+    for (size_t i = from; i < lines.size(); ++i)
+      if (EqualsAsciiNoCase(lines[i], marker)) return i;
+    return lines.size();
+  };
+  const size_t start = find_marker(kStartMarker, 0);
+  const size_t end = find_marker(kEndMarker, start + 1);
+  const size_t dir_to_file = find_marker(kDirToFileMarker, end + 1);
+  if (dir_to_file >= lines.size()) return false;
+
+  out.bytes.clear();
+  out.bytes.reserve(page.size() + 64);
+  std::vector<Replacement> replaced;
+  for (size_t i = 0; i < lines.size(); ++i) {
+    if (i == start) out.copied_unchanged = out.bytes.size();
+    if (i == start || i == end || i == dir_to_file) {
+      if (edits != nullptr)
+        edits->push_back({out.bytes.size(), 0, lines[i] + std::string(kLineEnd)});
+      continue;
+    }
+    // Only the navigation block and the lines up to the file rows link to pages; the header
+    // lines before the block and the file rows after it are copied as they are.
+    if (i > start && i < dir_to_file) {
+      const std::string before = edits != nullptr ? lines[i] : std::string();
+      if (std::optional<std::string> unknown =
+              RewriteLinks(lines[i], mapper, edits != nullptr ? &replaced : nullptr))
+        out.unknown_links.push_back(std::move(*unknown));
+      if (edits != nullptr) {
+        // Where each new target lies in the rewritten line: later ones moved by earlier ones.
+        ptrdiff_t moved = 0;
+        for (const Replacement& r : replaced) {
+          const size_t at = static_cast<size_t>(static_cast<ptrdiff_t>(r.begin) + moved);
+          edits->push_back(
+              {out.bytes.size() + at, r.bytes.size(), before.substr(r.begin, r.end - r.begin)});
+          moved += static_cast<ptrdiff_t>(r.bytes.size()) - static_cast<ptrdiff_t>(r.end - r.begin);
+        }
+        replaced.clear();
+      }
+    }
+    out.bytes += lines[i];
+    out.bytes += kLineEnd;
+  }
+  return true;
+}
+
+// The bytes with the edits undone (edits in order of offset); false when they do not fit.
+bool UndoGather(std::string_view gathered, const std::vector<GatherEdit>& edits,
+                std::string& page) {
+  page.clear();
+  size_t at = 0;
+  for (const GatherEdit& e : edits) {
+    if (e.offset < at || e.offset > gathered.size() || e.length > gathered.size() - e.offset)
+      return false;
+    page.append(gathered.substr(at, e.offset - at));
+    page += e.original;
+    at = e.offset + e.length;
+  }
+  page.append(gathered.substr(at));
+  return true;
 }
 
 enum class PageOutcome { kGathered, kUnreadable, kChanged, kNotOurs, kWriteFailed };
 
 struct PageResult {
   PageOutcome outcome = PageOutcome::kGathered;
+  bool left_alone = false;  // the old gathered page held the same bytes
   std::string error;
   std::vector<std::string> unknown_links;
 };
@@ -168,9 +247,12 @@ constexpr size_t kUnrecordedPageCap = size_t{1} << 30;
 
 // Reads one folder's page (the page the run wrote, when expected is given) and writes its
 // gathered copy as gathered_name in the output folder; the folder's page is not touched.
+// With skip_same, the old gathered page is left alone when it holds the same bytes apart from
+// the date-time text at date_time (of the page as written, where the lines before the navigation
+// block are copied unchanged).
 PageResult GatherPage(FolderAccess& folders, int dir, const std::string& page_name,
                       const FileIdentity* expected, int out, const std::string& gathered_name,
-                      const LinkMapper& mapper) {
+                      const LinkMapper& mapper, bool skip_same = false, ByteSpan date_time = {}) {
   PageResult result;
   std::string bytes;
   switch (folders.ReadRegularAt(
@@ -187,34 +269,22 @@ PageResult GatherPage(FolderAccess& folders, int dir, const std::string& page_na
       result.outcome = PageOutcome::kUnreadable;
       return result;
   }
-  std::vector<std::string> lines = SplitLines(bytes);
-  const auto find_marker = [&](std::string_view marker, size_t from) {
-    for (size_t i = from; i < lines.size(); ++i)
-      if (EqualsAsciiNoCase(lines[i], marker)) return i;
-    return lines.size();
-  };
-  const size_t start = find_marker(kStartMarker, 0);
-  const size_t end = find_marker(kEndMarker, start + 1);
-  const size_t dir_to_file = find_marker(kDirToFileMarker, end + 1);
-  if (dir_to_file >= lines.size()) {
+  Gathered gathered;
+  if (!GatherBytes(bytes, mapper, gathered)) {
     result.outcome = PageOutcome::kNotOurs;
     return result;
   }
-
-  std::string gathered;
-  gathered.reserve(bytes.size() + 64);
-  for (size_t i = 0; i < lines.size(); ++i) {
-    if (i == start || i == end || i == dir_to_file) continue;
-    // Only the navigation block and the lines up to the file rows link to pages; the header
-    // lines before the block and the file rows after it are copied as they are.
-    if (i > start && i < dir_to_file) {
-      if (std::optional<std::string> unknown = RewriteLinks(lines[i], mapper))
-        result.unknown_links.push_back(std::move(*unknown));
+  result.unknown_links = std::move(gathered.unknown_links);
+  const std::string& out_bytes = gathered.bytes;
+  if (skip_same) {
+    // Offsets before the navigation block are the page's own: its lines were copied whole.
+    if (date_time.end > gathered.copied_unchanged) date_time = {};
+    if (folders.HoldsSameAt(out, gathered_name, out_bytes, date_time, nullptr)) {
+      result.left_alone = true;
+      return result;
     }
-    gathered += lines[i];
-    gathered += kLineEnd;
   }
-  if (!folders.ReplaceAt(out, gathered_name, gathered, nullptr, nullptr, &result.error))
+  if (!folders.ReplaceAt(out, gathered_name, out_bytes, nullptr, nullptr, &result.error))
     result.outcome = PageOutcome::kWriteFailed;
   return result;
 }
@@ -227,12 +297,14 @@ bool IsGatheredTemporary(const std::string& name, std::string_view name_base) {
 
 // The folder of a page: through the walk's handles when the run wrote it, else by its path.
 FolderHandle OpenPageFolder(FolderAccess& folders, const std::string& folder, WalkRecord* walk,
-                            const FileIdentity*& expected) {
+                            const FileIdentity*& expected, ByteSpan& date_time) {
   expected = nullptr;
+  date_time = {};
   if (walk != nullptr) {
     const auto it = walk->pages.find(folder);
     if (it == walk->pages.end()) return {};
     expected = &it->second.page;
+    date_time = it->second.date_time;
     return walk->tree.OpenHandle(it->second.folder);
   }
   return FolderHandle(folders, folders.OpenFolder(folder));
@@ -342,6 +414,40 @@ FixUpResult FixUpLinks(const RunContext& context, const std::string& output_fold
     }
   }
   const LinkMapper mapper(context, output_url, base, index);
+  // Pages the walk did not write (SKIPSAME), each compared under this run's numbers before any
+  // gathered page is replaced: one that is still the same stays as it is; one whose links or
+  // number moved is given back to its folder, to be gathered as the walk would have had it.
+  std::unordered_map<std::string, std::vector<std::string>> unchanged;  // folder: unknown links
+  if (walk != nullptr) {
+    for (size_t i = 0; i < work_list.size() && !walk->skipped.empty(); ++i) {
+      const auto it = walk->skipped.find(work_list[i]);
+      if (it == walk->skipped.end()) continue;
+      const SkippedPage& skipped = it->second;
+      std::string old;
+      std::string page;
+      Gathered gathered;
+      if (folders.ReadRegularAt(out.get(), skipped.gathered_name, skipped.gathered_size + 64, old,
+                                nullptr, &skipped.old) != RegularReadResult::kRead ||
+          !RestoreSkippedPage(old, skipped, page) || !GatherBytes(page, mapper, gathered))
+        continue;  // the page is missing, reported when its turn comes
+      const std::string gathered_name =
+          name_base + FormatPageNumber(i) + std::string(kGatheredExtension);
+      if (gathered_name == skipped.gathered_name &&
+          folders.HoldsSameAt(out.get(), gathered_name, gathered.bytes, skipped.date_time,
+                              nullptr)) {
+        unchanged.emplace(work_list[i], std::move(gathered.unknown_links));
+        continue;
+      }
+      const FolderHandle dir = walk->tree.OpenHandle(skipped.folder);
+      if (!dir.ok()) continue;
+      FolderTimeKeeper folder_time(folders, dir.get());
+      FileIdentity identity;
+      if (folders.ReplaceAt(dir.get(), context.OutputFileName, page, nullptr, &identity, nullptr)) {
+        walk->pages[work_list[i]] = WalkRecord::Page{skipped.folder, identity, skipped.date_time};
+        ++result.pages_given_back;
+      }
+    }
+  }
   std::unordered_set<std::string> written;
   size_t write_failures = 0;
   std::string first_write_error;
@@ -351,12 +457,21 @@ FixUpResult FixUpLinks(const RunContext& context, const std::string& output_fold
     const std::string page_path = page_folder + context.OutputFileName;
     const std::string gathered_name =
         name_base + FormatPageNumber(i) + std::string(kGatheredExtension);
+    if (const auto same = unchanged.find(page_folder); same != unchanged.end()) {
+      for (const std::string& href : same->second)
+        result.problems.push_back({ProblemKind::kUnknownLink, page_path, href});
+      ++result.pages_gathered;
+      ++result.pages_left_alone;
+      written.insert(gathered_name);
+      continue;
+    }
     const FileIdentity* expected = nullptr;
-    const FolderHandle dir = OpenPageFolder(folders, page_folder, walk, expected);
+    ByteSpan date_time;
+    const FolderHandle dir = OpenPageFolder(folders, page_folder, walk, expected, date_time);
     PageResult page;
     if (dir.ok()) {
       page = GatherPage(folders, dir.get(), context.OutputFileName, expected, out.get(),
-                        gathered_name, mapper);
+                        gathered_name, mapper, walk != nullptr && walk->skip_same, date_time);
     } else {
       page.outcome = PageOutcome::kUnreadable;
     }
@@ -383,6 +498,7 @@ FixUpResult FixUpLinks(const RunContext& context, const std::string& output_fold
         continue;
     }
     ++result.pages_gathered;
+    if (page.left_alone) ++result.pages_left_alone;
     written.insert(gathered_name);
     // Deleting the page changes the folder's time; put it back so the next run sees no change.
     FolderTimeKeeper page_folder_time(folders, dir.get());
@@ -406,6 +522,158 @@ FixUpResult FixUpLinks(const RunContext& context, const std::string& output_fold
   out_time.Restore();
   if (observer != nullptr) observer->GatherProgress(work_list.size(), work_list.size());
   return result;
+}
+
+}  // namespace veldra
+
+namespace veldra {
+namespace {
+
+constexpr std::string_view kGatheredListFirstLine = "VELDRA mp3+ gathered pages 1";
+// A list longer than this is read up to here (the folders before the cap count).
+constexpr size_t kGatheredListCap = size_t{64} << 20;
+
+std::string EncodeListLine(std::string_view path) {
+  std::string out;
+  for (const char c : path) {
+    if (c == '%' || c == '\r' || c == '\n' || c == '\0') {
+      static constexpr char kHex[] = "0123456789ABCDEF";
+      const auto byte = static_cast<unsigned char>(c);
+      out += '%';
+      out += kHex[byte >> 4];
+      out += kHex[byte & 0xF];
+    } else {
+      out += c;
+    }
+  }
+  return out;
+}
+
+bool DecodeListLine(std::string_view line, std::string& out) {
+  out.clear();
+  const auto hex = [](char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+  };
+  for (size_t i = 0; i < line.size(); ++i) {
+    if (line[i] != '%') {
+      out += line[i];
+      continue;
+    }
+    if (i + 2 >= line.size() || hex(line[i + 1]) < 0 || hex(line[i + 2]) < 0) return false;
+    out += static_cast<char>(hex(line[i + 1]) * 16 + hex(line[i + 2]));
+    i += 2;
+  }
+  return true;
+}
+
+}  // namespace
+
+bool RestoreSkippedPage(std::string_view old_gathered, const SkippedPage& skipped,
+                        std::string& page) {
+  // The old bytes differ from this run's gathered bytes only in the date-time text, which lies
+  // before every edit: put this run's text back, then undo the gathering.
+  const ByteSpan date = skipped.date_time;
+  if (date.empty() || date.end > skipped.gathered_size || date.end > old_gathered.size())
+    return false;
+  const size_t after = skipped.gathered_size - date.end;  // bytes after the date-time text
+  if (old_gathered.size() < date.begin + after) return false;
+  std::string fixed;
+  fixed.reserve(skipped.gathered_size);
+  fixed.append(old_gathered.substr(0, date.begin));
+  fixed += skipped.date_text;
+  fixed.append(old_gathered.substr(old_gathered.size() - after));
+  if (fixed.size() != skipped.gathered_size) return false;
+  return UndoGather(fixed, skipped.edits, page);
+}
+
+struct GatheredPageGuess::Impl {
+  Impl(const RunContext& context, const std::string& output_folder, const std::string& output_url,
+       const std::vector<std::string>& previous)
+      : index(previous),
+        mapper(context, output_url, StripExtension(context.OutputFileName), index) {
+    const size_t last_separator = output_folder.rfind(kPathSeparator);
+    const std::string folder = last_separator == std::string::npos
+                                   ? std::string(".") + kPathSeparator
+                                   : output_folder.substr(0, last_separator + 1);
+    name_base = (last_separator == std::string::npos ? output_folder
+                                                     : output_folder.substr(last_separator + 1)) +
+                StripExtension(context.OutputFileName);
+    // The output folder is the operator's, as the gathering pass takes it: its path is followed.
+    out = ScopedFd(open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  }
+  FolderIndex index;
+  LinkMapper mapper;
+  std::string name_base;
+  ScopedFd out;
+};
+
+GatheredPageGuess::GatheredPageGuess(const RunContext& context, const std::string& output_folder,
+                                     const std::string& output_url,
+                                     std::vector<std::string> previous)
+    : impl_(std::make_unique<Impl>(context, output_folder, output_url, previous)) {}
+
+GatheredPageGuess::~GatheredPageGuess() = default;
+
+bool GatheredPageGuess::Matches(const std::string& folder, const std::string& page,
+                                ByteSpan date_time, SkippedPage& skipped) const {
+  if (!impl_->out.ok() || date_time.empty()) return false;
+  const std::optional<size_t> number = impl_->index.Find(folder);
+  if (!number) return false;
+  Gathered gathered;
+  std::vector<GatherEdit> edits;
+  if (!GatherBytes(page, impl_->mapper, gathered, &edits)) return false;
+  if (date_time.end > gathered.copied_unchanged) return false;
+  // Only a page the edits give back exactly can be left out of its folder.
+  std::string back;
+  if (!UndoGather(gathered.bytes, edits, back) || back != page) return false;
+  const std::string name =
+      impl_->name_base + FormatPageNumber(*number) + std::string(kGatheredExtension);
+  FileIdentity old;
+  if (!HoldsSameBytesAt(impl_->out.get(), name, gathered.bytes, date_time, &old)) return false;
+  skipped.gathered_name = name;
+  skipped.old = old;
+  skipped.gathered_size = gathered.bytes.size();
+  skipped.edits = std::move(edits);
+  skipped.date_time = date_time;
+  skipped.date_text = page.substr(date_time.begin, date_time.end - date_time.begin);
+  return true;
+}
+
+std::string GatheredListName(const std::string& set_name) { return set_name + ".gathered"; }
+
+std::vector<std::string> ReadGatheredList(const std::string& program_folder,
+                                          const std::string& set_name) {
+  std::vector<std::string> list;
+  const ScopedFd dir(open(program_folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  std::string bytes;
+  if (!dir.ok() || ReadRegularFileAt(dir.get(), GatheredListName(set_name), kGatheredListCap,
+                                     bytes) != RegularReadResult::kRead)
+    return list;
+  std::string_view text(bytes);
+  const size_t first_end = text.find('\n');
+  if (first_end == std::string_view::npos || text.substr(0, first_end) != kGatheredListFirstLine)
+    return list;
+  text.remove_prefix(first_end + 1);
+  std::string path;
+  while (!text.empty()) {
+    const size_t end = text.find('\n');
+    if (end == std::string_view::npos) break;  // cut short
+    // A damaged line keeps its place, so that the numbers after it stay right.
+    list.push_back(DecodeListLine(text.substr(0, end), path) ? path : std::string());
+    text.remove_prefix(end + 1);
+  }
+  return list;
+}
+
+bool WriteGatheredList(const std::string& program_folder, const std::string& set_name,
+                       const std::vector<std::string>& work_list) {
+  std::string text(kGatheredListFirstLine);
+  text += '\n';
+  for (const std::string& path : work_list) text += EncodeListLine(path) + '\n';
+  const ScopedFd dir(open(program_folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  return dir.ok() && ReplaceFileAt(dir.get(), GatheredListName(set_name), text);
 }
 
 }  // namespace veldra

@@ -13,6 +13,10 @@ namespace veldra {
 
 struct FixUpResult {
   size_t pages_gathered = 0;
+  size_t pages_left_alone = 0;  // of pages_gathered: the old one held the same bytes (SKIPSAME)
+  // SKIPSAME: pages the walk left unwritten whose numbers or links moved, written into their
+  // folders after all and gathered.
+  size_t pages_given_back = 0;
   std::vector<std::string> pages_not_gathered;  // folders whose page stayed where it was
   std::vector<RunProblem> problems;             // e.g. the output folder cannot be written
 };
@@ -24,9 +28,11 @@ struct FixUpResult {
 // files named as IsGatheredPageName says) are deleted at the end. With walk, a page is gathered
 // only when it is still the file the walk wrote (device, inode, size, time), read through the
 // walk's folder handles, and a linked folder listed as a row links the gathered page of the
-// folder it leads to. control (may be null) gets the pause point kGatherDeleted; observer (may be
-// null) hears of each page handled. Every folder is opened and changed through the walk's
-// FolderAccess, or without a walk through access (the file system when null).
+// folder it leads to; when walk asks for SKIPSAME, a gathered page whose old file already holds
+// its bytes (apart from the date-time text of the date line) is left alone. control (may be null)
+// gets the pause point kGatherDeleted; observer (may be null) hears of each page handled. Every
+// folder is opened and changed through the walk's FolderAccess, or without a walk through access
+// (the file system when null).
 FixUpResult FixUpLinks(const RunContext& context, const std::string& output_folder,
                        const std::string& output_url, const std::vector<std::string>& work_list,
                        WalkRecord* walk = nullptr, const RunControl* control = nullptr,

@@ -46,6 +46,10 @@ inline constexpr std::string_view kBrowseFailed = "エラーだぞ。";
 // The closing notice's lines after kRunFinished (counts are followed by kNoticeCountUnit).
 inline constexpr std::string_view kNoticeCountUnit = "件";
 inline constexpr std::string_view kNoticePagesWritten = "書き出したページ: ";
+// SKIPSAME: pages whose content was the same and which were left as they were.
+inline constexpr std::string_view kNoticePagesLeftAlone = "内容が変わらず書き換えなかったページ: ";
+inline constexpr std::string_view kNoticeGatheredLeftAlone =
+    "出力フォルダで内容が変わらず書き換えなかったページ: ";
 inline constexpr std::string_view kNoticeRootNotListed =
     "ルートフォルダが見つからないか読めなかったため、ページは1つも書いていません。";
 inline constexpr std::string_view kNoticeFoldersNotListed = "読めなかったフォルダ: ";

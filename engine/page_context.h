@@ -33,6 +33,17 @@ class PageBuffer {
   void AddLine(std::string_view utf8_line) {
     AppendCp932Line(bytes_, utf8_line, Cp932Escape::kHtml);
   }
+  // Adds a line whose middle part is the date-time text of a date line, remembering where that
+  // text lies: a page left alone when unchanged (SKIPSAME) is compared without it.
+  void AddDateLine(std::string_view before, std::string_view date_time, std::string_view after) {
+    AppendCp932(bytes_, before, Cp932Escape::kHtml);
+    date_time_.begin = bytes_.size();
+    AppendCp932(bytes_, date_time, Cp932Escape::kHtml);
+    date_time_.end = bytes_.size();
+    AppendCp932Line(bytes_, after, Cp932Escape::kHtml);
+  }
+  // Where the date-time text of the date line lies (empty when the page has none).
+  ByteSpan date_time() const { return date_time_; }
   const std::string& bytes() const { return bytes_; }
   // Appends bytes another buffer built.
   void Append(std::string_view cp932_bytes) { bytes_ += cp932_bytes; }
@@ -41,6 +52,7 @@ class PageBuffer {
 
  private:
   std::string bytes_;
+  ByteSpan date_time_;
 };
 
 }  // namespace veldra

@@ -73,9 +73,9 @@ void WritePageHead(PageBuffer& page, const PageContext& context, std::string_vie
   page.AddLine("List of <FONT SIZE=\"+2\">" + run.RootUrl + EscapeText(relative) + "</FONT><BR>");
 
   const int64_t now = context.clock.NowUtcSeconds();
-  page.AddLine("List create date = " + LocalDateText(now) + " " + LocalHourMinuteText(now) +
-               " [ Dir = " + std::to_string(folder_count) +
-               " / Files = " + std::to_string(file_count) + " ]<BR>");
+  page.AddDateLine("List create date = ", LocalDateText(now) + " " + LocalHourMinuteText(now),
+                   " [ Dir = " + std::to_string(folder_count) +
+                       " / Files = " + std::to_string(file_count) + " ]<BR>");
 
   const std::string hairline = TrimBlanks(context.set.HairlineText);
   page.AddLine(hairline);

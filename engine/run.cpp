@@ -4,6 +4,7 @@
 
 #include <errno.h>
 #include <string.h>
+#include <algorithm>
 #include <cstring>
 
 #include "engine/folder_walk.h"
@@ -83,6 +84,16 @@ RunResult ExecuteRun(const EnvironmentSet& set, const ProgramPlace& place, const
   control->PauseAt(pause_point::kWalkStarted);
   WalkRecord walk(access);
   walk.keep_pages = !set.OutputFolder.empty() && !set.OutputUrl.empty();
+  walk.skip_same = set.SkipSame;
+  report.skip_same = set.SkipSame;
+  // SKIPSAME when gathering: the previous gathering's numbers let the walk see, page by page,
+  // that a gathered page would stay the same, and write nothing into that folder.
+  std::unique_ptr<GatheredPageGuess> guess;
+  if (walk.keep_pages && set.SkipSame) {
+    guess = std::make_unique<GatheredPageGuess>(context, set.OutputFolder, set.OutputUrl,
+                                                ReadGatheredList(place.folder, set.SetName));
+    walk.guess = guess.get();
+  }
   WalkFolder(page_context, collator, observer, report, result.work_list, &walk);
   control->PauseAt(pause_point::kWalkDone);
 
@@ -99,6 +110,10 @@ RunResult ExecuteRun(const EnvironmentSet& set, const ProgramPlace& place, const
                                            result.work_list, &walk, control, observer);
       report.gathering = true;
       report.pages_gathered = fixup.pages_gathered;
+      report.gathered_left_alone = fixup.pages_left_alone;
+      report.pages_left_alone -= std::min(report.pages_left_alone, fixup.pages_given_back);
+      // Only a guess for the next run: a list that cannot be written costs that run writes.
+      if (set.SkipSame) WriteGatheredList(place.folder, set.SetName, result.work_list);
       for (const std::string& folder : fixup.pages_not_gathered)
         report.problems.push_back({ProblemKind::kPageNotGathered, folder, ""});
       report.problems.insert(report.problems.end(), fixup.problems.begin(), fixup.problems.end());

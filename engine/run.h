@@ -94,9 +94,14 @@ struct RunProblem {
 // What happened in a run, for the closing notice.
 struct RunReport {
   bool root_found = true;    // false: the root folder could not be listed
-  size_t pages_written = 0;  // folders that got a complete page
+  size_t pages_written = 0;  // folders that got a complete page (left alone ones included)
   bool gathering = false;    // the fix-up pass ran
   size_t pages_gathered = 0;
+  // SKIPSAME: pages whose old file held the same bytes and was left alone (counted in
+  // pages_written), and gathered pages left alone in the output folder (in pages_gathered).
+  bool skip_same = false;
+  size_t pages_left_alone = 0;
+  size_t gathered_left_alone = 0;
   std::vector<RunProblem> problems;  // in the order they were met
   bool stopped = false;              // a stop was asked for and the run ended early where it could
   bool folders_left = false;         // the walk stopped before every folder was done

@@ -105,14 +105,24 @@ std::string FormatRunNotice(const RunReport& report) {
       if (problem.kind == ProblemKind::kRootNotListed && !problem.detail.empty())
         notice += " (" + problem.detail + ")";
     }
-  } else {
+  } else if (!report.skip_same) {
     notice += "\n" + std::string(text::kNoticePagesWritten) + Count(report.pages_written);
+  } else {
+    // Pages written anew and pages left as they were, apart.
+    notice += "\n" + std::string(text::kNoticePagesWritten) +
+              Count(report.pages_written - report.pages_left_alone);
+    notice += "\n" + std::string(text::kNoticePagesLeftAlone) + Count(report.pages_left_alone);
   }
   AddList(notice, text::kNoticeFoldersNotListed, Items(report, ProblemKind::kFolderNotListed));
   AddList(notice, text::kNoticePagesNotWritten, Items(report, ProblemKind::kPageNotWritten));
   AddList(notice, text::kNoticeLinksRefused, Items(report, ProblemKind::kLinkRefused));
   if (report.gathering) {
-    notice += "\n" + std::string(text::kNoticePagesGathered) + Count(report.pages_gathered);
+    notice += "\n" + std::string(text::kNoticePagesGathered) +
+              Count(report.pages_gathered - (report.skip_same ? report.gathered_left_alone : 0));
+    if (report.skip_same) {
+      notice +=
+          "\n" + std::string(text::kNoticeGatheredLeftAlone) + Count(report.gathered_left_alone);
+    }
     AddList(notice, text::kNoticePagesNotGathered, Items(report, ProblemKind::kPageNotGathered));
   }
   std::vector<std::string> others;

@@ -39,9 +39,12 @@ std::string MarkText(const EnvironmentSet& set, ChangeKind kind) {
   return text;
 }
 
-// Writes one of our files unless the name is held by someone else's entry.
+// Writes one of our files unless the name is held by someone else's entry. With skip_same, a
+// file of ours holding the same bytes (apart from the run's time at ignored) stays as it is.
 void WriteOwnFile(int dir_fd, const std::string& folder, const std::string& name,
-                  std::string_view first_line, const std::string& bytes, RunReport& report) {
+                  std::string_view first_line, const std::string& bytes, RunReport& report,
+                  bool skip_same, ByteSpan ignored) {
+  if (skip_same && HoldsSameBytesAt(dir_fd, name, bytes, ignored)) return;
   if (!MayReplaceOwnFileAt(dir_fd, name, first_line)) {
     report.problems.push_back({ProblemKind::kNotOurFile, folder + name, ""});
     return;
@@ -106,7 +109,7 @@ bool IsVisitorFileAt(const PageContext& context, int dir_fd, const std::string& 
 }
 
 std::string BuildWhatsNewPage(const PageContext& context, const FeedLinks& links,
-                              const std::vector<ChangeEvent>& events) {
+                              const std::vector<ChangeEvent>& events, ByteSpan* date_time) {
   const RunContext& run = context.run;
   const EnvironmentSet& set = context.set;
   const std::string& td = run.TdAttributes;
@@ -115,8 +118,8 @@ std::string BuildWhatsNewPage(const PageContext& context, const FeedLinks& links
   for (const std::string& line : run.HeaderLines) page.AddLine(line);
   page.AddLine("What's new of <FONT SIZE=\"+2\">" + run.RootUrl + "</FONT><BR>");
   const int64_t now = context.clock.NowUtcSeconds();
-  page.AddLine("List create date = " + LocalDateText(now) + " " + LocalHourMinuteText(now) +
-               " [ Entries = " + std::to_string(events.size()) + " ]<BR>");
+  page.AddDateLine("List create date = ", LocalDateText(now) + " " + LocalHourMinuteText(now),
+                   " [ Entries = " + std::to_string(events.size()) + " ]<BR>");
   page.AddLine(TrimBlanks(set.HairlineText));
   page.AddLine(set.TableTag);
   std::string header = HeaderRow(run, set);
@@ -135,12 +138,16 @@ std::string BuildWhatsNewPage(const PageContext& context, const FeedLinks& links
     if (event.is_folder) {
       row += CellsAfterName(FolderRow(context, folder_path, event.name, ""));
     } else {
+      // The cells the folder's page showed: with what the tag reader read, when it was used.
+      const FileTags read{event.tag, event.fields, event.stream};
       row += CellsAfterName(FileRowWithTag(context, folder_path, event.name, event.time_text,
-                                           event.size, "", event.tag));
+                                           event.size, "", event.tag,
+                                           event.has_fields ? &read : nullptr));
     }
     page.AddLine(row + "</TR>");
   }
   WriteTableEnd(page, run);
+  if (date_time != nullptr) *date_time = page.date_time();
   return page.Take();
 }
 
@@ -165,6 +172,7 @@ void PublishWhatsNew(const PageContext& context, const WhatsNewPlace& place,
                                place.program_folder + kPathSeparator + history_name,
                                strerror(errno)});
   }
+  if (place.history_only) return;
   if (place.feed_dir_fd < 0) {
     report.problems.push_back({ProblemKind::kFeedNotWritten, place.feed_folder, ""});
     return;
@@ -206,10 +214,15 @@ void PublishWhatsNew(const PageContext& context, const WhatsNewPlace& place,
   page_links.iri_paths = false;
   page_links.folder_page = folder_page(run.RootUrl, place.output_url, false);
 
+  const bool skip_same = context.set.SkipSame;
+  ByteSpan feed_time;
+  const std::string feed = BuildAtomFeed(xml_links, events, now, &feed_time);
   WriteOwnFile(place.feed_dir_fd, place.feed_folder, std::string(kFeedFileName), kFeedFirstLine,
-               BuildAtomFeed(xml_links, events, now), report);
+               feed, report, skip_same, feed_time);
+  ByteSpan date_time;
+  const std::string page = BuildWhatsNewPage(context, page_links, events, &date_time);
   WriteOwnFile(place.feed_dir_fd, place.feed_folder, std::string(kWhatsNewPageName),
-               kWhatsNewFirstLine, BuildWhatsNewPage(context, page_links, events), report);
+               kWhatsNewFirstLine, page, report, skip_same, date_time);
 }
 
 void WriteWhatsNew(const PageContext& context, const std::string& program_folder, WalkRecord& walk,
@@ -239,6 +252,9 @@ void WriteWhatsNew(const PageContext& context, const std::string& program_folder
     place.site_url = context.run.RootUrl;
   }
   place.feed_dir_fd = feed_dir.ok() ? feed_dir.get() : -1;
+  // A set that gathers, stopped before gathering: its pages are not where the links would lead,
+  // and the feed's place is the output folder, which stays as it was.
+  place.history_only = report.gathering_skipped;
   PublishWhatsNew(context, place, std::move(this_run), context.clock.NowUtcSeconds(), report);
 }
 

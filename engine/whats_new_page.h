@@ -50,8 +50,10 @@ bool IsVisitorFileAt(const PageContext& context, int dir_fd, const std::string& 
 // The page (CP932 bytes, CR LF): header lines, title and date lines, hairline, table tag, header
 // row (mark, name, folder, the set's columns), one row per entry, table end and footer lines.
 // links holds HREF text for a page (the root URL raw, as the pages use it).
+// date_time (when given) receives where the date line's date-time text lies.
 std::string BuildWhatsNewPage(const PageContext& context, const FeedLinks& links,
-                              const std::vector<ChangeEvent>& events);
+                              const std::vector<ChangeEvent>& events,
+                              ByteSpan* date_time = nullptr);
 
 // The run's step: reads the history beside the set file, merges this run's entries (stamped with
 // now) in front, writes the history back, then whatsnew.xml and whatsnew.htm into the root folder
@@ -66,6 +68,9 @@ struct WhatsNewPlace {
   bool gathered = false;
   std::string output_url;                               // when gathered
   const std::vector<std::string>* work_list = nullptr;  // when gathered: page numbers
+  // Only the history is written: a stopped run that gathered nothing leaves the output folder,
+  // feed included, as the last gathering left it; the next run publishes its entries.
+  bool history_only = false;
 };
 void PublishWhatsNew(const PageContext& context, const WhatsNewPlace& place,
                      std::vector<ChangeEvent> this_run, int64_t now, RunReport& report);

@@ -101,6 +101,11 @@ class RealFolders final : public FolderAccess {
     return RemoveFileAt(dir, name, aside);
   }
 
+  bool HoldsSameAt(int dir, const std::string& name, std::string_view bytes, ByteSpan ignored,
+                   FileIdentity* identity) override {
+    return HoldsSameBytesAt(dir, name, bytes, ignored, identity);
+  }
+
   bool UnlinkAt(int dir, const std::string& name) override {
     return unlinkat(dir, name.c_str(), 0) == 0;
   }
@@ -111,6 +116,10 @@ class RealFolders final : public FolderAccess {
 };
 
 }  // namespace
+
+bool FolderAccess::HoldsSameAt(int, const std::string&, std::string_view, ByteSpan, FileIdentity*) {
+  return false;
+}
 
 FolderAccess& RealFolderAccess() {
   static RealFolders folders;

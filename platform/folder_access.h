@@ -50,6 +50,10 @@ class FolderAccess {
                                           std::string& bytes, bool* truncated,
                                           const FileIdentity* expected) = 0;
 
+  // As HoldsSameBytesAt: the entry name is a regular file of ours that already holds bytes (apart
+  // from the ignored span). The default never finds one the same, so every file is replaced.
+  virtual bool HoldsSameAt(int dir, const std::string& name, std::string_view bytes,
+                           ByteSpan ignored, FileIdentity* identity);
   // A new file that must not exist yet (no entry of any kind at the name), holding bytes.
   virtual bool CreateAt(int dir, const std::string& name, std::string_view bytes,
                         std::string* err) = 0;
@@ -106,6 +110,9 @@ class FolderTimeKeeper {
   const FileTime& time() const { return time_; }
   // Puts the time back, once: later calls and the end of the scope do nothing more.
   void Restore();
+  // Nothing was changed in the folder: its time is left as it is (putting it back would still
+  // change the folder's change time).
+  void Forget() { restored_ = true; }
 
  private:
   FolderAccess& access_;

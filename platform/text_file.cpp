@@ -14,6 +14,8 @@
 #include <ctime>
 #include <new>
 
+#include "platform/folder_tree.h"
+
 namespace veldra {
 namespace {
 
@@ -326,6 +328,53 @@ bool RemoveFileAt(int dir_fd, const std::string& name, std::string* aside) {
     }
   }
   return unlinkat(dir_fd, name.c_str(), 0) == 0 || errno == ENOENT;
+}
+
+bool HoldsSameBytesAt(int dir_fd, const std::string& name, std::string_view bytes, ByteSpan ignored,
+                      FileIdentity* identity) {
+  if (ignored.end > bytes.size() || ignored.empty()) ignored = ByteSpan{};
+  const size_t fixed = bytes.size() - (ignored.end - ignored.begin);
+  const int fd =
+      openat(dir_fd, name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+  if (fd < 0) return false;
+  const ScopedFd file(fd);
+  struct stat st;
+  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_uid != geteuid() ||
+      (st.st_mode & 07777) != (0666 & ~ProcessUmask()))
+    return false;
+  // Only the ignored span may differ in length, and only up to kIgnoredSpanMax.
+  const auto size = static_cast<uint64_t>(st.st_size);
+  if (ignored.empty() ? size != bytes.size() : size < fixed || size - fixed > kIgnoredSpanMax)
+    return false;
+  std::string old;
+  try {
+    old.resize(static_cast<size_t>(size));
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+  size_t done = 0;
+  while (done < old.size()) {
+    const ssize_t n = read(fd, old.data() + done, old.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;  // shorter than fstat said: changing under us
+    done += static_cast<size_t>(n);
+  }
+  char probe;
+  if (read(fd, &probe, 1) != 0) return false;  // longer than fstat said
+  if (ignored.empty()) {
+    if (old != bytes) return false;
+  } else {
+    const std::string_view before = bytes.substr(0, ignored.begin);
+    const std::string_view after = bytes.substr(ignored.end);
+    const std::string_view old_view(old);
+    const std::string_view old_middle =
+        old_view.substr(before.size(), old.size() - before.size() - after.size());
+    if (!old_view.starts_with(before) || !old_view.ends_with(after) ||
+        old_middle.find_first_of("\r\n") != std::string_view::npos)
+      return false;
+  }
+  if (identity != nullptr) *identity = IdentityOf(fd);
+  return true;
 }
 
 RegularReadResult ReadRegularFileAt(int dir_fd, const std::string& name, size_t cap,

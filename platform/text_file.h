@@ -68,6 +68,26 @@ RegularReadResult ReadRegularFileAt(int dir_fd, const std::string& name, size_t 
                                     std::string& bytes, bool* truncated = nullptr,
                                     const FileIdentity* expected = nullptr);
 
+// A part of a file's bytes, [begin, end); empty when begin == end.
+struct ByteSpan {
+  size_t begin = 0;
+  size_t end = 0;
+  bool empty() const { return begin >= end; }
+};
+
+// The longest text an old file may hold in place of an ignored span.
+inline constexpr size_t kIgnoredSpanMax = 64;
+
+// True when the entry `name` of the folder dir_fd already holds `bytes`, so that a replace can
+// leave it alone: a regular file (a link at the name is not followed and never counts), owned by
+// the running user, with exactly the mode a replace gives (0666 less the umask), whose content
+// equals bytes. With a non-empty `ignored` span of bytes (the date-time text of a date line),
+// the old file may hold any other text of at most kIgnoredSpanMax bytes without a line break
+// there; every other byte must be equal. The file is opened without blocking and never read
+// beyond the size that could match. identity (when given) receives the old file's identity.
+bool HoldsSameBytesAt(int dir_fd, const std::string& name, std::string_view bytes,
+                      ByteSpan ignored = {}, FileIdentity* identity = nullptr);
+
 // The identity fstat gives for an open file.
 FileIdentity IdentityOf(int fd);
 

@@ -44,6 +44,10 @@ struct EnvironmentSet {
   // Keys that later versions added; their defaults keep the classic behaviour.
   bool ReadAllTags = false;      // TAGS: "ALL" reads ID3v2, APE and other formats
   std::string CodePage = "932";  // CODEPAGE as typed; a run refuses an unknown one
+  // SKIPSAME: a page, snapshot or visitors' file whose new bytes equal the old file's (apart from
+  // the date-time text of its date line) is left as it is, so its time stamp tells when it last
+  // changed.
+  bool SkipSame = false;
   // Visitors' files (keys FEED and PLAYLIST; absent means off): the run's changes as an Atom
   // feed and a new-arrivals page in the root folder, and a playlist per folder holding audio.
   bool Feed = false;

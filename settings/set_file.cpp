@@ -46,6 +46,7 @@ bool IsTrue(std::string_view value) { return EqualsNoCase(value, "TRUE"); }
 
 // Keys of section MAIN added after the classic ones: written only when not at their default or
 // already in the file, so that a set file without them saves byte-for-byte as before.
+constexpr std::string_view kSkipSameKey = "SKIPSAME";
 constexpr std::string_view kFeedKey = "FEED";
 constexpr std::string_view kPlaylistKey = "PLAYLIST";
 
@@ -217,6 +218,7 @@ SetLoad LoadEnvironmentSet(const ProgramPlace& place, EnvironmentSet& set) {
   set.ReadAllTags = EqualsNoCase(TrimBlanks(ini.Get(kSetSection, kTagsKey)), kTagsAll);
   set.CodePage = TrimBlanks(ini.Get(kSetSection, kCodePageKey));
   if (set.CodePage.empty()) set.CodePage = kDefaultCodePageText;
+  set.SkipSame = IsTrue(ini.Get(kSetSection, kSkipSameKey));
   set.Feed = IsTrue(ini.Get(kSetSection, kFeedKey));
   set.Playlist = IsTrue(ini.Get(kSetSection, kPlaylistKey));
   return load;
@@ -252,6 +254,7 @@ bool SaveEnvironmentSet(const EnvironmentSet& set, const std::string& ini_path,
       ini.Has(kSetSection, kCodePageKey))
     ini.Set(kSetSection, kCodePageKey, code_page.empty() ? kDefaultCodePageText : code_page);
 
+  SetOptionalFlag(ini, kSkipSameKey, set.SkipSame);
   SetOptionalFlag(ini, kFeedKey, set.Feed);
   SetOptionalFlag(ini, kPlaylistKey, set.Playlist);
   return ini.Save(ini_path, access);

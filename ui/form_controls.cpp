@@ -272,6 +272,12 @@ class Builder {
     grid->addWidget(BrowseButton(1), 1, 2);
     grid->addWidget(Label1(12, QStringLiteral("出力先のURL名")), 2, 0);
     grid->addWidget(Text1(10, gather_tip), 2, 1, 1, 2);
+    c_.CheckSkipSame = Named(new QCheckBox(QStringLiteral("内容が変わらないページは書き換えない")),
+                             QStringLiteral("CheckSkipSame"));
+    Tip(c_.CheckSkipSame,
+        QStringLiteral("前回と中身が同じページ・スナップショット・新着情報・プレイリストは"
+                       "書き換えず、ファイルの日時をそのまま残します (作成日時の行は比べません)"));
+    grid->addWidget(c_.CheckSkipSame, 3, 0, 1, 3);
     grid->setColumnStretch(1, 1);
     layout->addWidget(output);
 

@@ -25,6 +25,7 @@ struct FormControls {
   std::array<QLineEdit*, 13> Text1{};
   std::array<QCheckBox*, 3> Check1{};
   QCheckBox* Check2 = nullptr;
+  QCheckBox* CheckSkipSame = nullptr;  // SKIPSAME, on Option②
   // Visitors' files (FEED, PLAYLIST), on Option②.
   QCheckBox* CheckFeed = nullptr;
   QCheckBox* CheckPlaylist = nullptr;

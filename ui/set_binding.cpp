@@ -55,6 +55,7 @@ EnvironmentSet ReadSet(const FormControls& c) {
   }
   for (int i = 0; i < kFlagCount; ++i) set.Flag(i) = c.Check1[static_cast<size_t>(i)]->isChecked();
   set.ProcessId3 = c.Check2->isChecked();
+  set.SkipSame = c.CheckSkipSame->isChecked();
   set.Feed = c.CheckFeed->isChecked();
   set.Playlist = c.CheckPlaylist->isChecked();
   set.OutputColumns = ListItems(*c.List2);
@@ -71,6 +72,7 @@ void ShowSet(const FormControls& c, const EnvironmentSet& set) {
   }
   for (int i = 0; i < kFlagCount; ++i) c.Check1[static_cast<size_t>(i)]->setChecked(set.Flag(i));
   c.Check2->setChecked(set.ProcessId3);
+  c.CheckSkipSame->setChecked(set.SkipSame);
   c.CheckFeed->setChecked(set.Feed);
   c.CheckPlaylist->setChecked(set.Playlist);
   ShowList(*c.List2, set.OutputColumns);

@@ -2,7 +2,7 @@
 tagged at test time by real tools (ffmpeg, mid3v2, eyeD3, id3v2, metaflac, vorbiscomment) in a
 scratch folder.
 
-    tags_test.py PATH-TO-VELDRA-cli formats|codepage|classic|hostile|playlist"""
+    tags_test.py PATH-TO-VELDRA-cli formats|codepage|classic|hostile|playlist|feed"""
 import html
 import os
 import re
@@ -251,9 +251,69 @@ def case_playlist(tmp):
     print("playlist: every format with TAGS=ALL, artist - title and seconds; MP3 only otherwise")
 
 
+def news_cells(lines, name):
+    """The cells of whatsnew.htm's row of name after its mark, name and folder cells."""
+    for line in lines:
+        if ('/' + name + '"') in line:
+            return re.findall(r"<TD[^>]*>(.*?)</TD>", line)[3:]
+    e2e.fail("no new-arrivals row for " + name)
+
+
+def feed_titles(path):
+    import xml.etree.ElementTree as ET
+    atom = "{http://www.w3.org/2005/Atom}"
+    root = ET.parse(path).getroot()
+    return [(e.find(atom + "title").text, e.find(atom + "link").get("href"))
+            for e in root.findall(atom + "entry")]
+
+
+def case_feed(tmp):
+    """With TAGS=ALL the feed's titles and the new-arrivals page's cells come from what the tag
+    reader reads (ID3v2, FLAC comments), as the folder page shows them, in the run that found the
+    file and in later runs (from the history); a history of the old format still loads."""
+    root = os.path.join(tmp, "root")
+    os.makedirs(root)
+    p = lambda name: os.path.join(root, name)
+    mp3(p("a.mp3"), seconds=3)
+    run_tool(e2e.need_tool("mid3v2"), "-t", "V2 Title", "-a", "V2 Art", "-A", "V2 Album",
+             p("a.mp3"))
+    ffmpeg_audio(p("b.flac"), ["-c:a", "flac"], seconds=5)
+    run_tool(e2e.need_tool("metaflac"), "--set-tag=TITLE=Flac Title", "--set-tag=ARTIST=FA",
+             p("b.flac"))
+    extra = {"TAGS": "ALL", "FEED": "TRUE"}
+    program = e2e.Program(e2e.cli_path(), os.path.join(tmp, "program"))
+    # A history written before the tag reader's fields were kept: its entry is still shown.
+    with open(os.path.join(program.folder, "VELDRA.feed"), "w") as f:
+        f.write("VELDRA mp3+ feed history 1\n"
+                "1700000000\tnew\tF\t\told.mp3\t2023/11/15 07:13\t9\t1\tOld V1\t\t\t\t\t0\t0\t0\n")
+    page, _ = run_page(tmp, root, extra)
+    news = e2e.read_page(p("whatsnew.htm"))
+    for name in ("a.mp3", "b.flac"):
+        e2e.check(news_cells(news, name) == cells(page, name),
+                  "%s: new-arrivals cells %r, page cells %r" % (name, news_cells(news, name),
+                                                               cells(page, name)))
+    titles = [t for t, _ in feed_titles(p("whatsnew.xml"))]
+    e2e.check(titles == ["V2 Title", "Flac Title", "Old V1"], "feed titles %r" % titles)
+    history = open(os.path.join(program.folder, "VELDRA.feed"), "rb").read()
+    e2e.check(history.startswith(b"VELDRA mp3+ feed history 2\n"), "history not rewritten")
+
+    # A later run: the first run's entries come from the history, with the same cells.
+    mp3(p("c.mp3"), seconds=2)
+    run_tool(e2e.need_tool("mid3v2"), "-t", "Third", p("c.mp3"))
+    page, _ = run_page(tmp, root, extra)
+    news = e2e.read_page(p("whatsnew.htm"))
+    for name in ("a.mp3", "b.flac", "c.mp3"):
+        e2e.check(news_cells(news, name) == cells(page, name),
+                  "run 2, %s: %r against %r" % (name, news_cells(news, name), cells(page, name)))
+    titles = [t for t, _ in feed_titles(p("whatsnew.xml"))]
+    e2e.check(titles == ["Third", "V2 Title", "Flac Title", "Old V1"], "feed titles %r" % titles)
+    print("feed: TAGS=ALL titles and cells as the pages show them, over two runs; "
+          "an old-format history loaded")
+
+
 def main():
     e2e.run_cases({"formats": case_formats, "codepage": case_codepage, "classic": case_classic,
-                   "hostile": case_hostile, "playlist": case_playlist})
+                   "hostile": case_hostile, "playlist": case_playlist, "feed": case_feed})
 
 
 if __name__ == "__main__":

@@ -51,11 +51,11 @@ TEST(FeedHistoryTest, RoundTripsHostileFields) {
   EXPECT_EQ(back[0].Title(), back[0].name);
 }
 
-// Lines that are not well-formed are skipped one by one; a file of another form is no history.
+// Lines that are not well-formed are skipped one by one, in either format; a file of another
+// form is no history.
 TEST(FeedHistoryTest, DamagedLinesAreSkipped) {
-  const std::string good = FormatFeedHistory({Event(5, ChangeKind::kNew, "a/", "x.mp3")});
-  const std::string good_line = good.substr(good.find('\n') + 1);
-  const std::string damaged[] = {
+  const std::string v1_line = "5\tnew\tF\ta/\tx.mp3\tt\t1\t0\t\t\t\t\t\t0\t0\t0\n";
+  const std::string damaged_v1[] = {
       "garbage\n",
       "5\tnew\tF\t../\tx\tt\t1\t0\t\t\t\t\t\t0\t0\t0\n",    // leaves the root
       "5\tnew\tF\t/abs/\tx\tt\t1\t0\t\t\t\t\t\t0\t0\t0\n",  // absolute
@@ -66,12 +66,70 @@ TEST(FeedHistoryTest, DamagedLinesAreSkipped) {
       "5\tnew\tF\ta/\tx%2\tt\t1\t0\t\t\t\t\t\t0\t0\t0\n",   // cut escape
       "5\tnew\tF\ta/\tx\tt\t1\t0\t\t\t\t\t\t0\t0\n",        // a field short
   };
-  std::string text = good;
-  for (const std::string& line : damaged) text += line + good_line;
-  text += good_line.substr(0, 5);  // cut short at the end
-  EXPECT_EQ(ParseFeedHistory(text).size(), 1 + std::size(damaged));
-  EXPECT_TRUE(ParseFeedHistory("VELDRA mp3+ feed history 2\n" + good_line).empty());
+  std::string text = "VELDRA mp3+ feed history 1\n" + v1_line;
+  for (const std::string& line : damaged_v1) text += line + v1_line;
+  text += v1_line.substr(0, 5);  // cut short at the end
+  EXPECT_EQ(ParseFeedHistory(text).size(), 1 + std::size(damaged_v1));
+
+  const std::string good = FormatFeedHistory({Event(5, ChangeKind::kNew, "a/", "x.mp3")});
+  const std::string good_line = good.substr(good.find('\n') + 1);
+  const std::string head = "5\tnew\tF\ta/\tx\tt\t1\t0\t\t\t\t\t\t0\t0\t0\t";
+  const std::string damaged_v2[] = {
+      v1_line,                                // format 1's line in format 2
+      head + "2\t\t\t\t\t\t\t\t-1\t-1\n",     // flag neither 0 nor 1
+      head + "1\tT\t\t\t\t\t\t\t-2\t-1\n",    // play time below -1
+      head + "1\tT\t\t\t\t\t\t\t-1\tfast\n",  // bitrate not a number
+      head + "1\tT\t\t\t\t\t\t\t-1\t-1\t\n",  // a field too many
+  };
+  text = good;
+  for (const std::string& line : damaged_v2) text += line + good_line;
+  EXPECT_EQ(ParseFeedHistory(text).size(), 1 + std::size(damaged_v2));
+  EXPECT_TRUE(ParseFeedHistory("VELDRA mp3+ feed history 3\n" + good_line).empty());
   EXPECT_TRUE(ParseFeedHistory("").empty());
+}
+
+// A history written before the tag reader's fields were kept still loads, tags and all, and is
+// written back in the new format; what the tag reader read survives the file and gives the title.
+TEST(FeedHistoryTest, ReadsTheOldFormatAndKeepsTheTagReadersFields) {
+  const std::string old_format =
+      "VELDRA mp3+ feed history 1\n"
+      "1765119120\tnew\tF\ta%09b/\tsong.mp3\t2026/12/07 14:52\t4096\t1\tOld title\tArtist\t"
+      "Album\t1999\tNote\t17\t0\t3\n"
+      "1765119120\tupdated\tD\t\tsub\t2026/12/07 14:50\t0\t0\t\t\t\t\t\t0\t0\t0\n";
+  std::vector<ChangeEvent> events = ParseFeedHistory(old_format);
+  ASSERT_EQ(events.size(), 2u);
+  EXPECT_EQ(events[0].folder, "a\tb/");
+  EXPECT_TRUE(events[0].has_tag);
+  EXPECT_FALSE(events[0].has_fields);
+  EXPECT_EQ(events[0].tag.Artist, "Artist");
+  EXPECT_EQ(events[0].tag.comment_tail[1], 3);
+  EXPECT_EQ(events[0].Title(), "Old title");
+  EXPECT_TRUE(events[1].is_folder);
+  EXPECT_EQ(events[1].kind, ChangeKind::kUpdated);
+
+  events[0].has_fields = true;
+  events[0].fields.title = std::string("Full\ttitle\r\n%\xff", 14);
+  events[0].fields.artist = "Someone";
+  events[0].fields.track = "3/12";
+  events[0].stream = StreamInfo{183000, 320000};
+  const std::string written = FormatFeedHistory(events);
+  EXPECT_TRUE(written.starts_with("VELDRA mp3+ feed history 2\n"));
+  const std::vector<ChangeEvent> back = ParseFeedHistory(written);
+  ASSERT_EQ(back.size(), 2u);
+  EXPECT_TRUE(back[0].has_fields);
+  EXPECT_EQ(back[0].fields.title, events[0].fields.title);
+  EXPECT_EQ(back[0].fields.track, "3/12");
+  EXPECT_EQ(back[0].stream.milliseconds, 183000);
+  EXPECT_EQ(back[0].stream.bits_per_second, 320000);
+  EXPECT_EQ(back[0].tag.Title, "Old title");
+  EXPECT_FALSE(back[1].has_fields);
+  EXPECT_EQ(back[1].stream.milliseconds, -1);
+  // The tag reader's title wins (control characters made blanks); without one, ID3v1's.
+  EXPECT_EQ(back[0].Title(), "Full title  %\xff");
+  ChangeEvent no_title = back[0];
+  no_title.fields.title.clear();
+  EXPECT_EQ(no_title.Title(), "Old title");
+  EXPECT_EQ(FormatFeedHistory(ParseFeedHistory(written)), written);
 }
 
 // This run first, earlier runs newest first, an id only once, at most the limit.

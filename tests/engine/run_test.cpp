@@ -395,6 +395,22 @@ TEST(FormatRunNotice, ListsAtMostTenOfEachKind) {
   EXPECT_FALSE(report.AllWritten());
 }
 
+// With SKIPSAME the counts of pages written and left alone stand apart, in place and gathered.
+TEST(FormatRunNotice, SkipSameCountsPagesWrittenAndLeftAlone) {
+  RunReport report;
+  report.skip_same = true;
+  report.pages_written = 7;
+  report.pages_left_alone = 5;
+  report.gathering = true;
+  report.pages_gathered = 7;
+  report.gathered_left_alone = 6;
+  EXPECT_EQ(FormatRunNotice(report), std::string(text::kRunFinished) + "\n" +
+                                         std::string(text::kNoticePagesWritten) + "2件\n" +
+                                         std::string(text::kNoticePagesLeftAlone) + "5件\n" +
+                                         std::string(text::kNoticePagesGathered) + "1件\n" +
+                                         std::string(text::kNoticeGatheredLeftAlone) + "6件");
+}
+
 TEST(RunReport, AllWritten) {
   RunReport report;
   EXPECT_TRUE(report.AllWritten());

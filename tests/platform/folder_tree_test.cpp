@@ -160,6 +160,45 @@ TEST(ReadRegularFileAt, NeverFollowsBlocksOrReadsPastTheCap) {
             RegularReadResult::kNotRegular);
 }
 
+// Only a regular file of ours with a replace's mode and the same bytes counts as the same; the
+// ignored span may hold another text of its line, never a line break or more than the cap.
+TEST(HoldsSameBytesAt, ComparesEveryByteButTheIgnoredSpan) {
+  TempDir dir;
+  const ScopedFd fd(open(dir.path().c_str(), O_RDONLY | O_DIRECTORY));
+  const std::string page = "head\r\ndate = 2026/12/07 10:00 [ n ]\r\nrows\r\n";
+  const size_t at = page.find("2026");
+  const ByteSpan date{at, at + 16};
+  const auto plant = [&](const std::string& name, const std::string& bytes) {
+    ASSERT_TRUE(ReplaceFileAt(fd.get(), name, bytes));
+  };
+  plant("same", page);
+  FileIdentity id;
+  EXPECT_TRUE(HoldsSameBytesAt(fd.get(), "same", page, {}, &id));
+  EXPECT_EQ(id, IdentityOf(ScopedFd(openat(fd.get(), "same", O_RDONLY)).get()));
+  plant("other_date", "head\r\ndate = 1999/1/2 3:04 [ n ]\r\nrows\r\n");
+  EXPECT_FALSE(HoldsSameBytesAt(fd.get(), "other_date", page));
+  EXPECT_TRUE(HoldsSameBytesAt(fd.get(), "other_date", page, date));
+  // A byte outside the span, a line break or an overlong text inside it: not the same.
+  plant("other_count", "head\r\ndate = 2026/12/07 10:00 [ m ]\r\nrows\r\n");
+  EXPECT_FALSE(HoldsSameBytesAt(fd.get(), "other_count", page, date));
+  plant("break", "head\r\ndate = 2026/12/07\r\n10:00 [ n ]\r\nrows\r\n");
+  EXPECT_FALSE(HoldsSameBytesAt(fd.get(), "break", page, date));
+  plant("long", "head\r\ndate = " + std::string(kIgnoredSpanMax + 1, '9') + " [ n ]\r\nrows\r\n");
+  EXPECT_FALSE(HoldsSameBytesAt(fd.get(), "long", page, date));
+  plant("short", "head\r\n");
+  EXPECT_FALSE(HoldsSameBytesAt(fd.get(), "short", page, date));
+  EXPECT_FALSE(HoldsSameBytesAt(fd.get(), "missing", page, date));
+
+  // The same bytes, but not plainly ours: another mode, a link, a FIFO.
+  plant("mode", page);
+  ASSERT_EQ(fchmodat(fd.get(), "mode", 0600, 0), 0);
+  EXPECT_FALSE(HoldsSameBytesAt(fd.get(), "mode", page));
+  std::filesystem::create_symlink(dir / "same", dir / "link");
+  EXPECT_FALSE(HoldsSameBytesAt(fd.get(), "link", page));
+  mkfifo((dir / "fifo").c_str(), 0666 & ~umask(umask(0)));
+  EXPECT_FALSE(HoldsSameBytesAt(fd.get(), "fifo", page));
+}
+
 TEST(TemporaryName, ExactFormOnly) {
   EXPECT_TRUE(IsTemporaryNameOf(".index.htm.tmp-abcd1234", "index.htm"));
   EXPECT_TRUE(IsTemporaryNameOf(".index.htm.csv.tmp-0z9y8x7w", "index.htm.csv"));

@@ -336,6 +336,32 @@ TEST_F(SetFileTest, FeedAndPlaylistKeys) {
   EXPECT_EQ(ReadFile(ini_path_).find("FEED=FALSE"), std::string::npos);
 }
 
+// SKIPSAME: off by default and then never written; on, it goes after CODEPAGE and before FEED;
+// held in the file, it is rewritten where it stands.
+TEST_F(SetFileTest, SkipSameKeyTakesItsPlaceAmongTheNewKeys) {
+  WriteFile(dir_ / "s.ini", "[MAIN]\r\nTEXT1(5)=index.htm\r\nLIST2=ID3-YEAR@\r\n");
+  EnvironmentSet set = Load("s");
+  EXPECT_FALSE(set.SkipSame);
+  ASSERT_TRUE(SaveEnvironmentSet(set, ini_path_));
+  EXPECT_EQ(ReadFile(ini_path_).find("SKIPSAME"), std::string::npos);
+
+  set.CodePage = "1252";
+  set.SkipSame = true;
+  set.Feed = true;
+  ASSERT_TRUE(SaveEnvironmentSet(set, ini_path_));
+  EXPECT_TRUE(ReadFile(ini_path_).ends_with("CODEPAGE=1252\r\nSKIPSAME=TRUE\r\nFEED=TRUE\r\n"))
+      << ReadFile(ini_path_);
+  EXPECT_TRUE(Load("s").SkipSame);
+
+  WriteFile(dir_ / "s.ini", "[MAIN]\r\nSKIPSAME=True\r\nLIST2=ID3-YEAR@\r\n");
+  EnvironmentSet held = Load("s");
+  EXPECT_TRUE(held.SkipSame);
+  held.SkipSame = false;
+  ASSERT_TRUE(SaveEnvironmentSet(held, ini_path_));
+  EXPECT_EQ(ReadFile(ini_path_).rfind("[MAIN]\r\nSKIPSAME=FALSE\r\n", 0), 0u)
+      << ReadFile(ini_path_);
+}
+
 TEST_F(SetFileTest, LoadSaysWhetherTheFileWasMissingUnreadableOrLoaded) {
   EnvironmentSet set;
   set.SetName = "fresh";

@@ -100,6 +100,27 @@ class SetsTest : public QObject {
     QVERIFY(saved.endsWith("PLAYLIST=TRUE\r\n"));
   }
 
+  // The SKIPSAME check box shows the key and saves it back; a set without the key shows it off
+  // and, left off, saves without it.
+  void SkipSameCheckBox() {
+    TestProgram program;
+    program.WriteIni(QStringLiteral("VELDRA.ini"),
+                     {QStringLiteral("[MAIN]"), QStringLiteral("TEXT1(5)=index.htm")});
+    {
+      auto form = program.Open();
+      auto* skip = Control<QCheckBox>(*form, "CheckSkipSame");
+      QVERIFY(!skip->isChecked());
+      form->close();
+      QVERIFY(!program.Read(QStringLiteral("VELDRA.ini")).contains("SKIPSAME"));
+    }
+    auto form = program.Open();
+    Control<QCheckBox>(*form, "CheckSkipSame")->setChecked(true);
+    form->close();
+    QVERIFY(program.Read(QStringLiteral("VELDRA.ini")).endsWith("SKIPSAME=TRUE\r\n"));
+    auto again = program.Open();
+    QVERIFY(Control<QCheckBox>(*again, "CheckSkipSame")->isChecked());
+  }
+
   void SetListIsSortedWithoutRegardToCase() {
     TestProgram program;
     for (const char* file : {"b.ini", "Alpha.ini", "my.set.ini", "zeta.ini", "notes.txt"}) {

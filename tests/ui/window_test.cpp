@@ -97,6 +97,9 @@ class WindowTest : public QObject {
         {"Command2_1", 2, "Frame1_4", QStringLiteral("…"), browse},
         {"Label1_12", 2, "Frame1_4", QStringLiteral("出力先のURL名"), {}},
         {"Text1_10", 2, "Frame1_4", {}, gather},
+        {"CheckSkipSame", 2, "Frame1_4", QStringLiteral("内容が変わらないページは書き換えない"),
+         QStringLiteral("前回と中身が同じページ・スナップショット・新着情報・プレイリストは"
+                        "書き換えず、ファイルの日時をそのまま残します (作成日時の行は比べません)")},
         {"Frame1_6", 2, nullptr, QStringLiteral("差分に \"new\""), {}},
         {"Check1_1", 2, "Frame1_6", QStringLiteral("付けて表示する →"), {}},
         {"Text1_7", 2, "Frame1_6", {}, mark},
