@@ -129,9 +129,12 @@ struct RunResult {
 // reads the templates, loads the genres, walks the tree writing every page and snapshot, gathers
 // the pages when OutputFolder and OutputUrl are set, and saves the set into its file.
 // control (may be null) lets the front end stop the run and tests pause it at named points;
-// tuning sets the run's thread counts (pages do not depend on them). folders (the file system
-// when null) is what the walk's folders are opened through and every page, gathered page and the
-// set file are written through.
+// tuning sets the run's thread counts (pages do not depend on them).
+// folders (the file system when null) is what the walk's folders are opened and listed through
+// and every page, gathered page and the set file are written through. The walk's reads of tags
+// and snapshots still take its handles as descriptors: a whole run needs handles of the file
+// system (FaultyFolders over it, in tests), while MemoryFolders serves the writer and the
+// gathering pass on their own.
 RunResult ExecuteRun(const EnvironmentSet& set, const ProgramPlace& place, const Clock& clock,
                      RunObserver* observer = nullptr, RunControl* control = nullptr,
                      const RunTuning& tuning = {}, FolderAccess* folders = nullptr);

@@ -1,10 +1,8 @@
 #pragma once
-// Folder trees for tests and fuzz targets behind the FolderAccess seam: MemoryFolders holds a
-// whole tree in memory (regular files, folders, links, FIFOs; a folder can be swapped for
-// another entry while handles on it stay open), FaultyFolders passes every call to another
-// FolderAccess. Both fail the calls a FaultPlan names, so that each failure branch of the write
-// path can be reached on purpose. Nothing here depends on a clock or a random number: the same
-// calls give the same names, times and results.
+// A folder tree in memory behind the FolderAccess seam, for tests and fuzz targets: regular
+// files, folders, links, FIFOs, and a folder swapped for another entry while handles on it stay
+// open. It fails the calls its FaultPlan names. Nothing here depends on a clock or a random
+// number: the same calls give the same names, times and results.
 
 #include <cstdint>
 #include <map>
@@ -14,79 +12,9 @@
 #include <vector>
 
 #include "platform/folder_access.h"
+#include "tests/support/faulty_folders.h"
 
 namespace veldra::test {
-
-// The operation of FolderAccess a failure is injected into.
-enum class FolderOp {
-  kOpen,         // OpenFolder (by path) and OpenChild (by the child's name)
-  kList,         // by the folder's path as it was opened
-  kStat,         // StatAt
-  kRead,         // ReadRegularAt
-  kCreate,       // CreateAt
-  kReplace,      // ReplaceAt
-  kRemove,       // RemoveAt
-  kUnlink,       // UnlinkAt
-  kRestoreTime,  // by the folder's path as it was opened
-  kReplaceFile,  // ReplaceFile, by its path
-};
-
-// Failures to inject: an operation on a name fails with an error number, a number of times
-// (or every time). Entry operations are matched on the entry's name, folder operations on the
-// folder's path.
-class FaultPlan {
- public:
-  static constexpr int kAlways = -1;
-
-  void Fail(FolderOp op, std::string name, int error, int times = kAlways);
-  // True, with errno set, when this call is one to fail.
-  bool Hits(FolderOp op, std::string_view name);
-  // How many calls failed so far.
-  size_t failures() const;
-
- private:
-  struct Fault {
-    FolderOp op;
-    std::string name;
-    int error;
-    int times;
-  };
-  mutable std::mutex mutex_;
-  std::vector<Fault> faults_;
-  size_t failures_ = 0;
-};
-
-// The calls of another FolderAccess (the file system, most often) with failures injected. A
-// handle has no path here: kList and kRestoreTime are matched on the name "".
-class FaultyFolders final : public FolderAccess {
- public:
-  explicit FaultyFolders(FolderAccess& inner = RealFolderAccess()) : inner_(inner) {}
-  FaultPlan& faults() { return faults_; }
-
-  int OpenFolder(const std::string& path) override;
-  int OpenChild(int dir, const std::string& name, bool follow_link) override;
-  int Duplicate(int dir) override { return inner_.Duplicate(dir); }
-  void Close(int dir) override { inner_.Close(dir); }
-  bool Identify(int dir, FolderId& id, FileTime& modified) override {
-    return inner_.Identify(dir, id, modified);
-  }
-  bool RestoreTime(int dir, const FileTime& modified) override;
-  bool List(int dir, std::vector<DirEntry>& entries, std::string* err) override;
-  bool StatAt(int dir, const std::string& name, EntryStat& stat) override;
-  RegularReadResult ReadRegularAt(int dir, const std::string& name, size_t cap, std::string& bytes,
-                                  bool* truncated, const FileIdentity* expected) override;
-  bool CreateAt(int dir, const std::string& name, std::string_view bytes,
-                std::string* err) override;
-  bool ReplaceAt(int dir, const std::string& name, std::string_view bytes, std::string* aside,
-                 FileIdentity* written, std::string* err) override;
-  bool RemoveAt(int dir, const std::string& name, std::string* aside) override;
-  bool UnlinkAt(int dir, const std::string& name) override;
-  bool ReplaceFile(const std::string& path, std::string_view bytes, std::string* err) override;
-
- private:
-  FolderAccess& inner_;
-  FaultPlan faults_;
-};
 
 // A folder tree in memory. Paths are absolute, '/'-separated ("/music/a b/"); a trailing '/'
 // is allowed. Every change of a folder's entries advances its last-write time by one second of
