@@ -13,6 +13,7 @@
 #include "engine/change_mark.h"
 #include "engine/file_tag_rows.h"
 #include "engine/folder_snapshot.h"
+#include "engine/folder_tags.h"
 #include "engine/page_head.h"
 #include "engine/playlist.h"
 #include "engine/table_rows.h"
@@ -32,10 +33,10 @@ constexpr size_t kFilesToSplit = 8192;
 // the cache cannot serve overlap.
 void AddFileRows(PageBuffer& page, const PageContext& context, const std::string& folder,
                  int dir_fd, const EntryTable& files, size_t begin, size_t end,
-                 const SnapshotIndex& index) {
+                 const SnapshotIndex& index, FolderTags* cached) {
   // Tags beyond the classic ID3v1 tail take a reader of their own (engine/file_tag_rows.cpp).
   if (UsesTagReader(context.set)) {
-    AddFileRowsReadingTags(page, context, folder, files, begin, end, index);
+    AddFileRowsReadingTags(page, context, folder, files, begin, end, index, cached);
     return;
   }
   const EnvironmentSet& set = context.set;
@@ -58,10 +59,7 @@ void AddFileRows(PageBuffer& page, const PageContext& context, const std::string
       tails.push_back(
           FileTail{name, entry.size, {}, {}, entry.is_link, entry.id.device, entry.id.inode});
     }
-    if (dir_fd >= 0)
-      ReadFileTailsAt(dir_fd, tails, kId3BlockSize);
-    else
-      ReadFileTails(folder, tails, kId3BlockSize);
+    ReadTailsCached(cached, dir_fd, folder, tails, kId3BlockSize);
     for (size_t i = 0; i < count; ++i) {
       const Entry& entry = files[start + i];
       const std::string mark = marks ? ChangeMark(EntryKind::kFile, index, entry.name,
@@ -81,7 +79,7 @@ namespace {
 
 std::string BuildPage(const PageContext& context, std::string_view folder, int dir_fd,
                       const EntryTable& folders, const EntryTable& files,
-                      const FolderSnapshot& previous) {
+                      const FolderSnapshot& previous, FolderTags* cached = nullptr) {
   const EnvironmentSet& set = context.set;
   const bool marks = context.run.MarksWanted;
   const MarkSettings mark_settings{set.ShowNewMark, set.ShowUpdateMark, set.NewMarkText,
@@ -106,7 +104,8 @@ std::string BuildPage(const PageContext& context, std::string_view folder, int d
     try {
       helper = std::thread([&] {
         try {
-          AddFileRows(second_half, context, folder_path, dir_fd, files, half, files.size(), index);
+          AddFileRows(second_half, context, folder_path, dir_fd, files, half, files.size(), index,
+                      cached);
         } catch (const std::bad_alloc&) {
           helper_out_of_memory = true;  // thrown again on the building thread
         }
@@ -115,7 +114,7 @@ std::string BuildPage(const PageContext& context, std::string_view folder, int d
     }
   }
   try {
-    AddFileRows(page, context, folder_path, dir_fd, files, 0, half, index);
+    AddFileRows(page, context, folder_path, dir_fd, files, 0, half, index, cached);
   } catch (const std::bad_alloc&) {
     if (helper.joinable()) helper.join();
     throw;
@@ -125,7 +124,7 @@ std::string BuildPage(const PageContext& context, std::string_view folder, int d
     if (helper_out_of_memory) throw std::bad_alloc();
     page.Append(second_half.Take());
   } else {
-    AddFileRows(page, context, folder_path, dir_fd, files, half, files.size(), index);
+    AddFileRows(page, context, folder_path, dir_fd, files, half, files.size(), index, cached);
   }
   WriteTableEnd(page, context.run);
   return page.Take();
@@ -180,7 +179,10 @@ FolderPageFiles PrepareFolderPage(const PageContext& context, FolderTree& tree, 
       run.MarksWanted && dir.ok()
           ? ReadSnapshotAt(dir.get(), out.snapshot_name, folders.size() + files.size())
           : FolderSnapshot();
-  out.page = BuildPage(context, folder, dir.ok() ? dir.get() : -1, folders, files, previous);
+  FolderTags cached(context, folder, files);
+  out.page =
+      BuildPage(context, folder, dir.ok() ? dir.get() : -1, folders, files, previous, &cached);
+  cached.Finish();
   if (run.MarksWanted) out.snapshot = FormatSnapshot(folders, files);
   if (context.set.Playlist) {
     out.playlist_wanted = true;

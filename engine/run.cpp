@@ -4,7 +4,10 @@
 
 #include <errno.h>
 #include <string.h>
+#include <time.h>
+
 #include <cstring>
+#include <memory>
 
 #include "engine/folder_walk.h"
 #include "engine/link_fixup.h"
@@ -12,6 +15,7 @@
 #include "engine/page_context.h"
 #include "engine/run_context.h"
 #include "engine/run_control.h"
+#include "engine/tag_cache.h"
 #include "engine/whats_new_page.h"
 #include "platform/file_system.h"
 
@@ -73,12 +77,32 @@ RunResult ExecuteRun(const EnvironmentSet& set, const ProgramPlace& place, const
                                *genre_folder + kPathSeparator + kGenreFileName, strerror(errno)});
   }
 
+  // The tag cache, when it can be had: a run without one reads every file.
+  std::unique_ptr<TagCache> tag_cache;
+  if (!place.cache_folder.empty()) {
+    struct timespec now;
+    clock_gettime(CLOCK_REALTIME, &now);
+    tag_cache = TagCache::Open(place.cache_folder,
+                               static_cast<int64_t>(now.tv_sec) * 1000000000 + now.tv_nsec);
+    context.tag_cache = tag_cache.get();
+    context.TagCacheSettledBefore =
+        FileTime{static_cast<int64_t>(now.tv_sec) - control->tag_cache_settle_seconds,
+                 static_cast<int32_t>(now.tv_nsec)};
+  }
+
   const NameCollator collator;
   const PageContext page_context{context, set, clock, control};
   control->PauseAt(pause_point::kWalkStarted);
   WalkRecord walk;
   walk.keep_pages = !set.OutputFolder.empty() && !set.OutputUrl.empty();
   WalkFolder(page_context, collator, observer, report, result.work_list, &walk);
+  if (tag_cache != nullptr) {
+    // Records of folders this walk did not see go only when it saw the whole tree.
+    if (report.root_found && !report.folders_left) tag_cache->Sweep(context.RootPath);
+    control->PauseAt(pause_point::kTagCacheWritten);
+    tag_cache.reset();
+    context.tag_cache = nullptr;
+  }
   control->PauseAt(pause_point::kWalkDone);
 
   if (!set.OutputFolder.empty() && !set.OutputUrl.empty()) {

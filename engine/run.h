@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/file_system.h"
 #include "platform/local_time.h"
 #include "settings/environment_set.h"
 #include "settings/set_file.h"
@@ -14,6 +15,7 @@
 
 namespace veldra {
 class RunControl;
+class TagCache;
 }
 
 namespace veldra {
@@ -34,6 +36,10 @@ struct RunContext {
   bool MarksWanted = false;
   std::string IniPath;
   GenreTable genres;
+  // The tag cache of the run (null: none), and the change time before which a file read is
+  // kept in it (a file changed later could change again unseen within its time's resolution).
+  TagCache* tag_cache = nullptr;
+  FileTime TagCacheSettledBefore;
 };
 
 enum class InputError {
