@@ -182,13 +182,13 @@ FolderPageFiles PrepareFolderPage(const PageContext& context, FolderTree& tree, 
   FolderTags cached(context, folder, files);
   out.page =
       BuildPage(context, folder, dir.ok() ? dir.get() : -1, folders, files, previous, &cached);
-  cached.Finish();
   if (run.MarksWanted) out.snapshot = FormatSnapshot(folders, files);
   if (context.set.Playlist) {
     out.playlist_wanted = true;
     out.playlist_name = PlaylistName(run.OutputFileName);
-    out.playlist = BuildFolderPlaylist(context, folder, dir.ok() ? dir.get() : -1, files);
+    out.playlist = BuildFolderPlaylist(context, folder, dir.ok() ? dir.get() : -1, files, &cached);
   }
+  cached.Finish();
   if (context.set.Feed)
     out.changes =
         CollectFolderChanges(context, dir.ok() ? dir.get() : -1, folder, folders, files, previous);

@@ -125,4 +125,19 @@ void ReadTailsCached(FolderTags* tags, int dir_fd, const std::string& folder,
   }
 }
 
+bool ReadTagsCached(FolderTags* tags, const std::string& folder, const std::string& name,
+                    const TagReadOptions& options, FileTags& out) {
+  if (tags == nullptr) return ReadFileTagsAt(folder + name, name, options, out);
+  if (const ByteRanges* held = tags->Find(name);
+      held != nullptr && ReadFileTagsFrom(*held, name, options, out))
+    return true;
+  if (!HasTagsToRead(name, options)) return true;
+  ReadOnlyFile file;
+  if (!file.Open(folder + name)) return true;
+  ByteRanges record;
+  const bool read = ReadFileTagsIn(file, name, options, out, false, &record);
+  tags->Put(name, std::move(record));
+  return read;
+}
+
 }  // namespace veldra

@@ -14,6 +14,7 @@
 #include "engine/tag_cache.h"
 #include "platform/file_tail.h"
 #include "tags/byte_ranges.h"
+#include "tags/tag_reader.h"
 
 namespace veldra {
 
@@ -54,5 +55,10 @@ class FolderTags {
 // it and the others read and kept for it. tags may be null.
 void ReadTailsCached(FolderTags* tags, int dir_fd, const std::string& folder,
                      std::vector<FileTail>& tails, size_t size);
+
+// ReadFileTagsAt(folder + name), served from the cache when it holds what options need, the
+// read kept for it otherwise. tags may be null.
+bool ReadTagsCached(FolderTags* tags, const std::string& folder, const std::string& name,
+                    const TagReadOptions& options, FileTags& out);
 
 }  // namespace veldra

@@ -59,11 +59,15 @@ def page_lines(folder):
 
 
 def pages(root):
-    """Every page below root, by its folder relative to root."""
+    """Every page below root (and playlist, when there are any), by its folder relative to
+    root."""
     found = {}
     for folder, _, files in os.walk(root):
         if e2e.PAGE in files:
             found[os.path.relpath(folder, root)] = page_lines(folder)
+        if "index.m3u8" in files:
+            with open(os.path.join(folder, "index.m3u8"), "rb") as f:
+                found[os.path.relpath(folder, root) + " playlist"] = f.read().split(b"\n")
     return found
 
 
@@ -79,10 +83,12 @@ def db_rows(query):
 class Site:
     """A program folder with one set over root; runs with the cache unless told otherwise."""
 
-    def __init__(self, tmp, root, name="VELDRA", all_tags=False, marks=True):
+    def __init__(self, tmp, root, name="VELDRA", all_tags=False, marks=True, playlist=False):
         self.program = e2e.Program(e2e.cli_path(), os.path.join(tmp, "program"))
         self.name = name
-        extra = {"TAGS": "ALL"} if all_tags else None
+        extra = {"TAGS": "ALL"} if all_tags else {}
+        if playlist:
+            extra["PLAYLIST"] = "TRUE"
         columns = ALL_COLUMNS if all_tags else None
         self.program.write_set(name=name, root=root, url="/m/", columns=columns, extra=extra,
                                show_new=marks, show_update=marks, new_mark="NEW",
@@ -405,18 +411,20 @@ def build_tree(root):
 
 def case_differential(tmp):
     """Two copies of a tree changed alike between runs, one published with the cache and one
-    without, in the classic mode and with TAGS=ALL: every page is the same, marks included."""
+    without, in the classic mode and with TAGS=ALL: every page and playlist is the same, marks
+    included."""
     for all_tags in (False, True):
         base = os.path.join(tmp, "all" if all_tags else "classic")
         cached, plain = os.path.join(base, "cached"), os.path.join(base, "plain")
         build_tree(cached)
         build_tree(plain)
-        site_cached = Site(base, cached, name="Cached", all_tags=all_tags)
-        site_plain = Site(base, plain, name="Plain", all_tags=all_tags)
+        site_cached = Site(base, cached, name="Cached", all_tags=all_tags, playlist=True)
+        site_plain = Site(base, plain, name="Plain", all_tags=all_tags, playlist=True)
         for step in range(4):
             site_cached.run()
             site_plain.run("--no-cache")
             got, expected = pages(cached), pages(plain)
+            e2e.check(any(k.endswith(" playlist") for k in expected), "no playlist written")
             e2e.check(got.keys() == expected.keys(), "folders differ: %r %r" % (got.keys(), expected.keys()))
             for folder in expected:
                 differ = [(a, b) for a, b in zip(got[folder], expected[folder]) if a != b]
