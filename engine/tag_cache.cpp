@@ -84,7 +84,8 @@ int OpenDatabase(const std::string& path, sqlite3** out) {
     }
     sqlite3_finalize(stmt);
   }
-  // A database of another form (a later version of the program) is not ours to change.
+  // A database of another form (another version of the program) is set aside like a damaged
+  // one, and the cache made anew in this form.
   if (code == SQLITE_OK && version != 0 && version != kSchemaVersion) code = SQLITE_NOTADB;
   if (code == SQLITE_OK && version == 0) {
     const std::string setup = std::string("BEGIN IMMEDIATE;") + kSchema +
