@@ -34,7 +34,8 @@ void Print(std::FILE* stream, const std::string& text) {
 }
 
 int Run(const CliOptions& options) {
-  const ProgramPlace place = RunningProgramPlace(kDefaultSetName, options.program_folder);
+  ProgramPlace place = RunningProgramPlace(kDefaultSetName, options.program_folder);
+  if (options.no_cache) place.cache_folder.clear();
   EnvironmentSet set;
   set.SetName = options.set_name;
   // A refused name is reported by PrepareRunInput below; an unreadable set file ends the run
@@ -65,6 +66,7 @@ int Run(const CliOptions& options) {
   ProgressPrinter progress(
       ChooseProgressStyle(options.quiet, options.progress, isatty(fileno(stderr)) == 1), stderr);
   RunControl control;
+  if (options.test_cache_settle) control.tag_cache_settle_seconds = *options.test_cache_settle;
   if (!options.test_pause_points.empty()) {
     control.pause_hook = [&options](std::string_view point) {
       for (const std::string& wanted : options.test_pause_points) {

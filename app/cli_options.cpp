@@ -39,6 +39,10 @@ CliParse ParseCliOptions(const std::vector<std::string>& args) {
       parse.options.progress = true;
       continue;
     }
+    if (arg == "--no-cache") {
+      parse.options.no_cache = true;
+      continue;
+    }
     if (arg == "--list-sets") {
       list_sets = true;
       continue;
@@ -47,6 +51,7 @@ CliParse ParseCliOptions(const std::vector<std::string>& args) {
     const std::string name = arg.substr(0, equals);
     std::string* target = nullptr;
     std::string pause_point;
+    std::string settle;
     std::optional<std::string>* optional_target = nullptr;
     if (name == "--program-folder") {
       target = &parse.options.program_folder;
@@ -58,6 +63,8 @@ CliParse ParseCliOptions(const std::vector<std::string>& args) {
       optional_target = &parse.options.url;
     } else if (name == "--test-pause") {
       target = &pause_point;
+    } else if (name == "--test-cache-settle") {
+      target = &settle;
     } else if (parse.error.empty()) {
       parse.error = arg.starts_with("-") ? "unknown option '" + arg + "'"
                                          : "unexpected argument '" + arg + "'";
@@ -80,6 +87,14 @@ CliParse ParseCliOptions(const std::vector<std::string>& args) {
       *optional_target = std::move(value);
     }
     if (target == &pause_point) parse.options.test_pause_points.push_back(pause_point);
+    if (target == &settle) {
+      if (settle.empty() || settle.size() > 6 ||
+          settle.find_first_not_of("0123456789") != std::string::npos) {
+        if (parse.error.empty()) parse.error = "option '" + name + "' needs a number of seconds";
+      } else {
+        parse.options.test_cache_settle = std::stoi(settle);
+      }
+    }
   }
   parse.options.program_folder = WithoutTrailingSeparator(parse.options.program_folder);
   if (help) {
@@ -101,7 +116,7 @@ void ApplyCliOptions(const CliOptions& options, EnvironmentSet& set) {
 
 std::string CliUsageText() {
   return R"(Usage: VELDRA-cli [--program-folder DIR] [--set NAME] [--root FOLDER] [--url URL]
-                  [--quiet | --progress]
+                  [--quiet | --progress] [--no-cache]
        VELDRA-cli [--program-folder DIR] --list-sets
 
 Runs one environment set as the window's Start button does, for scheduled publishing: writes
@@ -121,6 +136,8 @@ Options:
   --url URL             URL the root folder is served under (default: the set's last root URL)
   --quiet               print no progress
   --progress            print progress as plain lines even when standard error is no terminal
+  --no-cache            neither use nor update the tag cache (~/.cache/veldra, or under
+                        $XDG_CACHE_HOME): every file's tags are read from the file
   --list-sets           print the names of the sets in the program folder, one a line, and exit
   -h, --help            print this help and exit
   --version             print the version and exit

@@ -30,9 +30,13 @@ struct CliOptions {
   std::optional<std::string> url;   // replaces the set's root URL text when given
   bool quiet = false;
   bool progress = false;  // plain progress lines even when standard error is not a terminal
+  bool no_cache = false;  // this run neither reads nor writes the tag cache
   // Test-only, not in --help: at each named pause point the run says "paused at POINT" on
   // standard error and waits for a line on standard input ("--test-pause POINT", repeatable).
   std::vector<std::string> test_pause_points;
+  // Test-only, not in --help: "--test-cache-settle SECONDS", how long before the run a file must
+  // have changed to be kept in the tag cache (tests make their files just before they run).
+  std::optional<int> test_cache_settle;
 };
 
 enum class CliAction { kRun, kHelp, kVersion, kListSets, kUsageError };

@@ -3,13 +3,15 @@
 # alternating, and prints medians of wall, user and system time, peak memory, entries per second
 # and the ratio of each VELDRA-cli run to its floor run.
 #
-#   bench/run.sh [--trees DIR] [--floor FLOOR.c] [--runs N] [--cold] [PRESET...]
+#   bench/run.sh [--trees DIR] [--floor FLOOR.c] [--runs N] [--cold] [--no-cache] [PRESET...]
 #
 # PRESET: one, small, medium, large, bigfolder (default: medium large). Trees are cached in DIR
 # (default $BENCH_TREES or /tmp/veldra-bench) and made again only when their parameters change.
 # FLOOR.c defaults to $BENCH_FLOOR_SRC, else ../shared/bench/floor.c beside the repository.
 # Warm pairs: first run (marks off) / floor -a; marks run / floor -a -p and floor -i -p.
 # --cold (root only): drops the page cache before every run; marks run / floor -r.
+# The tag cache lives in DIR/cache-home (XDG_CACHE_HOME), warm after the first run of a tree
+# (drop_caches empties the page cache, not the database); --no-cache times runs without it.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 repo=$(pwd)
@@ -18,6 +20,7 @@ trees=${BENCH_TREES:-/tmp/veldra-bench}
 floor_src=${BENCH_FLOOR_SRC:-$repo/../shared/bench/floor.c}
 runs=5
 cold=0
+no_cache=0
 presets=()
 while [ $# -gt 0 ]; do
   case "$1" in
@@ -25,7 +28,8 @@ while [ $# -gt 0 ]; do
     --floor) floor_src=$2; shift 2 ;;
     --runs) runs=$2; shift 2 ;;
     --cold) cold=1; shift ;;
-    -h|--help) sed -n '2,13p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+    --no-cache) no_cache=1; shift ;;
+    -h|--help) sed -n '2,15p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
     one|small|medium|large|bigfolder) presets+=("$1"); shift ;;
     *) echo "run.sh: unknown argument '$1' (try --help)" >&2; exit 64 ;;
   esac
@@ -90,7 +94,10 @@ print(json.dumps(dict(g.PRESETS['$preset'], seed=1, version=1), sort_keys=True))
   cp "$repo/$build/bin/VELDRA.gnr" "$program/"
   write_set "$program/first.ini" "$tree" FALSE
   write_set "$program/marks.ini" "$tree" TRUE
-  ours=("$cli" --program-folder "$program" --quiet --set)
+  export XDG_CACHE_HOME="$trees/cache-home"
+  ours=("$cli" --program-folder "$program" --quiet)
+  [ "$no_cache" = 1 ] && ours+=(--no-cache)
+  ours+=(--set)
 
   : >"$results"
   if [ "$cold" = 1 ]; then

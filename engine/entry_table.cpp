@@ -40,6 +40,8 @@ Entry MakeEntry(const DirEntry& listed) {
   entry.time_text = FileTimeText(listed.modified);
   entry.id = listed.id;
   entry.is_link = listed.is_link;
+  entry.modified = listed.modified;
+  entry.changed = listed.changed;
   if (!listed.is_folder) {
     entry.size = listed.size;
     entry.size_text = SizeText(listed.size);

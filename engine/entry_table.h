@@ -19,6 +19,8 @@ struct Entry {
   int64_t size = 0;
   FolderId id;           // device and inode of the folder or file (of a link's target for links)
   bool is_link = false;  // listed through a link the walk allows
+  FileTime modified{};   // last-write and status change times, for the tag cache's key
+  FileTime changed{};
 };
 
 using EntryTable = std::vector<Entry>;

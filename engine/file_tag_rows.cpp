@@ -20,7 +20,7 @@ constexpr size_t kBatch = 64;
 
 void AddFileRowsReadingTags(PageBuffer& page, const PageContext& context, const std::string& folder,
                             const EntryTable& files, size_t begin, size_t end,
-                            const SnapshotIndex& index) {
+                            const SnapshotIndex& index, FolderTags* cached) {
   const EnvironmentSet& set = context.set;
   const bool marks = context.run.MarksWanted;
   const MarkSettings mark_settings{set.ShowNewMark, set.ShowUpdateMark, set.NewMarkText,
@@ -28,6 +28,7 @@ void AddFileRowsReadingTags(PageBuffer& page, const PageContext& context, const 
   const TagReadOptions options = TagOptionsFor(context);
   std::vector<FileTags> tags(kBatch);
   std::vector<ReadOnlyFile> open_files(kBatch);
+  std::vector<ByteRanges> records(cached != nullptr ? kBatch : 0);
   std::vector<std::function<void()>> jobs;
   for (size_t start = begin; start < end; start += kBatch) {
     const size_t count = std::min(kBatch, end - start);
@@ -37,13 +38,23 @@ void AddFileRowsReadingTags(PageBuffer& page, const PageContext& context, const 
       const std::string& name = files[start + i].name;
       if (!HasTagsToRead(name, options)) continue;
       FileTags* out = &tags[i];
+      // What the tag cache holds of the file as listed; read for real when this set needs more.
+      if (const ByteRanges* held = cached != nullptr ? cached->Find(name) : nullptr) {
+        try {
+          if (ReadFileTagsFrom(*held, name, options, *out)) continue;
+        } catch (...) {
+          *out = FileTags();
+        }
+      }
       ReadOnlyFile* file = &open_files[i];
+      ByteRanges* record = cached != nullptr ? &records[i] : nullptr;
       if (!file->Open(folder + name)) continue;  // not a regular file: empty cells
       // Files the page cache holds are read here at once; the others go to the reader threads,
       // still open, so that their disk reads overlap.
       try {
-        if (ReadFileTagsIn(*file, name, options, *out, true)) {
+        if (ReadFileTagsIn(*file, name, options, *out, true, record)) {
           file->Close();
+          if (record != nullptr) cached->Put(name, std::move(*record));
           continue;
         }
       } catch (...) {
@@ -51,10 +62,11 @@ void AddFileRowsReadingTags(PageBuffer& page, const PageContext& context, const 
         file->Close();
         continue;
       }
-      jobs.emplace_back([&name, &options, out, file] {
+      jobs.emplace_back([&name, &options, out, file, record, cached] {
         try {
-          ReadFileTagsIn(*file, name, options, *out, false);
+          ReadFileTagsIn(*file, name, options, *out, false, record);
           file->Close();
+          if (record != nullptr) cached->Put(name, std::move(*record));
         } catch (...) {
           *out = FileTags();  // the row stays, with empty tag cells
           file->Close();

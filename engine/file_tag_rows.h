@@ -7,6 +7,7 @@
 
 #include "engine/change_mark.h"
 #include "engine/entry_table.h"
+#include "engine/folder_tags.h"
 #include "engine/page_context.h"
 
 namespace veldra {
@@ -14,6 +15,6 @@ namespace veldra {
 // Adds the rows of files[begin, end) of folder to page, marks from index.
 void AddFileRowsReadingTags(PageBuffer& page, const PageContext& context, const std::string& folder,
                             const EntryTable& files, size_t begin, size_t end,
-                            const SnapshotIndex& index);
+                            const SnapshotIndex& index, FolderTags* cached = nullptr);
 
 }  // namespace veldra

@@ -14,6 +14,7 @@
 #include "engine/change_mark.h"
 #include "engine/file_tag_rows.h"
 #include "engine/folder_snapshot.h"
+#include "engine/folder_tags.h"
 #include "engine/page_head.h"
 #include "engine/playlist.h"
 #include "engine/table_rows.h"
@@ -31,10 +32,10 @@ namespace {
 // the cache cannot serve overlap.
 void AddFileRows(PageBuffer& page, const PageContext& context, const std::string& folder,
                  int dir_fd, const EntryTable& files, size_t begin, size_t end,
-                 const SnapshotIndex& index) {
+                 const SnapshotIndex& index, FolderTags* cached) {
   // Tags beyond the classic ID3v1 tail take a reader of their own (engine/file_tag_rows.cpp).
   if (UsesTagReader(context.set)) {
-    AddFileRowsReadingTags(page, context, folder, files, begin, end, index);
+    AddFileRowsReadingTags(page, context, folder, files, begin, end, index, cached);
     return;
   }
   const EnvironmentSet& set = context.set;
@@ -57,10 +58,7 @@ void AddFileRows(PageBuffer& page, const PageContext& context, const std::string
       tails.push_back(
           FileTail{name, entry.size, {}, {}, entry.is_link, entry.id.device, entry.id.inode});
     }
-    if (dir_fd >= 0)
-      ReadFileTailsAt(dir_fd, tails, kId3BlockSize, context.reads);
-    else
-      ReadFileTails(folder, tails, kId3BlockSize, context.reads);
+    ReadTailsCached(cached, dir_fd, folder, tails, kId3BlockSize, context.reads);
     for (size_t i = 0; i < count; ++i) {
       const Entry& entry = files[start + i];
       const std::string mark = marks ? ChangeMark(EntryKind::kFile, index, entry.name,
@@ -80,7 +78,8 @@ namespace {
 
 std::string BuildPage(const PageContext& context, std::string_view folder, int dir_fd,
                       const EntryTable& folders, const EntryTable& files,
-                      const FolderSnapshot& previous, ByteSpan* date_time = nullptr) {
+                      const FolderSnapshot& previous, ByteSpan* date_time = nullptr,
+                      FolderTags* cached = nullptr) {
   const EnvironmentSet& set = context.set;
   const bool marks = context.run.MarksWanted;
   const MarkSettings mark_settings{set.ShowNewMark, set.ShowUpdateMark, set.NewMarkText,
@@ -108,7 +107,7 @@ std::string BuildPage(const PageContext& context, std::string_view folder, int d
   const auto build_part = [&](size_t part) {
     try {
       AddFileRows(part == 0 ? page : part_rows[part], context, folder_path, dir_fd, files,
-                  part_begin(part), part_begin(part + 1), index);
+                  part_begin(part), part_begin(part + 1), index, cached);
     } catch (const std::bad_alloc&) {
       part_out_of_memory[part] = 1;
     }
@@ -158,14 +157,16 @@ FolderPageFiles PrepareFolderPage(const PageContext& context, FolderTree& tree, 
           ? ReadSnapshotAt(dir.get(), out.snapshot_name, folders.size() + files.size())
           : FolderSnapshot();
   out.skip_same = context.set.SkipSame;
+  FolderTags cached(context, folder, files);
   out.page = BuildPage(context, folder, dir.ok() ? dir.get() : -1, folders, files, previous,
-                       &out.page_date_time);
+                       &out.page_date_time, &cached);
   if (run.MarksWanted) out.snapshot = FormatSnapshot(folders, files);
   if (context.set.Playlist) {
     out.playlist_wanted = true;
     out.playlist_name = PlaylistName(run.OutputFileName);
-    out.playlist = BuildFolderPlaylist(context, folder, dir.ok() ? dir.get() : -1, files);
+    out.playlist = BuildFolderPlaylist(context, folder, dir.ok() ? dir.get() : -1, files, &cached);
   }
+  cached.Finish();
   if (context.set.Feed)
     out.changes =
         CollectFolderChanges(context, dir.ok() ? dir.get() : -1, folder, folders, files, previous);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "engine/folder_tags.h"
 #include "engine/run_context.h"
 #include "engine/table_rows.h"
 #include "platform/file_name.h"
@@ -90,7 +91,7 @@ namespace {
 // TAGS=ALL: every format the tag reader knows is audio; its title, artist and play time come
 // from the reader, one file at a time (opened as a regular file without blocking).
 std::string BuildPlaylistReadingTags(const PageContext& context, const std::string& folder,
-                                     const EntryTable& files) {
+                                     const EntryTable& files, FolderTags* cached) {
   TagReadOptions options = TagOptionsFor(context);
   options.tags = true;
   options.stream = true;
@@ -101,7 +102,7 @@ std::string BuildPlaylistReadingTags(const PageContext& context, const std::stri
     PlaylistItem item;
     item.name = entry.name;
     FileTags tags;
-    if (context.set.ProcessId3 && ReadFileTagsAt(folder + entry.name, entry.name, options, tags)) {
+    if (context.set.ProcessId3 && ReadTagsCached(cached, folder, entry.name, options, tags)) {
       item.title = tags.fields.title;
       item.artist = tags.fields.artist;
       if (tags.stream.milliseconds >= 0) item.seconds = (tags.stream.milliseconds + 500) / 1000;
@@ -114,8 +115,8 @@ std::string BuildPlaylistReadingTags(const PageContext& context, const std::stri
 }  // namespace
 
 std::string BuildFolderPlaylist(const PageContext& context, const std::string& folder, int dir_fd,
-                                const EntryTable& files) {
-  if (context.set.ReadAllTags) return BuildPlaylistReadingTags(context, folder, files);
+                                const EntryTable& files, FolderTags* cached) {
+  if (context.set.ReadAllTags) return BuildPlaylistReadingTags(context, folder, files, cached);
   std::vector<PlaylistItem> items;
   std::vector<FileTail> tails;
   for (const Entry& entry : files) {
@@ -132,7 +133,7 @@ std::string BuildFolderPlaylist(const PageContext& context, const std::string& f
       std::vector<FileTail> batch(
           tails.begin() + static_cast<ptrdiff_t>(start),
           tails.begin() + static_cast<ptrdiff_t>(std::min(tails.size(), start + kTailBatch)));
-      ReadFileTailsAt(dir_fd, batch, kId3BlockSize, context.reads);
+      ReadTailsCached(cached, dir_fd, folder, batch, kId3BlockSize, context.reads);
       for (size_t i = 0; i < batch.size(); ++i) {
         PlaylistItem& item = items[start + i];
         Id3Tag tag;

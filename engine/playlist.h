@@ -12,6 +12,8 @@
 
 namespace veldra {
 
+class FolderTags;
+
 // The first lines of every playlist we write: the M3U header and the line that marks it as ours.
 inline constexpr std::string_view kPlaylistFirstLines = "#EXTM3U\n# VELDRA mp3+ playlist\n";
 
@@ -40,7 +42,8 @@ std::string BuildPlaylist(const std::vector<PlaylistItem>& items);
 // MP3 by name; with TAGS=ALL also the other formats the tag reader knows, whose title, artist and
 // play time it reads from folder + name. Otherwise ID3v1 tags are read through dir_fd when
 // ProcessId3 is on, and the play time stays unknown.
+// cached (may be null) serves tags the tag cache holds.
 std::string BuildFolderPlaylist(const PageContext& context, const std::string& folder, int dir_fd,
-                                const EntryTable& files);
+                                const EntryTable& files, FolderTags* cached = nullptr);
 
 }  // namespace veldra

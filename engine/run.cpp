@@ -4,8 +4,11 @@
 
 #include <errno.h>
 #include <string.h>
+#include <time.h>
+
 #include <algorithm>
 #include <cstring>
+#include <memory>
 
 #include "engine/folder_walk.h"
 #include "engine/link_fixup.h"
@@ -13,6 +16,7 @@
 #include "engine/page_context.h"
 #include "engine/run_context.h"
 #include "engine/run_control.h"
+#include "engine/tag_cache.h"
 #include "engine/whats_new_page.h"
 #include "platform/file_system.h"
 #include "platform/folder_access.h"
@@ -78,6 +82,19 @@ RunResult ExecuteRun(const EnvironmentSet& set, const ProgramPlace& place, const
                                *genre_folder + kPathSeparator + kGenreFileName, strerror(errno)});
   }
 
+  // The tag cache, when it can be had: a run without one reads every file.
+  std::unique_ptr<TagCache> tag_cache;
+  if (!place.cache_folder.empty()) {
+    struct timespec now;
+    clock_gettime(CLOCK_REALTIME, &now);
+    tag_cache = TagCache::Open(place.cache_folder,
+                               static_cast<int64_t>(now.tv_sec) * 1000000000 + now.tv_nsec);
+    context.tag_cache = tag_cache.get();
+    context.TagCacheSettledBefore =
+        FileTime{static_cast<int64_t>(now.tv_sec) - control->tag_cache_settle_seconds,
+                 static_cast<int32_t>(now.tv_nsec)};
+  }
+
   const NameCollator collator;
   ReadPool reads(tuning.read_threads);
   const PageContext page_context{context, set, clock, control, tuning, &reads};
@@ -95,6 +112,13 @@ RunResult ExecuteRun(const EnvironmentSet& set, const ProgramPlace& place, const
     walk.guess = guess.get();
   }
   WalkFolder(page_context, collator, observer, report, result.work_list, &walk);
+  if (tag_cache != nullptr) {
+    // Records of folders this walk did not see go only when it saw the whole tree.
+    if (report.root_found && !report.folders_left) tag_cache->Sweep(context.RootPath);
+    control->PauseAt(pause_point::kTagCacheWritten);
+    tag_cache.reset();
+    context.tag_cache = nullptr;
+  }
   control->PauseAt(pause_point::kWalkDone);
 
   if (!set.OutputFolder.empty() && !set.OutputUrl.empty()) {

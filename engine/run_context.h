@@ -6,11 +6,14 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/file_system.h"
 #include "settings/environment_set.h"
 #include "settings/set_file.h"
 #include "tags/genre_table.h"
 
 namespace veldra {
+
+class TagCache;
 
 // The values a run derives once from the settings and every page of the run reads.
 struct RunContext {
@@ -28,6 +31,10 @@ struct RunContext {
   bool MarksWanted = false;
   std::string IniPath;
   GenreTable genres;
+  // The tag cache of the run (null: none), and the change time before which a file read is
+  // kept in it (a file changed later could change again unseen within its time's resolution).
+  TagCache* tag_cache = nullptr;
+  FileTime TagCacheSettledBefore;
 };
 
 // The text without leading and trailing blanks (U+0020 only; tabs and full-width blanks stay).

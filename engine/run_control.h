@@ -13,6 +13,8 @@ namespace pause_point {
 inline constexpr std::string_view kWalkStarted = "walk-started";
 inline constexpr std::string_view kFolderWritten = "folder-written";  // after each folder's page
 inline constexpr std::string_view kWalkDone = "walk-done";            // before gathering
+// The tag cache's records of the walk are written, before the cache is closed.
+inline constexpr std::string_view kTagCacheWritten = "tag-cache-written";
 // The gathering pass has chosen the old numbered pages it may delete, before it writes any.
 inline constexpr std::string_view kGatherDeleted = "gather-deleted";
 inline constexpr std::string_view kRunDone = "run-done";  // before the set is saved
@@ -27,6 +29,10 @@ class RunControl {
   // Test-only: called with each pause point's name on the run's own thread; the run goes on when
   // it returns. Unset in production.
   std::function<void(std::string_view point)> pause_hook;
+
+  // Test-only: how long before the run began a file must have last changed for its tags to be
+  // kept in the tag cache (tests make files and run at once).
+  int tag_cache_settle_seconds = 2;
 
   void PauseAt(std::string_view point) const {
     if (pause_hook) pause_hook(point);

@@ -45,6 +45,7 @@ struct DirEntry {
   bool dangling = false;      // a link that leads nowhere (listed as a file of size 0)
   uint32_t owner = 0;         // owner of the entry itself (of the link for links)
   uint32_t target_owner = 0;  // owner of what a link leads to (the entry's owner otherwise)
+  FileTime changed{};         // status change time (ctime), of the link's target for links
 };
 
 // Lists one folder: every entry but "." and "..", hidden ones included, in the order the system

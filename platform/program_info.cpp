@@ -70,20 +70,29 @@ std::string ProgramName() {
   return StripExtension(std::string_view(path).substr(path.rfind('/') + 1));
 }
 
-std::string UserSettingsFolder() {
+namespace {
+
+// "$variable/veldra", or "<home>/fallback/veldra" when the variable is not an absolute path.
+std::string UserFolder(const char* variable, const char* fallback) {
   std::string config;
-  if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); IsAbsolute(xdg)) {
+  if (const char* xdg = std::getenv(variable); IsAbsolute(xdg)) {
     config = WithoutTrailingSeparators(xdg);
   } else {
     const std::string home = HomeFolder();
     if (home.empty()) return {};
     config = WithoutTrailingSeparators(home);
     if (config != "/") config += '/';
-    config += ".config";
+    config += fallback;
   }
   if (config != "/") config += '/';
   return config + std::string(kSettingsFolderName);
 }
+
+}  // namespace
+
+std::string UserSettingsFolder() { return UserFolder("XDG_CONFIG_HOME", ".config"); }
+
+std::string UserCacheFolder() { return UserFolder("XDG_CACHE_HOME", ".cache"); }
 
 std::string ChooseSettingsFolder(const std::string& program_folder, bool program_folder_writable,
                                  const std::string& user_folder) {

@@ -24,6 +24,9 @@ std::string ProgramName();
 // HOME (or the password database when HOME is not an absolute path). "" when there is no home.
 std::string UserSettingsFolder();
 
+// The per-user cache folder, the same way from XDG_CACHE_HOME or "<home>/.cache".
+std::string UserCacheFolder();
+
 // Which folder holds the sets and templates of a program in program_folder: the per-user folder
 // for a program installed under /usr (its folder belongs to the system even for root); else the
 // program's folder when the user may create files in it (the portable layout); else the per-user

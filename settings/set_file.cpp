@@ -127,7 +127,7 @@ size_t ClassicEntryCount(const std::vector<std::string>& list) {
 
 ProgramPlace RunningProgramPlace(const std::string& name, const std::string& folder_override) {
   const std::string program_folder = ProgramFolder();
-  ProgramPlace place{folder_override, name, program_folder};
+  ProgramPlace place{folder_override, name, program_folder, UserCacheFolder()};
   if (place.folder.empty()) {
     const std::string user_folder = UserSettingsFolder();
     place.folder =

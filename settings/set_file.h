@@ -19,6 +19,8 @@ struct ProgramPlace {
   // The executable's own folder, where VELDRA.gnr ships: the genre file is read from it when
   // folder has none. "" when it is folder itself.
   std::string program_folder{};
+  // Where the tag cache lives (UserCacheFolder for the running program); "" for no cache.
+  std::string cache_folder{};
 };
 
 // The place of the running program: the folder ChooseSettingsFolder picks for the executable's

@@ -16,9 +16,12 @@ const uint8_t* WindowedReader::Get(int64_t offset, size_t length) {
   if (offset < 0 || length > kMaxRange || offset > size_ ||
       static_cast<int64_t>(length) > size_ - offset)
     return nullptr;
+  if (source_.ServesRanges()) return source_.ServeRange(offset, length);
   if (offset >= start_ &&
-      offset + static_cast<int64_t>(length) <= start_ + static_cast<int64_t>(buffer_.size()))
+      offset + static_cast<int64_t>(length) <= start_ + static_cast<int64_t>(buffer_.size())) {
+    source_.NoteUsed(offset, length, buffer_.data() + (offset - start_));
     return buffer_.data() + (offset - start_);
+  }
   const size_t want =
       static_cast<size_t>(std::min<int64_t>(std::max(length, kWindow), size_ - offset));
   buffer_.resize(want);
@@ -31,7 +34,9 @@ const uint8_t* WindowedReader::Get(int64_t offset, size_t length) {
   bytes_read_ += got;
   buffer_.resize(static_cast<size_t>(got));
   start_ = offset;
-  return got >= static_cast<int64_t>(length) ? buffer_.data() : nullptr;
+  if (got < static_cast<int64_t>(length)) return nullptr;
+  source_.NoteUsed(offset, length, buffer_.data());
+  return buffer_.data();
 }
 
 }  // namespace veldra

@@ -16,6 +16,13 @@ class ByteSource {
   virtual int64_t Size() const = 0;
   // Up to length bytes at offset into out; the count read, or -1 on an error.
   virtual int64_t ReadAt(int64_t offset, size_t length, uint8_t* out) = 0;
+
+  // A source that holds byte ranges itself (a replay of an earlier read) serves each range a
+  // parser asks for directly instead of through the window: ServeRange gives it, or nullptr.
+  virtual bool ServesRanges() const { return false; }
+  virtual const uint8_t* ServeRange(int64_t /*offset*/, size_t /*length*/) { return nullptr; }
+  // Told of every range a parser used through a window, with its bytes (a recording keeps them).
+  virtual void NoteUsed(int64_t /*offset*/, size_t /*length*/, const uint8_t* /*bytes*/) {}
 };
 
 class MemorySource : public ByteSource {

@@ -140,9 +140,29 @@ bool ReadFileTagsAt(const std::string& path, std::string_view name, const TagRea
 
 bool ReadFileTagsIn(const ReadOnlyFile& file, std::string_view name, const TagReadOptions& options,
                     FileTags& out, bool cached_only) {
+  return ReadFileTagsIn(file, name, options, out, cached_only, nullptr);
+}
+
+bool ReadFileTagsIn(const ReadOnlyFile& file, std::string_view name, const TagReadOptions& options,
+                    FileTags& out, bool cached_only, ByteRanges* record) {
   FileSource source(file, cached_only);
-  ReadFileTags(source, name, options, out);
+  if (record != nullptr) {
+    RecordingSource recording(source);
+    ReadFileTags(recording, name, options, out);
+    *record = source.would_wait() ? ByteRanges() : recording.Take();
+  } else {
+    ReadFileTags(source, name, options, out);
+  }
   if (!source.would_wait()) return true;
+  out = FileTags();
+  return false;
+}
+
+bool ReadFileTagsFrom(const ByteRanges& ranges, std::string_view name,
+                      const TagReadOptions& options, FileTags& out) {
+  ReplaySource source(ranges);
+  ReadFileTags(source, name, options, out);
+  if (!source.missed()) return true;
   out = FileTags();
   return false;
 }

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "platform/read_only_file.h"
+#include "tags/byte_ranges.h"
 #include "tags/byte_source.h"
 #include "tags/genre_table.h"
 #include "tags/id3v1.h"
@@ -46,6 +47,16 @@ bool ReadFileTagsAt(const std::string& path, std::string_view name, const TagRea
 // ReadFileTagsAt on a file the caller opened (and keeps open, to try again without waiting).
 bool ReadFileTagsIn(const ReadOnlyFile& file, std::string_view name, const TagReadOptions& options,
                     FileTags& out, bool cached_only);
+
+// ReadFileTagsIn keeping in *record the byte ranges the read used (for a later
+// ReadFileTagsFrom); record is left empty when the read did not finish.
+bool ReadFileTagsIn(const ReadOnlyFile& file, std::string_view name, const TagReadOptions& options,
+                    FileTags& out, bool cached_only, ByteRanges* record);
+
+// ReadFileTags from byte ranges an earlier read of the unchanged file kept. False (and out fresh)
+// when this read needs bytes they do not hold (another set shows more): read the file then.
+bool ReadFileTagsFrom(const ByteRanges& ranges, std::string_view name,
+                      const TagReadOptions& options, FileTags& out);
 
 // True when a file of that name has something for ReadFileTags under options.
 bool HasTagsToRead(std::string_view name, const TagReadOptions& options);

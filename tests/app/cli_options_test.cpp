@@ -83,6 +83,21 @@ TEST(CliOptions, ProgressAndQuietAreFlags) {
   EXPECT_EQ(Parse({"--progress=yes"}).action, CliAction::kUsageError);
 }
 
+TEST(CliOptions, NoCacheFlagAndTheHiddenSettleTime) {
+  EXPECT_FALSE(Parse({}).options.no_cache);
+  EXPECT_FALSE(Parse({}).options.test_cache_settle.has_value());
+  const CliParse off = Parse({"--no-cache", "--test-cache-settle", "0"});
+  EXPECT_EQ(off.action, CliAction::kRun);
+  EXPECT_TRUE(off.options.no_cache);
+  EXPECT_EQ(off.options.test_cache_settle, 0);
+  EXPECT_EQ(Parse({"--test-cache-settle=5"}).options.test_cache_settle, 5);
+  for (const char* bad : {"-1", "", "2s", "99999999"})
+    EXPECT_EQ(Parse({"--test-cache-settle", bad}).action, CliAction::kUsageError) << bad;
+  EXPECT_EQ(Parse({"--no-cache=yes"}).action, CliAction::kUsageError);
+  EXPECT_NE(CliUsageText().find("--no-cache"), std::string::npos);
+  EXPECT_EQ(CliUsageText().find("--test-cache-settle"), std::string::npos);
+}
+
 // Every option and exit status of --help is in the manual page, and the other way round.
 TEST(CliOptions, HelpAndManualPageAgree) {
   const std::string help = CliUsageText();

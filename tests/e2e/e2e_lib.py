@@ -68,9 +68,13 @@ def run_cases(cases):
         names = list(cases)
     for name in names:
         tmp = make_temp()
+        # Each case has a tag cache of its own (outside the trees it publishes), removed after.
+        cache_home = tempfile.mkdtemp(prefix="veldra-e2e-cache-")
+        os.environ["XDG_CACHE_HOME"] = cache_home
         try:
             cases[name](tmp)
         finally:
+            shutil.rmtree(cache_home, ignore_errors=True)
             # A case may leave folders without permissions behind; make them removable first.
             subprocess.run(["chmod", "-R", "u+rwx", tmp], capture_output=True)
             shutil.rmtree(tmp, ignore_errors=True)

@@ -8,6 +8,7 @@
 
 #include "platform/code_page.h"
 #include "tags/ape.h"
+#include "tags/byte_ranges.h"
 #include "tags/id3v2.h"
 #include "tags/mpeg_stream.h"
 #include "tags/tag_reader.h"
@@ -393,6 +394,104 @@ TEST(OtherFormatTest, DeeplyNestedMp4AtomsAreRefusedBeforeTagLibRecursesIntoThem
   EXPECT_EQ(OtherFormatOfName("x.oga"), OtherFormat::kOgg);
   EXPECT_EQ(OtherFormatOfName("x.mp3"), OtherFormat::kNone);
   EXPECT_EQ(OtherFormatOfName("flac"), OtherFormat::kNone);
+}
+
+// A read recorded and replayed (the tag cache): the same fields from the ranges kept, far fewer
+// bytes than the file when a picture is skipped, and a miss, never a wrong field, when another
+// set's options need bytes the recording lacks; merged recordings serve both.
+TEST(RecordedRead, ReplaysWhatWasReadAndMissesWhatWasNot) {
+  std::string v1(128, '\0');
+  v1.replace(0, 3, "TAG");
+  v1.replace(33, 9, "V1 Artist");
+  v1[127] = 8;
+  const std::string picture = Frame(3, "APIC", std::string("\0image/jpeg\0\3\0", 15) +
+                                                   std::string(200 * 1024, 'P'));
+  const std::string bytes =
+      Tag(3, Frame(3, "TIT2", Text("V2 Title")) + picture) + MpegFrame() + MpegFrame() + v1;
+  const GenreTable genres = Genres();
+  TagReadOptions title_only;
+  title_only.all_tags = true;
+  title_only.columns = 1;
+  title_only.genres = &genres;
+  TagReadOptions with_stream = title_only;
+  with_stream.columns = 3;
+  with_stream.stream = true;
+
+  const auto record = [&](const TagReadOptions& options, FileTags& out) {
+    MemorySource file(bytes);
+    RecordingSource recording(file);
+    ReadFileTags(recording, "x.mp3", options, out);
+    return recording.Take();
+  };
+  FileTags direct;
+  ByteRanges head = record(title_only, direct);
+  EXPECT_EQ(direct.fields.title, "V2 Title");
+  EXPECT_LT(head.byte_count(), 1024u);  // the picture was skipped, and is not kept
+  ByteRanges parsed;
+  ASSERT_TRUE(ByteRanges::Parse(head.Serialize(), parsed));
+  FileTags replayed;
+  EXPECT_TRUE(ReadFileTagsFrom(parsed, "x.mp3", title_only, replayed));
+  EXPECT_EQ(replayed.fields.title, "V2 Title");
+
+  // The artist and the stream columns need the tail and the frames: not in the recording.
+  FileTags missed;
+  missed.fields.title = "left over";
+  EXPECT_FALSE(ReadFileTagsFrom(parsed, "x.mp3", with_stream, missed));
+  EXPECT_EQ(missed.fields.title, "");
+
+  FileTags full;
+  ByteRanges more = record(with_stream, full);
+  more.Merge(head);
+  FileTags both;
+  ASSERT_TRUE(ReadFileTagsFrom(more, "x.mp3", with_stream, both));
+  EXPECT_EQ(both.fields.artist, "V1 Artist");
+  EXPECT_EQ(both.fields.title, full.fields.title);
+  EXPECT_EQ(both.stream.bits_per_second, full.stream.bits_per_second);
+  EXPECT_EQ(both.stream.milliseconds, full.stream.milliseconds);
+  ASSERT_TRUE(ReadFileTagsFrom(more, "x.mp3", title_only, both));
+  EXPECT_EQ(both.fields.title, "V2 Title");
+}
+
+TEST(ByteRanges, JoinsRangesAndRefusesDamagedRecords) {
+  ByteRanges ranges(100);
+  const auto add = [&](int64_t offset, const std::string& bytes) {
+    ranges.Add(offset, reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
+  };
+  add(10, "abcd");
+  add(30, "xyz");
+  add(12, "CDEFG");  // overlaps the first: bytes already held stay
+  add(17, "hi");     // touches it
+  ASSERT_EQ(ranges.ranges().size(), 2u);
+  EXPECT_EQ(ranges.ranges()[0].offset, 10);
+  EXPECT_EQ(ranges.ranges()[0].bytes, "abcdEFGhi");
+  add(0, std::string(40, '.'));  // swallows both
+  ASSERT_EQ(ranges.ranges().size(), 1u);
+  EXPECT_EQ(ranges.ranges()[0].bytes.substr(10, 9), "abcdEFGhi");
+  EXPECT_EQ(ranges.Find(30, 3),
+            reinterpret_cast<const uint8_t*>(ranges.ranges()[0].bytes.data()) + 30);
+  EXPECT_EQ(ranges.Find(38, 3), nullptr);
+  add(90, "tail");
+
+  const std::string data = ranges.Serialize();
+  ByteRanges back;
+  ASSERT_TRUE(ByteRanges::Parse(data, back));
+  EXPECT_EQ(back.file_size(), 100);
+  EXPECT_EQ(back.Serialize(), data);
+  // Every cut and every flipped byte of the record is refused or parses to ranges inside the
+  // file; none reads out of bounds (AddressSanitizer watches).
+  for (size_t cut = 0; cut < data.size(); ++cut)
+    EXPECT_FALSE(ByteRanges::Parse(data.substr(0, cut), back)) << cut;
+  for (size_t i = 0; i < data.size(); ++i) {
+    std::string flipped = data;
+    flipped[i] = static_cast<char>(flipped[i] ^ 0xA5);
+    if (!ByteRanges::Parse(flipped, back)) continue;
+    for (const ByteRanges::Range& range : back.ranges())
+      EXPECT_LE(range.offset + static_cast<int64_t>(range.bytes.size()), back.file_size());
+  }
+  EXPECT_FALSE(ByteRanges::Parse(data + "x", back));
+  ByteRanges other(99);
+  other.Merge(ranges);  // another file size: nothing joins
+  EXPECT_TRUE(other.empty());
 }
 
 }  // namespace
