@@ -3,6 +3,7 @@
 // are numbered, that its gathered page would be the same as the one in the output folder, so that
 // no page is written into the folder only to be gathered and deleted again.
 
+#include <array>
 #include <cstddef>
 #include <memory>
 #include <string>
@@ -16,31 +17,19 @@ namespace veldra {
 
 struct RunContext;
 
-// One change the gathering makes to a page, as an edit of the gathered bytes that undoes it:
-// [offset, offset + length) of the gathered bytes was `original` in the page (length 0: a marker
-// line the gathering leaves out).
-struct GatherEdit {
-  size_t offset = 0;
-  size_t length = 0;
-  std::string original;
-};
-
 // A folder whose page the walk did not write because the gathered page of its previous number
-// already held it: enough to give the page back should the numbers have moved since.
+// already held it: enough to give the page back should the numbers have moved since. The page
+// is the old gathered page with this run's date-time text, its marker lines put back at
+// `markers` and its links to gathered pages turned back into links to the folders' pages.
 struct SkippedPage {
   size_t folder = FolderTree::kNone;  // in the walk's tree
   std::string gathered_name;          // the old gathered page, in the output folder
   FileIdentity old;                   // its identity when it was compared
   size_t gathered_size = 0;           // the size of the gathered bytes this run built
-  std::vector<GatherEdit> edits;      // undo the gathering
+  std::array<size_t, 3> markers{};    // where the gathering left out the three marker lines
   ByteSpan date_time;                 // of the page's date line (the same in both forms)
   std::string date_text;              // this run's date-time text there
 };
-
-// The page as this run built it, from the old gathered page's bytes (which differ from this
-// run's gathered bytes at most in the date-time text). False when the bytes do not fit.
-bool RestoreSkippedPage(std::string_view old_gathered, const SkippedPage& skipped,
-                        std::string& page);
 
 // The numbering of the previous gathering, to compare a folder's page with its old gathered page
 // while the walk goes on. Safe to use from several threads.
@@ -58,6 +47,10 @@ class GatheredPageGuess {
   // that text, and that page is ours as HoldsSameBytesAt says; skipped is then filled.
   bool Matches(const std::string& folder, const std::string& page, ByteSpan date_time,
                SkippedPage& skipped) const;
+
+  // The page as this run built it, from the old gathered page's bytes (which differ from this
+  // run's gathered bytes at most in the date-time text). False when the bytes do not fit.
+  bool Restore(std::string_view old_gathered, const SkippedPage& skipped, std::string& page) const;
 
  private:
   struct Impl;

@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <array>
 #include <cstdio>
 #include <optional>
 #include <unordered_map>
@@ -135,9 +136,7 @@ struct Replacement {
 
 // Rewrites every link of a CP932 line that opens a page of this run. When a link looks like a
 // page link but its folder has no page, the line stays as it is and the target is returned.
-// done (when given) receives the replacements made, in line order.
-std::optional<std::string> RewriteLinks(std::string& line, const LinkMapper& mapper,
-                                        std::vector<Replacement>* done = nullptr) {
+std::optional<std::string> RewriteLinks(std::string& line, const LinkMapper& mapper) {
   std::vector<Replacement> replacements;
   size_t from = 0;
   while (true) {
@@ -156,7 +155,6 @@ std::optional<std::string> RewriteLinks(std::string& line, const LinkMapper& map
   }
   for (auto it = replacements.rbegin(); it != replacements.rend(); ++it)
     line.replace(it->begin, it->end - it->begin, it->bytes);
-  if (done != nullptr) *done = std::move(replacements);
   return std::nullopt;
 }
 
@@ -165,12 +163,13 @@ std::optional<std::string> RewriteLinks(std::string& line, const LinkMapper& map
 struct Gathered {
   std::string bytes;
   std::vector<std::string> unknown_links;
-  size_t copied_unchanged = 0;  // bytes before the navigation block, copied as they were
+  size_t copied_unchanged = 0;      // bytes before the navigation block, copied as they were
+  std::array<size_t, 3> markers{};  // where each marker line was left out
+  std::array<std::string, 3> marker_lines;
 };
 
-// False when the page lacks our markers. edits (when given) receives what undoes the gathering.
-bool GatherBytes(std::string_view page, const LinkMapper& mapper, Gathered& out,
-                 std::vector<GatherEdit>* edits = nullptr) {
+// False when the page lacks our markers.
+bool GatherBytes(std::string_view page, const LinkMapper& mapper, Gathered& out) {
   std::vector<std::string> lines = SplitLines(page);
   const auto find_marker = [&](std::string_view marker, size_t from) {
     for (size_t i = from; i < lines.size(); ++i)
@@ -184,52 +183,23 @@ bool GatherBytes(std::string_view page, const LinkMapper& mapper, Gathered& out,
 
   out.bytes.clear();
   out.bytes.reserve(page.size() + 64);
-  std::vector<Replacement> replaced;
   for (size_t i = 0; i < lines.size(); ++i) {
-    if (i == start) out.copied_unchanged = out.bytes.size();
     if (i == start || i == end || i == dir_to_file) {
-      if (edits != nullptr)
-        edits->push_back({out.bytes.size(), 0, lines[i] + std::string(kLineEnd)});
+      const size_t which = i == start ? 0 : i == end ? 1 : 2;
+      out.markers[which] = out.bytes.size();
+      out.marker_lines[which] = std::move(lines[i]);
       continue;
     }
     // Only the navigation block and the lines up to the file rows link to pages; the header
     // lines before the block and the file rows after it are copied as they are.
     if (i > start && i < dir_to_file) {
-      const std::string before = edits != nullptr ? lines[i] : std::string();
-      if (std::optional<std::string> unknown =
-              RewriteLinks(lines[i], mapper, edits != nullptr ? &replaced : nullptr))
+      if (std::optional<std::string> unknown = RewriteLinks(lines[i], mapper))
         out.unknown_links.push_back(std::move(*unknown));
-      if (edits != nullptr) {
-        // Where each new target lies in the rewritten line: later ones moved by earlier ones.
-        ptrdiff_t moved = 0;
-        for (const Replacement& r : replaced) {
-          const size_t at = static_cast<size_t>(static_cast<ptrdiff_t>(r.begin) + moved);
-          edits->push_back(
-              {out.bytes.size() + at, r.bytes.size(), before.substr(r.begin, r.end - r.begin)});
-          moved += static_cast<ptrdiff_t>(r.bytes.size()) - static_cast<ptrdiff_t>(r.end - r.begin);
-        }
-        replaced.clear();
-      }
     }
     out.bytes += lines[i];
     out.bytes += kLineEnd;
   }
-  return true;
-}
-
-// The bytes with the edits undone (edits in order of offset); false when they do not fit.
-bool UndoGather(std::string_view gathered, const std::vector<GatherEdit>& edits,
-                std::string& page) {
-  page.clear();
-  size_t at = 0;
-  for (const GatherEdit& e : edits) {
-    if (e.offset < at || e.offset > gathered.size() || e.length > gathered.size() - e.offset)
-      return false;
-    page.append(gathered.substr(at, e.offset - at));
-    page += e.original;
-    at = e.offset + e.length;
-  }
-  page.append(gathered.substr(at));
+  out.copied_unchanged = out.markers[0];
   return true;
 }
 
@@ -419,7 +389,8 @@ FixUpResult FixUpLinks(const RunContext& context, const std::string& output_fold
   // number moved is given back to its folder, to be gathered as the walk would have had it.
   std::unordered_map<std::string, std::vector<std::string>> unchanged;  // folder: unknown links
   if (walk != nullptr) {
-    for (size_t i = 0; i < work_list.size() && !walk->skipped.empty(); ++i) {
+    for (size_t i = 0; i < work_list.size() && walk->guess != nullptr && !walk->skipped.empty();
+         ++i) {
       const auto it = walk->skipped.find(work_list[i]);
       if (it == walk->skipped.end()) continue;
       const SkippedPage& skipped = it->second;
@@ -428,7 +399,7 @@ FixUpResult FixUpLinks(const RunContext& context, const std::string& output_fold
       Gathered gathered;
       if (folders.ReadRegularAt(out.get(), skipped.gathered_name, skipped.gathered_size + 64, old,
                                 nullptr, &skipped.old) != RegularReadResult::kRead ||
-          !RestoreSkippedPage(old, skipped, page) || !GatherBytes(page, mapper, gathered))
+          !walk->guess->Restore(old, skipped, page) || !GatherBytes(page, mapper, gathered))
         continue;  // the page is missing, reported when its turn comes
       const std::string gathered_name =
           name_base + FormatPageNumber(i) + std::string(kGatheredExtension);
@@ -570,10 +541,126 @@ bool DecodeListLine(std::string_view line, std::string& out) {
 
 }  // namespace
 
-bool RestoreSkippedPage(std::string_view old_gathered, const SkippedPage& skipped,
-                        std::string& page) {
+struct GatheredPageGuess::Impl {
+  Impl(const RunContext& context, const std::string& output_folder, const std::string& output_url,
+       std::vector<std::string> previous_list)
+      : run(context),
+        previous(std::move(previous_list)),
+        index(previous),
+        mapper(context, output_url, StripExtension(context.OutputFileName), index),
+        gathered_prefix(
+            EncodeCp932(output_url + EncodeHrefPath(StripExtension(context.OutputFileName)),
+                        Cp932Escape::kHtml)) {
+    const size_t last_separator = output_folder.rfind(kPathSeparator);
+    const std::string folder = last_separator == std::string::npos
+                                   ? std::string(".") + kPathSeparator
+                                   : output_folder.substr(0, last_separator + 1);
+    name_base = (last_separator == std::string::npos ? output_folder
+                                                     : output_folder.substr(last_separator + 1)) +
+                StripExtension(context.OutputFileName);
+    // The output folder is the operator's, as the gathering pass takes it: its path is followed.
+    out = ScopedFd(open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  }
+
+  // The link a page had before gathering, for a link to gathered page n of the previous
+  // numbering (nullopt for any other link): the folder's page, as the pages write it.
+  std::optional<std::string> InPlaceHref(std::string_view href) const {
+    if (!href.starts_with(gathered_prefix) || !href.ends_with(kGatheredExtension)) return {};
+    const std::string_view digits = href.substr(
+        gathered_prefix.size(), href.size() - gathered_prefix.size() - kGatheredExtension.size());
+    size_t n = 0;
+    for (const char c : digits) {
+      if (c < '0' || c > '9' || n > previous.size()) return {};
+      n = n * 10 + static_cast<size_t>(c - '0');
+    }
+    if (n >= previous.size() || FormatPageNumber(n) != digits) return {};
+    return EncodeCp932(
+        run.RootUrl + EncodeHrefPath(RelativeFolderPath(run, previous[n])) + run.OutputFileName,
+        Cp932Escape::kHtml);
+  }
+
+  // gathered with its marker lines put back and the links between the first and the last turned
+  // back into links to the folders' pages.
+  bool Ungather(std::string_view gathered, const std::array<size_t, 3>& markers,
+                std::string& page) const {
+    if (markers[0] > markers[1] || markers[1] > markers[2] || markers[2] > gathered.size())
+      return false;
+    static constexpr std::string_view kMarkers[] = {kStartMarker, kEndMarker, kDirToFileMarker};
+    page.clear();
+    page.reserve(gathered.size() + 80);
+    page.append(gathered.substr(0, markers[0]));
+    for (size_t m = 0; m < 3; ++m) {
+      page += kMarkers[m];
+      page += kLineEnd;
+      if (m == 2) break;
+      // The lines up to the next marker, their gathered-page links turned back.
+      std::string_view part = gathered.substr(markers[m], markers[m + 1] - markers[m]);
+      for (;;) {
+        const size_t open = FindAsciiNoCase(part, kHrefOpen, 0);
+        const size_t begin = open == std::string_view::npos ? open : open + kHrefOpen.size();
+        const size_t end = open == std::string_view::npos ? open : part.find('"', begin);
+        if (end == std::string_view::npos) {
+          page.append(part);
+          break;
+        }
+        page.append(part.substr(0, begin));
+        const std::string_view href = part.substr(begin, end - begin);
+        if (std::optional<std::string> original = InPlaceHref(href)) {
+          page += *original;
+        } else {
+          page.append(href);
+        }
+        part.remove_prefix(end);
+      }
+    }
+    page.append(gathered.substr(markers[2]));
+    return true;
+  }
+
+  const RunContext& run;
+  std::vector<std::string> previous;
+  FolderIndex index;
+  LinkMapper mapper;
+  std::string gathered_prefix;  // of a link to a gathered page, as pages hold it (CP932)
+  std::string name_base;
+  ScopedFd out;
+};
+
+GatheredPageGuess::GatheredPageGuess(const RunContext& context, const std::string& output_folder,
+                                     const std::string& output_url,
+                                     std::vector<std::string> previous)
+    : impl_(std::make_unique<Impl>(context, output_folder, output_url, std::move(previous))) {}
+
+GatheredPageGuess::~GatheredPageGuess() = default;
+
+bool GatheredPageGuess::Matches(const std::string& folder, const std::string& page,
+                                ByteSpan date_time, SkippedPage& skipped) const {
+  if (!impl_->out.ok() || date_time.empty()) return false;
+  const std::optional<size_t> number = impl_->index.Find(folder);
+  if (!number) return false;
+  Gathered gathered;
+  if (!GatherBytes(page, impl_->mapper, gathered)) return false;
+  if (date_time.end > gathered.copied_unchanged) return false;
+  // Only a page that comes back exactly from its gathered form can be left out of its folder.
+  std::string back;
+  if (!impl_->Ungather(gathered.bytes, gathered.markers, back) || back != page) return false;
+  const std::string name =
+      impl_->name_base + FormatPageNumber(*number) + std::string(kGatheredExtension);
+  FileIdentity old;
+  if (!HoldsSameBytesAt(impl_->out.get(), name, gathered.bytes, date_time, &old)) return false;
+  skipped.gathered_name = name;
+  skipped.old = old;
+  skipped.gathered_size = gathered.bytes.size();
+  skipped.markers = gathered.markers;
+  skipped.date_time = date_time;
+  skipped.date_text = page.substr(date_time.begin, date_time.end - date_time.begin);
+  return true;
+}
+
+bool GatheredPageGuess::Restore(std::string_view old_gathered, const SkippedPage& skipped,
+                                std::string& page) const {
   // The old bytes differ from this run's gathered bytes only in the date-time text, which lies
-  // before every edit: put this run's text back, then undo the gathering.
+  // before the navigation block: put this run's text back, then undo the gathering.
   const ByteSpan date = skipped.date_time;
   if (date.empty() || date.end > skipped.gathered_size || date.end > old_gathered.size())
     return false;
@@ -585,60 +672,7 @@ bool RestoreSkippedPage(std::string_view old_gathered, const SkippedPage& skippe
   fixed += skipped.date_text;
   fixed.append(old_gathered.substr(old_gathered.size() - after));
   if (fixed.size() != skipped.gathered_size) return false;
-  return UndoGather(fixed, skipped.edits, page);
-}
-
-struct GatheredPageGuess::Impl {
-  Impl(const RunContext& context, const std::string& output_folder, const std::string& output_url,
-       const std::vector<std::string>& previous)
-      : index(previous),
-        mapper(context, output_url, StripExtension(context.OutputFileName), index) {
-    const size_t last_separator = output_folder.rfind(kPathSeparator);
-    const std::string folder = last_separator == std::string::npos
-                                   ? std::string(".") + kPathSeparator
-                                   : output_folder.substr(0, last_separator + 1);
-    name_base = (last_separator == std::string::npos ? output_folder
-                                                     : output_folder.substr(last_separator + 1)) +
-                StripExtension(context.OutputFileName);
-    // The output folder is the operator's, as the gathering pass takes it: its path is followed.
-    out = ScopedFd(open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-  }
-  FolderIndex index;
-  LinkMapper mapper;
-  std::string name_base;
-  ScopedFd out;
-};
-
-GatheredPageGuess::GatheredPageGuess(const RunContext& context, const std::string& output_folder,
-                                     const std::string& output_url,
-                                     std::vector<std::string> previous)
-    : impl_(std::make_unique<Impl>(context, output_folder, output_url, previous)) {}
-
-GatheredPageGuess::~GatheredPageGuess() = default;
-
-bool GatheredPageGuess::Matches(const std::string& folder, const std::string& page,
-                                ByteSpan date_time, SkippedPage& skipped) const {
-  if (!impl_->out.ok() || date_time.empty()) return false;
-  const std::optional<size_t> number = impl_->index.Find(folder);
-  if (!number) return false;
-  Gathered gathered;
-  std::vector<GatherEdit> edits;
-  if (!GatherBytes(page, impl_->mapper, gathered, &edits)) return false;
-  if (date_time.end > gathered.copied_unchanged) return false;
-  // Only a page the edits give back exactly can be left out of its folder.
-  std::string back;
-  if (!UndoGather(gathered.bytes, edits, back) || back != page) return false;
-  const std::string name =
-      impl_->name_base + FormatPageNumber(*number) + std::string(kGatheredExtension);
-  FileIdentity old;
-  if (!HoldsSameBytesAt(impl_->out.get(), name, gathered.bytes, date_time, &old)) return false;
-  skipped.gathered_name = name;
-  skipped.old = old;
-  skipped.gathered_size = gathered.bytes.size();
-  skipped.edits = std::move(edits);
-  skipped.date_time = date_time;
-  skipped.date_text = page.substr(date_time.begin, date_time.end - date_time.begin);
-  return true;
+  return impl_->Ungather(fixed, skipped.markers, page);
 }
 
 std::string GatheredListName(const std::string& set_name) { return set_name + ".gathered"; }

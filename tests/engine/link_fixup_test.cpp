@@ -310,5 +310,19 @@ TEST(GatheredPageName, OnlyBaseDigitsHtm) {
   EXPECT_FALSE(IsGatheredPageName("12.htm", ""));
 }
 
+// The last gathering's numbering, kept beside the set file: any bytes in a path survive; a
+// damaged line keeps its place (so the numbers after it stay right); a file of another form is no
+// list.
+TEST(GatheredList, RoundTripsAndReadsDamageSafely) {
+  TempDir dir;
+  const std::vector<std::string> list = {"/r/", std::string("/r/a%\r\nb\0c/", 13), "/r/z/"};
+  ASSERT_TRUE(WriteGatheredList(dir.path(), "s", list));
+  EXPECT_EQ(ReadGatheredList(dir.path(), "s"), list);
+  WriteFile(dir / "s.gathered", "VELDRA mp3+ gathered pages 1\n/r/\n/r/%4\n/r/z/\n/r/cut");
+  EXPECT_EQ(ReadGatheredList(dir.path(), "s"), (std::vector<std::string>{"/r/", "", "/r/z/"}));
+  WriteFile(dir / "s.gathered", "VELDRA mp3+ gathered pages 9\n/r/\n");
+  EXPECT_TRUE(ReadGatheredList(dir.path(), "s").empty());
+}
+
 }  // namespace
 }  // namespace veldra
