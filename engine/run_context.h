@@ -6,11 +6,9 @@
 #include <vector>
 
 #include "engine/run.h"
+#include "platform/text_trim.h"  // TrimBlanks, which the run's values are derived with
 
 namespace veldra {
-
-// The text without leading and trailing blanks (U+0020 only; tabs and full-width blanks stay).
-std::string TrimBlanks(std::string_view text);
 
 // RunContext from the settings as the run starts: every field but the template lines, the genre
 // names and IniPath.
