@@ -150,11 +150,8 @@ std::optional<ChangeKind> DecideChange(EntryKind kind, const SnapshotIndex& prev
 
 std::string ChangeEvent::Title() const {
   if (has_tag) {
-    const std::string_view before_nul = std::string_view(tag.Title).substr(0, tag.Title.find('\0'));
-    if (before_nul.find_first_not_of(' ') != std::string_view::npos) {
-      std::string title = TrimBlanks(CleanTagField(tag.Title));
-      if (!title.empty()) return title;
-    }
+    std::string title = CleanTagField(tag.Title);
+    if (!title.empty()) return title;
   }
   return name;
 }
