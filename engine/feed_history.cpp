@@ -4,6 +4,7 @@
 #include <charconv>
 #include <unordered_set>
 
+#include "engine/id3_tails.h"
 #include "engine/page_head.h"
 #include "engine/run_context.h"
 #include "platform/file_tail.h"
@@ -185,25 +186,15 @@ std::vector<ChangeEvent> CollectFolderChanges(const PageContext& context, int di
     if (!kind) continue;
     add(entry, false, *kind);
     if (context.set.ProcessId3 && IsMp3Name(entry.name) && dir_fd >= 0) {
-      tails.push_back(
-          FileTail{entry.name, entry.size, {}, {}, entry.is_link, entry.id.device, entry.id.inode});
+      tails.push_back(TailOf(entry));
       tail_event.push_back(events.size() - 1);
     }
   }
-  for (size_t start = 0; start < tails.size(); start += kTailBatch) {
-    std::vector<FileTail> batch(
-        tails.begin() + static_cast<ptrdiff_t>(start),
-        tails.begin() + static_cast<ptrdiff_t>(std::min(tails.size(), start + kTailBatch)));
-    ReadFileTailsAt(dir_fd, batch, kId3BlockSize, context.reads);
-    for (size_t i = 0; i < batch.size(); ++i) {
-      ChangeEvent& event = events[tail_event[start + i]];
-      Id3Tag tag;
-      if (DecodeId3Tail(batch[i], tag) == Id3ReadResult::kRead && tag.HasTag()) {
-        event.has_tag = true;
-        event.tag = std::move(tag);
-      }
-    }
-  }
+  ReadId3TagsAt(dir_fd, tails, context.reads, [&](size_t i, Id3Tag& tag) {
+    ChangeEvent& event = events[tail_event[i]];
+    event.has_tag = true;
+    event.tag = std::move(tag);
+  });
   return events;
 }
 
