@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "engine/run.h"
+#include "engine/run_tuning.h"
 #include "platform/cp932.h"
 #include "platform/file_system.h"
 #include "platform/local_time.h"
@@ -100,6 +101,17 @@ inline RunResult RunAt(const EnvironmentSet& set, const ProgramPlace& place, int
                        RunObserver* observer = nullptr) {
   const FixedClock clock(now);
   return ExecuteRun(set, place, clock, observer);
+}
+
+// The run's tuning with the given thread counts (0: inline) and page queue.
+inline RunTuning Threads(size_t writers, size_t removers, size_t readers,
+                         size_t max_queued_pages = RunTuning().max_queued_pages) {
+  RunTuning tuning;
+  tuning.writer_threads = writers;
+  tuning.remover_threads = removers;
+  tuning.read_threads = readers;
+  tuning.max_queued_pages = max_queued_pages;
+  return tuning;
 }
 
 // A run observer that records the order of events.
