@@ -136,20 +136,6 @@ TagReadOptions TagOptionsFor(const PageContext& context) {
   return options;
 }
 
-std::string FileRow(const PageContext& context, std::string_view folder, std::string_view name,
-                    std::string_view time_text, int64_t size, std::string_view mark) {
-  // A tag that cannot be read leaves the record fresh, so its cells read "<BR>" and the row
-  // stays. Without a tag column reading the tag shows nothing, so it is not read at all.
-  Id3Tag tag;
-  if (UsesTagReader(context.set)) {
-    FileTags more;
-    ReadFileTagsAt(std::string(folder) + std::string(name), name, TagOptionsFor(context), more);
-    return FileRowWithTag(context, folder, name, time_text, size, mark, more.v1, &more);
-  }
-  if (RowsShowTags(context.set)) ReadId3Tag(std::string(folder) + std::string(name), tag);
-  return FileRowWithTag(context, folder, name, time_text, size, mark, tag);
-}
-
 std::string FileRowWithTag(const PageContext& context, std::string_view folder,
                            std::string_view name, std::string_view time_text, int64_t size,
                            std::string_view mark, const Id3Tag& tag, const FileTags* more) {
