@@ -2,8 +2,8 @@
 
 #include <ctime>
 
+#include "engine/display_text.h"
 #include "engine/html_text.h"
-#include "platform/utf8.h"
 
 namespace veldra {
 namespace {
@@ -64,24 +64,7 @@ std::string TagHost(std::string_view url) {
 }
 
 std::string XmlText(std::string_view text) {
-  std::string clean;
-  clean.reserve(text.size());
-  for (size_t pos = 0; pos < text.size();) {
-    uint32_t c = 0;
-    const size_t length = DecodeUtf8(text, pos, c);
-    if (length == 0) {
-      AppendUtf8(clean, 0xFFFD);
-      ++pos;
-      continue;
-    }
-    if (c < 0x20 || (c >= 0x7F && c <= 0x9F) || c == 0xFFFE || c == 0xFFFF) {
-      AppendUtf8(clean, 0xFFFD);
-    } else {
-      clean.append(text.substr(pos, length));
-    }
-    pos += length;
-  }
-  return EscapeHtml(clean);
+  return EscapeHtml(ReplaceControls(text, false, true));
 }
 
 std::string AtomTime(int64_t utc_seconds) {

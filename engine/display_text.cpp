@@ -13,13 +13,14 @@ constexpr bool IsControl(uint32_t c) { return c < 0x20 || (c >= 0x7F && c <= 0x9
 
 }  // namespace
 
-std::string DisplayText(std::string_view utf8) {
+std::string ReplaceControls(std::string_view utf8, bool keep_line_feed, bool noncharacters) {
   std::string out;
   out.reserve(utf8.size());
   for (size_t i = 0; i < utf8.size();) {
     uint32_t c = 0;
     const size_t len = DecodeUtf8(utf8, i, c);
-    if (len == 0 || (c != '\n' && IsControl(c))) {
+    if (len == 0 || (IsControl(c) && !(c == '\n' && keep_line_feed)) ||
+        (noncharacters && (c == 0xFFFE || c == 0xFFFF))) {
       out += kReplacement;
       i += len == 0 ? 1 : len;
     } else {

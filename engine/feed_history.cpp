@@ -4,6 +4,7 @@
 #include <charconv>
 #include <unordered_set>
 
+#include "engine/id3_tails.h"
 #include "engine/page_head.h"
 #include "engine/run_context.h"
 #include "engine/table_rows.h"
@@ -173,11 +174,8 @@ std::string ChangeEvent::Title() const {
     if (!title.empty()) return title;
   }
   if (has_tag) {
-    const std::string_view before_nul = std::string_view(tag.Title).substr(0, tag.Title.find('\0'));
-    if (before_nul.find_first_not_of(' ') != std::string_view::npos) {
-      std::string title = TrimBlanks(CleanTagField(tag.Title));
-      if (!title.empty()) return title;
-    }
+    std::string title = CleanTagField(tag.Title);
+    if (!title.empty()) return title;
   }
   return name;
 }
@@ -231,25 +229,15 @@ std::vector<ChangeEvent> CollectFolderChanges(const PageContext& context, int di
       event.fields = std::move(tags.fields);
       event.stream = tags.stream;
     } else if (context.set.ProcessId3 && IsMp3Name(entry.name) && dir_fd >= 0) {
-      tails.push_back(
-          FileTail{entry.name, entry.size, {}, {}, entry.is_link, entry.id.device, entry.id.inode});
+      tails.push_back(TailOf(entry));
       tail_event.push_back(events.size() - 1);
     }
   }
-  for (size_t start = 0; start < tails.size(); start += kTailBatch) {
-    std::vector<FileTail> batch(
-        tails.begin() + static_cast<ptrdiff_t>(start),
-        tails.begin() + static_cast<ptrdiff_t>(std::min(tails.size(), start + kTailBatch)));
-    ReadFileTailsAt(dir_fd, batch, kId3BlockSize, context.reads);
-    for (size_t i = 0; i < batch.size(); ++i) {
-      ChangeEvent& event = events[tail_event[start + i]];
-      Id3Tag tag;
-      if (DecodeId3Tail(batch[i], tag) == Id3ReadResult::kRead && tag.HasTag()) {
-        event.has_tag = true;
-        event.tag = std::move(tag);
-      }
-    }
-  }
+  ReadId3TagsAt(nullptr, dir_fd, folder_path, tails, context.reads, [&](size_t i, Id3Tag& tag) {
+    ChangeEvent& event = events[tail_event[i]];
+    event.has_tag = true;
+    event.tag = std::move(tag);
+  });
   return events;
 }
 

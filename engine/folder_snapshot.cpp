@@ -109,10 +109,4 @@ FolderSnapshot ReadSnapshotAt(int dir_fd, const std::string& name, size_t entrie
   return ParseSnapshot(bytes);
 }
 
-FolderSnapshot ReadSnapshot(const std::string& path) {
-  std::string bytes;
-  if (!ReadFileBytes(path, bytes)) return {};
-  return ParseSnapshot(bytes);
-}
-
 }  // namespace veldra

@@ -31,9 +31,6 @@ std::string FormatSnapshot(const EntryTable& folders, const EntryTable& files);
 // the records before it are kept.
 FolderSnapshot ParseSnapshot(std::string_view cp932_bytes);
 
-// Reads the snapshot file at path; a missing or unreadable file gives an empty snapshot.
-FolderSnapshot ReadSnapshot(const std::string& path);
-
 // Reads the snapshot `name` of an open folder as a run's own file: a link, FIFO or anything but
 // a regular file at the name reads as no snapshot, and at most max(16 MiB, 2 KiB per entry) of
 // it is read, keeping the records before the cap as for a damaged snapshot.

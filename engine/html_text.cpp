@@ -3,35 +3,16 @@
 #include <cstdint>
 #include <optional>
 
+#include "platform/utf8.h"
+
 namespace veldra {
 namespace {
 
-// Length of the valid UTF-8 sequence starting at text[i], or 0 when it is not valid.
+// Length of the valid UTF-8 sequence starting at text[i], or 0 when it is not valid (overlong
+// forms, surrogates and values past U+10FFFF are not).
 size_t Utf8SequenceLength(std::string_view text, size_t i) {
-  const auto byte = [&](size_t k) { return static_cast<unsigned char>(text[k]); };
-  const unsigned char b = byte(i);
-  if (b < 0x80) return 1;
-  size_t len;
-  uint32_t cp;
-  if (b >= 0xC2 && b <= 0xDF) {
-    len = 2, cp = b & 0x1F;
-  } else if (b >= 0xE0 && b <= 0xEF) {
-    len = 3, cp = b & 0x0F;
-  } else if (b >= 0xF0 && b <= 0xF4) {
-    len = 4, cp = b & 0x07;
-  } else {
-    return 0;
-  }
-  if (i + len > text.size()) return 0;
-  for (size_t k = 1; k < len; ++k) {
-    if ((byte(i + k) & 0xC0) != 0x80) return 0;
-    cp = (cp << 6) | (byte(i + k) & 0x3F);
-  }
-  // Overlong forms, surrogates and values past U+10FFFF are not valid UTF-8.
-  if ((len == 3 && cp < 0x800) || (len == 4 && (cp < 0x10000 || cp > 0x10FFFF)) ||
-      (cp >= 0xD800 && cp <= 0xDFFF))
-    return 0;
-  return len;
+  uint32_t c;
+  return DecodeUtf8(text, i, c);
 }
 
 void AppendEscaped(std::string& out, char c) {
@@ -58,24 +39,6 @@ void AppendPercent(std::string& out, unsigned char b) {
   out += '%';
   out += kHex[b >> 4];
   out += kHex[b & 0x0F];
-}
-
-void AppendUtf8(std::string& out, uint32_t cp) {
-  if (cp < 0x80) {
-    out += static_cast<char>(cp);
-  } else if (cp < 0x800) {
-    out += static_cast<char>(0xC0 | (cp >> 6));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else if (cp < 0x10000) {
-    out += static_cast<char>(0xE0 | (cp >> 12));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (cp >> 18));
-    out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  }
 }
 
 std::optional<int> HexValue(char c) {

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "engine/folder_tags.h"
+#include "engine/id3_tails.h"
 #include "engine/run_context.h"
 #include "engine/table_rows.h"
 #include "platform/file_name.h"
@@ -124,26 +125,12 @@ std::string BuildFolderPlaylist(const PageContext& context, const std::string& f
     PlaylistItem item;
     item.name = entry.name;
     items.push_back(std::move(item));
-    if (context.set.ProcessId3 && dir_fd >= 0)
-      tails.push_back(
-          FileTail{entry.name, entry.size, {}, {}, entry.is_link, entry.id.device, entry.id.inode});
+    if (context.set.ProcessId3 && dir_fd >= 0) tails.push_back(TailOf(entry));
   }
-  if (!tails.empty()) {
-    for (size_t start = 0; start < tails.size(); start += kTailBatch) {
-      std::vector<FileTail> batch(
-          tails.begin() + static_cast<ptrdiff_t>(start),
-          tails.begin() + static_cast<ptrdiff_t>(std::min(tails.size(), start + kTailBatch)));
-      ReadTailsCached(cached, dir_fd, folder, batch, kId3BlockSize, context.reads);
-      for (size_t i = 0; i < batch.size(); ++i) {
-        PlaylistItem& item = items[start + i];
-        Id3Tag tag;
-        if (DecodeId3Tail(batch[i], tag) == Id3ReadResult::kRead && tag.HasTag()) {
-          item.has_tag = true;
-          item.tag = std::move(tag);
-        }
-      }
-    }
-  }
+  ReadId3TagsAt(cached, dir_fd, folder, tails, context.reads, [&items](size_t i, Id3Tag& tag) {
+    items[i].has_tag = true;
+    items[i].tag = std::move(tag);
+  });
   return BuildPlaylist(items);
 }
 

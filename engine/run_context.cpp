@@ -21,13 +21,6 @@ std::string Mark(std::string_view text) {
 
 }  // namespace
 
-std::string TrimBlanks(std::string_view text) {
-  const size_t first = text.find_first_not_of(' ');
-  if (first == std::string_view::npos) return {};
-  const size_t last = text.find_last_not_of(' ');
-  return std::string(text.substr(first, last - first + 1));
-}
-
 RunContext BuildRunContext(const EnvironmentSet& set, const ProgramPlace& place) {
   RunContext context;
   context.FolderMark = Mark(set.FolderMarkText);

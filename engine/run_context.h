@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/file_system.h"
+#include "platform/text_trim.h"  // TrimBlanks, which the run's values are derived with
 #include "settings/environment_set.h"
 #include "settings/set_file.h"
 #include "tags/genre_table.h"
@@ -36,9 +37,6 @@ struct RunContext {
   TagCache* tag_cache = nullptr;
   FileTime TagCacheSettledBefore;
 };
-
-// The text without leading and trailing blanks (U+0020 only; tabs and full-width blanks stay).
-std::string TrimBlanks(std::string_view text);
 
 // RunContext from the settings as the run starts: every field but the template lines, the genre
 // names and IniPath.

@@ -8,6 +8,7 @@
 #include "engine/messages.h"
 #include "platform/local_time.h"
 #include "platform/text_compare.h"
+#include "platform/text_trim.h"
 
 namespace veldra {
 namespace {
@@ -20,12 +21,6 @@ uint64_t Fnv1a(const std::string& text) {
     hash *= 1099511628211ull;
   }
   return hash;
-}
-
-std::string TrimBlanks(const std::string& text) {
-  const size_t first = text.find_first_not_of(' ');
-  if (first == std::string::npos) return "";
-  return text.substr(first, text.find_last_not_of(' ') - first + 1);
 }
 
 // "pid N (開始 YYYY/MM/DD hh:mm:ss)" from the note "N T" (T in UTC seconds), or "".

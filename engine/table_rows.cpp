@@ -14,14 +14,6 @@ namespace {
 constexpr int64_t kKiB = 1024;
 constexpr int64_t kMiB = 1024 * 1024;
 
-// A tag field or genre name as cell text: "<BR>" when nothing is left after cutting at the first
-// NUL and trimming blanks, the escaped text otherwise (a field may hold any bytes).
-std::string TagCell(const std::string& field) {
-  const std::string_view before_nul = std::string_view(field).substr(0, field.find('\0'));
-  if (before_nul.find_first_not_of(' ') == std::string_view::npos) return "<BR>";
-  return EscapeText(CleanTagField(field));
-}
-
 bool IsTagColumn(std::string_view key) {
   for (std::string_view tag_key :
        {kKeyTitle, kKeyArtist, kKeyAlbum, kKeyComment, kKeyYear, kKeyGenre, kKeyTrack}) {
@@ -36,6 +28,10 @@ std::string Cell(std::string_view attributes, std::string_view text) {
 
 // A cleaned column text of the tag reader: "<BR>" when empty, escaped otherwise.
 std::string FieldCell(const std::string& text) { return text.empty() ? "<BR>" : EscapeText(text); }
+
+// A tag field or genre name as cell text: "<BR>" when nothing is left after cutting at the first
+// NUL and trimming blanks, the escaped text otherwise (a field may hold any bytes).
+std::string TagCell(const std::string& field) { return FieldCell(CleanTagField(field)); }
 
 // A PLAY TIME or BITRATE cell; "" for any other key.
 std::string StreamCell(std::string_view key, const std::string& td, const FileTags* more) {
@@ -140,20 +136,6 @@ TagReadOptions TagOptionsFor(const PageContext& context) {
   return options;
 }
 
-std::string FileRow(const PageContext& context, std::string_view folder, std::string_view name,
-                    std::string_view time_text, int64_t size, std::string_view mark) {
-  // A tag that cannot be read leaves the record fresh, so its cells read "<BR>" and the row
-  // stays. Without a tag column reading the tag shows nothing, so it is not read at all.
-  Id3Tag tag;
-  if (UsesTagReader(context.set)) {
-    FileTags more;
-    ReadFileTagsAt(std::string(folder) + std::string(name), name, TagOptionsFor(context), more);
-    return FileRowWithTag(context, folder, name, time_text, size, mark, more.v1, &more);
-  }
-  if (RowsShowTags(context.set)) ReadId3Tag(std::string(folder) + std::string(name), tag);
-  return FileRowWithTag(context, folder, name, time_text, size, mark, tag);
-}
-
 std::string FileRowWithTag(const PageContext& context, std::string_view folder,
                            std::string_view name, std::string_view time_text, int64_t size,
                            std::string_view mark, const Id3Tag& tag, const FileTags* more) {
@@ -196,7 +178,7 @@ std::string FileRowWithTag(const PageContext& context, std::string_view folder,
     } else if (EqualsNoCase(key, kKeyGenre)) {
       row += Cell(td, has_tag ? TagCell(run.genres[tag.Genre]) : "<BR>");
     } else if (EqualsNoCase(key, kKeyTrack)) {
-      row += Cell(td, TrackText(tag));
+      row += Cell(td, FieldCell(TrackText(tag)));
     } else {
       row += StreamCell(key, td, more);
     }

@@ -17,11 +17,6 @@ std::string KilobyteText(int64_t size);
 // A size in MiB rounded to one decimal, halves away from zero: "(0.0MB)", "(3.3MB)" for 3.25 MiB.
 std::string MegabyteText(int64_t size);
 
-// The row of a file on the page of folder (reads the file's ID3v1 tag when ProcessId3 is on and
-// a tag column is listed).
-std::string FileRow(const PageContext& context, std::string_view folder, std::string_view name,
-                    std::string_view time_text, int64_t size, std::string_view mark);
-
 // True when file rows show tag cells (ProcessId3 on and a tag column listed): only then are
 // tags read.
 bool RowsShowTags(const EnvironmentSet& set);
@@ -36,7 +31,8 @@ bool UsesTagReader(const EnvironmentSet& set);
 // What the tag reader reads for the rows of a run.
 TagReadOptions TagOptionsFor(const PageContext& context);
 
-// FileRow with the file's tag already read (a fresh record when it has none or is no MP3 file).
+// The row of a file on the page of folder, with the file's tag already read (a fresh record when
+// it has none or is no MP3 file, or no tag column is listed).
 // With more (what the tag reader read), TAGS=ALL columns come from its fields and the stream
 // columns from its stream facts; without it those columns read "<BR>".
 std::string FileRowWithTag(const PageContext& context, std::string_view folder,

@@ -47,12 +47,4 @@ class IniDocument {
   std::vector<std::string> lines_;
 };
 
-// One value from a file, as GetPrivateProfileString with a 255-byte buffer gives it.
-std::string ReadProfileString(std::string_view section, std::string_view key,
-                              const std::string& file);
-
-// Writes one value into a file; non-zero on success.
-int16_t WriteProfileString(std::string_view section, std::string_view key, std::string_view value,
-                           const std::string& file);
-
 }  // namespace veldra

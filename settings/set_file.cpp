@@ -11,6 +11,7 @@
 #include "platform/profile_string.h"
 #include "platform/program_info.h"
 #include "platform/text_compare.h"
+#include "platform/text_trim.h"
 #include "settings/column_key.h"
 
 namespace veldra {
@@ -35,12 +36,6 @@ constexpr std::string_view kCodePageKey = "CODEPAGE";
 constexpr std::string_view kTagsAll = "ALL";
 constexpr std::string_view kTagsId3v1 = "ID3V1";
 constexpr std::string_view kDefaultCodePageText = "932";
-
-std::string TrimBlanks(std::string_view text) {
-  const size_t first = text.find_first_not_of(' ');
-  if (first == std::string_view::npos) return "";
-  return std::string(text.substr(first, text.find_last_not_of(' ') - first + 1));
-}
 
 bool IsTrue(std::string_view value) { return EqualsNoCase(value, "TRUE"); }
 

@@ -7,6 +7,7 @@
 #include "platform/code_page.h"
 #include "platform/cp932.h"
 #include "platform/text_compare.h"
+#include "platform/text_trim.h"
 
 namespace veldra {
 namespace {
@@ -121,17 +122,12 @@ Id3ReadResult DecodeId3Tail(const FileTail& tail, Id3Tag& tag) {
 }
 
 std::string CleanTagField(const std::string& field) {
-  std::string_view text(field);
-  text = text.substr(0, text.find('\0'));
-  const size_t first = text.find_first_not_of(' ');
-  if (first == std::string_view::npos) return "<BR>";
-  const size_t last = text.find_last_not_of(' ');
-  return std::string(text.substr(first, last - first + 1));
+  return TrimBlanks(std::string_view(field).substr(0, field.find('\0')));
 }
 
 std::string TrackText(const Id3Tag& tag) {
   // ID3v1.1 keeps the track in the comment's last byte, after a zero byte.
-  if (!tag.HasTag() || tag.comment_tail[0] != 0 || tag.comment_tail[1] == 0) return "<BR>";
+  if (!tag.HasTag() || tag.comment_tail[0] != 0 || tag.comment_tail[1] == 0) return "";
   char text[8];
   std::snprintf(text, sizeof text, "%02d", static_cast<int>(tag.comment_tail[1]));
   return text;

@@ -55,12 +55,12 @@ void DecodeId3Block(const uint8_t (&block)[128], Id3Tag& tag);
 // The same with the text fields in a code page (see DecodeCodePage); 932 is the call above.
 void DecodeId3Block(const uint8_t (&block)[128], Id3Tag& tag, int code_page);
 
-// Cell text of a tag field or genre name: cut at the first NUL, blanks (U+0020) trimmed, "<BR>"
-// when nothing is left.
+// The text of a tag field or genre name: cut at the first NUL, blanks (U+0020) trimmed; "" when
+// nothing is left.
 std::string CleanTagField(const std::string& field);
 
 // The ID3v1.1 track text: the track byte formatted with at least two digits when the tag is
-// present, comment byte 29 is 0 and byte 30 is not; otherwise "<BR>".
+// present, comment byte 29 is 0 and byte 30 is not; otherwise "".
 std::string TrackText(const Id3Tag& tag);
 
 }  // namespace veldra

@@ -109,8 +109,7 @@ TagFields FieldsOfId3v1(const Id3Tag& tag, const GenreTable& genres) {
   fields.comment = CutAtNul(tag.Comment);
   fields.year = CutAtNul(tag.Year);
   fields.genre = CleanText(genres[tag.Genre]);
-  const std::string track = TrackText(tag);
-  if (track != "<BR>") fields.track = track;
+  fields.track = TrackText(tag);
   return fields;
 }
 

@@ -4,6 +4,8 @@
 #include <cstdio>
 
 #include "platform/code_page.h"
+#include "platform/text_trim.h"
+#include "platform/utf8.h"
 
 namespace veldra {
 namespace {
@@ -14,30 +16,6 @@ bool IsDigits(std::string_view text) {
     if (c < '0' || c > '9') return false;
   }
   return true;
-}
-
-std::string TrimBlanksOf(std::string_view text) {
-  const size_t first = text.find_first_not_of(' ');
-  if (first == std::string_view::npos) return "";
-  return std::string(text.substr(first, text.find_last_not_of(' ') - first + 1));
-}
-
-void AppendCodePoint(std::string& out, uint32_t c) {
-  if (c < 0x80) {
-    out += static_cast<char>(c);
-  } else if (c < 0x800) {
-    out += static_cast<char>(0xC0 | (c >> 6));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else if (c < 0x10000) {
-    out += static_cast<char>(0xE0 | (c >> 12));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (c >> 18));
-    out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  }
 }
 
 // The name of a genre number: the table's name, or the number itself where the table has none.
@@ -74,7 +52,7 @@ std::string CleanText(std::string_view text) {
       out += static_cast<char>(b);
     }
   }
-  return TrimBlanksOf(out);
+  return TrimBlanks(out);
 }
 
 std::string JoinValues(const std::vector<std::string>& values) {
@@ -97,7 +75,7 @@ std::string YearText(std::string_view date) {
 
 std::string TrackNumberText(std::string_view track) {
   const std::string clean = CleanText(track);
-  const std::string number = TrimBlanksOf(std::string_view(clean).substr(0, clean.find('/')));
+  const std::string number = TrimBlanks(std::string_view(clean).substr(0, clean.find('/')));
   if (!IsDigits(number) || number.size() > 9) return clean;
   int value = 0;
   std::from_chars(number.data(), number.data() + number.size(), value);
@@ -128,7 +106,7 @@ std::string GenreText(std::string_view tcon, const GenreTable& genres) {
     }
     parts.push_back(name);
     numbered.push_back(name);
-    rest = TrimBlanksOf(std::string_view(rest).substr(close + 1));
+    rest = TrimBlanks(std::string_view(rest).substr(close + 1));
   }
   if (rest.size() >= 2 && rest[0] == '(' && rest[1] == '(') rest.erase(0, 1);
   if (IsDigits(rest) && rest.size() <= 9) {
@@ -179,9 +157,9 @@ std::string Utf16ToUtf8(std::string_view bytes, bool big_endian) {
     } else if (c >= 0xD800 && c <= 0xDFFF) {
       c = 0xFFFD;
     }
-    AppendCodePoint(out, c);
+    AppendUtf8(out, c);
   }
-  if (bytes.size() % 2 != 0) AppendCodePoint(out, 0xFFFD);
+  if (bytes.size() % 2 != 0) AppendUtf8(out, 0xFFFD);
   return out;
 }
 

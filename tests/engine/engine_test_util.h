@@ -4,7 +4,10 @@
 #include <string>
 #include <vector>
 
+#include "engine/page_context.h"
 #include "engine/run.h"
+#include "engine/run_tuning.h"
+#include "engine/table_rows.h"
 #include "platform/cp932.h"
 #include "platform/file_system.h"
 #include "platform/local_time.h"
@@ -12,6 +15,8 @@
 #include "settings/column_key.h"
 #include "settings/environment_set.h"
 #include "settings/set_file.h"
+#include "tags/id3v1.h"
+#include "tags/tag_reader.h"
 
 namespace veldra::test {
 
@@ -100,6 +105,33 @@ inline RunResult RunAt(const EnvironmentSet& set, const ProgramPlace& place, int
                        RunObserver* observer = nullptr) {
   const FixedClock clock(now);
   return ExecuteRun(set, place, clock, observer);
+}
+
+// The run's tuning with the given thread counts (0: inline) and page queue.
+inline RunTuning Threads(size_t writers, size_t removers, size_t readers,
+                         size_t max_queued_pages = RunTuning().max_queued_pages) {
+  RunTuning tuning;
+  tuning.writer_threads = writers;
+  tuning.remover_threads = removers;
+  tuning.read_threads = readers;
+  tuning.max_queued_pages = max_queued_pages;
+  return tuning;
+}
+
+// The row of a file on the page of folder, its tag read from the file by path the way a run
+// reads it: a tag that cannot be read leaves the record fresh (its cells read "<BR>"), and
+// without a tag column the tag is not read at all.
+inline std::string FileRow(const PageContext& context, std::string_view folder,
+                           std::string_view name, std::string_view time_text, int64_t size,
+                           std::string_view mark) {
+  Id3Tag tag;
+  if (UsesTagReader(context.set)) {
+    FileTags more;
+    ReadFileTagsAt(std::string(folder) + std::string(name), name, TagOptionsFor(context), more);
+    return FileRowWithTag(context, folder, name, time_text, size, mark, more.v1, &more);
+  }
+  if (RowsShowTags(context.set)) ReadId3Tag(std::string(folder) + std::string(name), tag);
+  return FileRowWithTag(context, folder, name, time_text, size, mark, tag);
 }
 
 // A run observer that records the order of events.

@@ -109,10 +109,13 @@ TEST(ParseSnapshot, HugeWellFormedLineIsRead) {
   EXPECT_EQ(read[0].name.size(), name.size());
 }
 
-TEST(ReadSnapshot, MissingFileIsEmpty) {
+TEST(ReadSnapshotAt, MissingFileOrAFolderIsEmpty) {
   test::TempDir dir;
-  EXPECT_TRUE(ReadSnapshot(dir / "index.htm.csv").empty());
-  EXPECT_TRUE(ReadSnapshot(dir.path()).empty());  // a folder, not a file
+  test::MakeFolders(dir / "sub/");
+  const int fd = open(dir.path().c_str(), O_RDONLY | O_DIRECTORY);
+  EXPECT_TRUE(ReadSnapshotAt(fd, "index.htm.csv", 0).empty());
+  EXPECT_TRUE(ReadSnapshotAt(fd, "sub", 0).empty());  // a folder, not a file
+  close(fd);
 }
 
 // The cap is max(16 MiB, 2 KiB per entry); the records before it are kept, as for damage.

@@ -5,6 +5,7 @@
 #include <atomic>
 #include <new>
 
+#include "tests/engine/engine_test_util.h"
 #include "tests/support/temp_dir.h"
 
 namespace veldra {
@@ -33,13 +34,9 @@ FolderPageFiles Page(const std::string& folder, bool marks) {
   return files;
 }
 
-// Writers and removers alike.
+// As many writers as removers, no readers.
 RunTuning Writers(size_t threads, size_t max_queued) {
-  RunTuning tuning;
-  tuning.writer_threads = threads;
-  tuning.remover_threads = threads;
-  tuning.max_queued_pages = max_queued;
-  return tuning;
+  return test::Threads(threads, threads, 0, max_queued);
 }
 
 // Writes 40 pages, every fifth into a folder that does not exist, with the given writers.

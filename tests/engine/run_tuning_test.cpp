@@ -28,16 +28,9 @@ namespace {
 
 using test::MakeFolders;
 using test::TempDir;
+using test::Threads;
 using test::WriteFile;
 using Files = std::map<std::string, std::string>;  // relative path: bytes
-
-RunTuning Threads(size_t writers, size_t removers, size_t readers) {
-  RunTuning tuning;
-  tuning.writer_threads = writers;
-  tuning.remover_threads = removers;
-  tuning.read_threads = readers;
-  return tuning;
-}
 
 RunTuning Split(RunTuning tuning, size_t parts) {
   tuning.split_files_over = 9;  // the folder of ten files is split, the others are not

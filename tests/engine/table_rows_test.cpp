@@ -11,6 +11,9 @@
 #include "tests/support/temp_dir.h"
 
 namespace veldra {
+
+using test::FileRow;
+
 namespace {
 
 using test::TempDir;

@@ -7,14 +7,17 @@
 #include <algorithm>
 #include <random>
 
+#include "tests/support/profile_file.h"
 #include "tests/support/temp_dir.h"
 
 namespace veldra {
 namespace {
 
 using test::ReadFile;
+using test::ReadProfileString;
 using test::TempDir;
 using test::WriteFile;
+using test::WriteProfileString;
 
 // A copy of the committed fixture in a fresh folder.
 std::string CopyOfSample(const TempDir& dir) {
