@@ -24,14 +24,14 @@ fi
 targets=("$@")
 if [ ${#targets[@]} -eq 0 ]; then
   targets=(fuzz_id3_block fuzz_ini fuzz_snapshot fuzz_link_fixup fuzz_cp932 fuzz_feed_history
-           fuzz_mp3_tags fuzz_other_formats)
+           fuzz_mp3_tags fuzz_other_formats fuzz_tag_record)
   # fuzz_link_fixup gathers into real folders whose temporary and set-aside names are random, and
   # the gathering pass lists them back: its coverage, and so the inputs it goes on to, differ from
   # run to run even from one seed. Its committed corpus is replayed by the normal suite; it joins
   # the fixed pass once it can gather into an in-memory folder.
   if [ $check -eq 1 ]; then
     targets=(fuzz_id3_block fuzz_ini fuzz_snapshot fuzz_cp932 fuzz_feed_history fuzz_mp3_tags
-    fuzz_other_formats); fi
+    fuzz_other_formats fuzz_tag_record); fi
 fi
 
 # Inputs per target in --check mode: 10 to 40 s each on this project's two-core machine (the
@@ -39,7 +39,8 @@ fi
 # link_fixup 700-1,700/s, when named).
 declare -A check_runs=(
   [fuzz_id3_block]=200000 [fuzz_ini]=60000 [fuzz_snapshot]=200000 [fuzz_link_fixup]=15000
-  [fuzz_cp932]=80000 [fuzz_feed_history]=60000 [fuzz_mp3_tags]=60000 [fuzz_other_formats]=20000)
+  [fuzz_cp932]=80000 [fuzz_feed_history]=60000 [fuzz_mp3_tags]=60000 [fuzz_other_formats]=20000
+  [fuzz_tag_record]=60000)
 readonly check_seed=20261207
 
 scripts/install-deps.sh fuzz
