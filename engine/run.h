@@ -16,7 +16,7 @@
 namespace veldra {
 class RunControl;
 class TagCache;
-}
+}  // namespace veldra
 
 namespace veldra {
 
