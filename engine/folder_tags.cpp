@@ -39,13 +39,23 @@ FolderTags::FolderTags(const PageContext& context, const std::string& folder,
     slot.key = KeyOf(entry);
     slot.settled = Before(entry.changed, context.run.TagCacheSettledBefore);
   }
-  // A folder without such files is not looked at: its records, if any, go with the sweep.
-  if (slots_.empty()) return;
+  // Every folder is marked seen (Finish), so that the sweep leaves it to sets that read its
+  // files; a folder without files this set reads is not looked up.
   cache_ = cache;
+  if (slots_.empty()) return;
+  std::unordered_map<std::string_view, FileKey> listed;  // every file, read by this set or not
+  for (const Entry& entry : files) listed.emplace(entry.name, KeyOf(entry));
   for (TagCache::Record& record : cache->Lookup(folder)) {
-    auto it = slots_.find(record.name);
-    if (it == slots_.end() || !(it->second.key == record.key) ||
-        !ByteRanges::Parse(record.data, it->second.ranges)) {
+    // A record goes when its file is gone or changed, not when this set merely does not read
+    // it (another set's TAGS=ALL records of FLAC files, say).
+    const auto file = listed.find(record.name);
+    if (file == listed.end() || !(file->second == record.key)) {
+      stale_.push_back(std::move(record.name));
+      continue;
+    }
+    const auto it = slots_.find(record.name);
+    if (it == slots_.end()) continue;
+    if (!ByteRanges::Parse(record.data, it->second.ranges)) {
       stale_.push_back(std::move(record.name));
       continue;
     }

@@ -31,8 +31,8 @@ class FolderTags {
   const ByteRanges* Find(std::string_view name) const;
   // Keeps what a read of the file took, for the cache. Thread-safe.
   void Put(std::string_view name, ByteRanges ranges);
-  // Hands the folder's new records to the cache, and the names of records no longer of any
-  // listed file to remove.
+  // Marks the folder seen by this run, and hands the cache the folder's new records and the
+  // names of records whose files are gone or changed.
   void Finish();
 
  private:

@@ -138,8 +138,8 @@ bool ListFolderAt(int folder_fd, std::vector<DirEntry>& entries, std::string* er
     e.is_regular = S_ISREG(st.st_mode) && !e.dangling;
     e.size = e.is_folder ? 0 : static_cast<int64_t>(st.st_size);
     e.modified = ModifiedTime(st);
-    e.changed = FileTime{static_cast<int64_t>(st.st_ctim.tv_sec),
-                         static_cast<int32_t>(st.st_ctim.tv_nsec)};
+    e.changed =
+        FileTime{static_cast<int64_t>(st.st_ctim.tv_sec), static_cast<int32_t>(st.st_ctim.tv_nsec)};
     e.id = FolderId{static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino)};
     entries.push_back(std::move(e));
   }

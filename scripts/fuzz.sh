@@ -24,7 +24,7 @@ fi
 targets=("$@")
 if [ ${#targets[@]} -eq 0 ]; then
   targets=(fuzz_id3_block fuzz_ini fuzz_snapshot fuzz_link_fixup fuzz_cp932 fuzz_feed_history
-           fuzz_mp3_tags fuzz_other_formats)
+           fuzz_mp3_tags fuzz_other_formats fuzz_tag_record)
 fi
 
 # Inputs per target in --check mode: 10 to 40 s each on this project's two-core machine (the
@@ -32,7 +32,8 @@ fi
 # link_fixup 3,000-3,700/s in memory).
 declare -A check_runs=(
   [fuzz_id3_block]=200000 [fuzz_ini]=60000 [fuzz_snapshot]=200000 [fuzz_link_fixup]=100000
-  [fuzz_cp932]=80000 [fuzz_feed_history]=60000 [fuzz_mp3_tags]=60000 [fuzz_other_formats]=20000)
+  [fuzz_cp932]=80000 [fuzz_feed_history]=60000 [fuzz_mp3_tags]=60000 [fuzz_other_formats]=20000
+  [fuzz_tag_record]=60000)
 readonly check_seed=20261207
 
 scripts/install-deps.sh fuzz

@@ -2,6 +2,7 @@
 
 #include <taglib/asffile.h>
 #include <taglib/flacfile.h>
+#include <taglib/id3v2framefactory.h>
 #include <taglib/mp4file.h>
 #include <taglib/oggflacfile.h>
 #include <taglib/opusfile.h>
@@ -243,9 +244,10 @@ bool ReadOtherFormat(ByteSource& source, OtherFormat format, bool stream, TagFie
       case OtherFormat::kNone:
         return false;
       case OtherFormat::kFlac:
+        // TagLib reads an ID3v2 tag in front of the FLAC stream with this factory: without one
+        // (a null pointer) such a file crashed the run.
         return TryAs<TagLib::FLAC::File>(source, stream, fields, info,
-                                         static_cast<TagLib::ID3v2::FrameFactory*>(nullptr), stream,
-                                         style);
+                                         TagLib::ID3v2::FrameFactory::instance(), stream, style);
       case OtherFormat::kOgg:
       case OtherFormat::kOpus: {
         // The extension does not say which codec an Ogg file holds: each is tried in turn.

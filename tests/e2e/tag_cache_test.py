@@ -83,7 +83,8 @@ def db_rows(query):
 class Site:
     """A program folder with one set over root; runs with the cache unless told otherwise."""
 
-    def __init__(self, tmp, root, name="VELDRA", all_tags=False, marks=True, playlist=False):
+    def __init__(self, tmp, root, name="VELDRA", all_tags=False, marks=True, playlist=False,
+                 process_id3=True):
         self.program = e2e.Program(e2e.cli_path(), os.path.join(tmp, "program"))
         self.name = name
         extra = {"TAGS": "ALL"} if all_tags else {}
@@ -92,7 +93,7 @@ class Site:
         columns = ALL_COLUMNS if all_tags else None
         self.program.write_set(name=name, root=root, url="/m/", columns=columns, extra=extra,
                                show_new=marks, show_update=marks, new_mark="NEW",
-                               update_mark="UPD")
+                               update_mark="UPD", process_id3=process_id3)
         self.root = root
 
     def run(self, *args):
@@ -280,6 +281,15 @@ def case_sweep_own_root_only(tmp):
     site_a.run()
     names = sorted(name.decode() for (name,) in db_rows("SELECT name FROM files"))
     e2e.check(names == ["a.mp3", "b.mp3"], "records after the sweep: %r" % names)
+    # Sets over the same root that read other files, or none, leave each other's records: a
+    # TAGS=ALL set keeps a record of an Ogg file, which neither a classic set nor one without
+    # tags removes.
+    write(os.path.join(root_a, "one", "x.ogg"), b"OggS" + bytes(300))
+    Site(tmp, root_a, name="SetAll", all_tags=True).run()
+    Site(tmp, root_a, name="SetA").run()
+    Site(tmp, root_a, name="SetNoTags", process_id3=False).run()
+    names = sorted(name.decode() for (name,) in db_rows("SELECT name FROM files"))
+    e2e.check(names == ["a.mp3", "b.mp3", "x.ogg"], "records after three sets: %r" % names)
     # A run stopped by SIGTERM has not seen the whole tree: it removes nothing.
     shutil.rmtree(os.path.join(root_b, "one"))
     write(os.path.join(root_b, "two", "c.mp3"), mp3_bytes("C song", "Artist"))

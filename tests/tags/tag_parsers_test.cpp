@@ -404,8 +404,8 @@ TEST(RecordedRead, ReplaysWhatWasReadAndMissesWhatWasNot) {
   v1.replace(0, 3, "TAG");
   v1.replace(33, 9, "V1 Artist");
   v1[127] = 8;
-  const std::string picture = Frame(3, "APIC", std::string("\0image/jpeg\0\3\0", 15) +
-                                                   std::string(200 * 1024, 'P'));
+  const std::string picture =
+      Frame(3, "APIC", std::string("\0image/jpeg\0\3\0", 15) + std::string(200 * 1024, 'P'));
   const std::string bytes =
       Tag(3, Frame(3, "TIT2", Text("V2 Title")) + picture) + MpegFrame() + MpegFrame() + v1;
   const GenreTable genres = Genres();
