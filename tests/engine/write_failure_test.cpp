@@ -190,7 +190,8 @@ class RunFailureTest : public ::testing::Test {
  protected:
   RunResult Run() {
     const test::FixedClock clock(test::kNow);
-    return ExecuteRun(set, test::PlaceIn(program.path()), clock, nullptr, nullptr, RunTuning{}, &folders);
+    return ExecuteRun(set, test::PlaceIn(program.path()), clock, nullptr, nullptr, RunTuning{},
+                      &folders);
   }
   TempDir program;
   TempDir tree;
