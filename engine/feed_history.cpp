@@ -9,6 +9,7 @@
 #include "engine/run_context.h"
 #include "engine/table_rows.h"
 #include "platform/file_tail.h"
+#include "platform/percent_escape.h"
 #include "platform/text_compare.h"
 #include "platform/text_file.h"
 #include "tags/tag_reader.h"
@@ -23,47 +24,8 @@ constexpr std::string_view kHistoryFirstLine = "VELDRA mp3+ feed history 2";
 constexpr size_t kFieldCountV1 = 16;
 constexpr size_t kFieldCount = 26;
 
-std::string EncodeField(std::string_view text) {
-  std::string out;
-  out.reserve(text.size());
-  for (const char c : text) {
-    if (c == '%' || c == '\t' || c == '\r' || c == '\n' || c == '\0') {
-      static constexpr char kHex[] = "0123456789ABCDEF";
-      const auto byte = static_cast<unsigned char>(c);
-      out += '%';
-      out += kHex[byte >> 4];
-      out += kHex[byte & 0xF];
-    } else {
-      out += c;
-    }
-  }
-  return out;
-}
-
-int HexValue(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  return -1;
-}
-
-// False for a "%" not followed by two hexadecimal digits.
-bool DecodeField(std::string_view text, std::string& out) {
-  out.clear();
-  for (size_t i = 0; i < text.size(); ++i) {
-    if (text[i] != '%') {
-      out += text[i];
-      continue;
-    }
-    if (i + 2 >= text.size()) return false;
-    const int high = HexValue(text[i + 1]);
-    const int low = HexValue(text[i + 2]);
-    if (high < 0 || low < 0) return false;
-    out += static_cast<char>(high * 16 + low);
-    i += 2;
-  }
-  return true;
-}
+// The bytes a field cannot hold as they are.
+constexpr std::string_view kFieldEscaped("\t\r\n\0", 4);
 
 bool ParseInt(std::string_view text, int64_t& value) {
   if (text.empty()) return false;
@@ -103,7 +65,7 @@ std::optional<ChangeEvent> ParseLine(std::string_view line, size_t field_count) 
   if (raw.size() != field_count) return std::nullopt;
   std::vector<std::string> f(field_count);
   for (size_t i = 0; i < field_count; ++i) {
-    if (!DecodeField(raw[i], f[i])) return std::nullopt;
+    if (!PercentUnescape(raw[i], f[i])) return std::nullopt;
   }
   ChangeEvent event;
   int64_t genre = 0;
@@ -278,7 +240,7 @@ std::string FormatFeedHistory(const std::vector<ChangeEvent>& events) {
     };
     for (size_t i = 0; i < kFieldCount; ++i) {
       if (i > 0) text += '\t';
-      text += EncodeField(fields[i]);
+      text += PercentEscape(fields[i], kFieldEscaped);
     }
     text += '\n';
   }

@@ -19,6 +19,7 @@
 #include "platform/cp932.h"
 #include "platform/file_name.h"
 #include "platform/file_system.h"
+#include "platform/percent_escape.h"
 #include "platform/text_compare.h"
 #include "platform/text_file.h"
 
@@ -504,40 +505,8 @@ constexpr std::string_view kGatheredListFirstLine = "VELDRA mp3+ gathered pages 
 // A list longer than this is read up to here (the folders before the cap count).
 constexpr size_t kGatheredListCap = size_t{64} << 20;
 
-std::string EncodeListLine(std::string_view path) {
-  std::string out;
-  for (const char c : path) {
-    if (c == '%' || c == '\r' || c == '\n' || c == '\0') {
-      static constexpr char kHex[] = "0123456789ABCDEF";
-      const auto byte = static_cast<unsigned char>(c);
-      out += '%';
-      out += kHex[byte >> 4];
-      out += kHex[byte & 0xF];
-    } else {
-      out += c;
-    }
-  }
-  return out;
-}
-
-bool DecodeListLine(std::string_view line, std::string& out) {
-  out.clear();
-  const auto hex = [](char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
-  };
-  for (size_t i = 0; i < line.size(); ++i) {
-    if (line[i] != '%') {
-      out += line[i];
-      continue;
-    }
-    if (i + 2 >= line.size() || hex(line[i + 1]) < 0 || hex(line[i + 2]) < 0) return false;
-    out += static_cast<char>(hex(line[i + 1]) * 16 + hex(line[i + 2]));
-    i += 2;
-  }
-  return true;
-}
+// The bytes a line of the list cannot hold as they are.
+constexpr std::string_view kListEscaped("\r\n\0", 3);
 
 }  // namespace
 
@@ -695,7 +664,7 @@ std::vector<std::string> ReadGatheredList(const std::string& program_folder,
     const size_t end = text.find('\n');
     if (end == std::string_view::npos) break;  // cut short
     // A damaged line keeps its place, so that the numbers after it stay right.
-    list.push_back(DecodeListLine(text.substr(0, end), path) ? path : std::string());
+    list.push_back(PercentUnescape(text.substr(0, end), path) ? path : std::string());
     text.remove_prefix(end + 1);
   }
   return list;
@@ -705,7 +674,7 @@ bool WriteGatheredList(const std::string& program_folder, const std::string& set
                        const std::vector<std::string>& work_list) {
   std::string text(kGatheredListFirstLine);
   text += '\n';
-  for (const std::string& path : work_list) text += EncodeListLine(path) + '\n';
+  for (const std::string& path : work_list) text += PercentEscape(path, kListEscaped) + '\n';
   const ScopedFd dir(open(program_folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
   return dir.ok() && ReplaceFileAt(dir.get(), GatheredListName(set_name), text);
 }
