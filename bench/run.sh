@@ -3,7 +3,8 @@
 # alternating, and prints medians of wall, user and system time, peak memory, entries per second
 # and the ratio of each VELDRA-cli run to its floor run.
 #
-#   bench/run.sh [--trees DIR] [--floor FLOOR.c] [--runs N] [--cold] [--no-cache] [PRESET...]
+#   bench/run.sh [--trees DIR] [--floor FLOOR.c] [--runs N] [--cold] [--no-cache] [--skip-same]
+#                [PRESET...]
 #
 # PRESET: one, small, medium, large, bigfolder (default: medium large). Trees are cached in DIR
 # (default $BENCH_TREES or /tmp/veldra-bench) and made again only when their parameters change.
@@ -12,6 +13,8 @@
 # --cold (root only): drops the page cache before every run; marks run / floor -r.
 # The tag cache lives in DIR/cache-home (XDG_CACHE_HOME), warm after the first run of a tree
 # (drop_caches empties the page cache, not the database); --no-cache times runs without it.
+# --skip-same: both sets say SKIPSAME=TRUE (unchanged pages left alone); the warm marks runs
+# are paired with floor -r -p (reads everything, previous snapshots included, writes nothing).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 repo=$(pwd)
@@ -21,6 +24,7 @@ floor_src=${BENCH_FLOOR_SRC:-$repo/../shared/bench/floor.c}
 runs=5
 cold=0
 no_cache=0
+skip_same=0
 presets=()
 while [ $# -gt 0 ]; do
   case "$1" in
@@ -29,7 +33,8 @@ while [ $# -gt 0 ]; do
     --runs) runs=$2; shift 2 ;;
     --cold) cold=1; shift ;;
     --no-cache) no_cache=1; shift ;;
-    -h|--help) sed -n '2,15p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+    --skip-same) skip_same=1; shift ;;
+    -h|--help) sed -n '2,17p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
     one|small|medium|large|bigfolder) presets+=("$1"); shift ;;
     *) echo "run.sh: unknown argument '$1' (try --help)" >&2; exit 64 ;;
   esac
@@ -75,7 +80,9 @@ timed() {
 
 # An environment set in CP932 with CR LF, as the window writes it.
 write_set() {  # file root marks(TRUE|FALSE)
-  printf '[MAIN]\r\nTEXT1(5)=index.htm\r\nCheck1(1)=%s\r\nCheck1(2)=%s\r\nCheck2=TRUE\r\nDIR(0)=%s/\r\nURL(0)=http://example/\r\n' \
+  local skip=""
+  [ "$skip_same" = 1 ] && skip='SKIPSAME=TRUE\r\n'
+  printf "[MAIN]\r\nTEXT1(5)=index.htm\r\nCheck1(1)=%s\r\nCheck1(2)=%s\r\nCheck2=TRUE\r\n${skip}DIR(0)=%s/\r\nURL(0)=http://example/\r\n" \
     "$3" "$3" "$2" >"$1"
 }
 
@@ -115,7 +122,11 @@ print(json.dumps(dict(g.PRESETS['$preset'], seed=1, version=1), sort_keys=True))
     "${ours[@]}" marks >/dev/null || true
     for _ in $(seq "$runs"); do
       timed "$preset marks VELDRA-cli" "${ours[@]}" marks
-      if [ -n "$floor" ]; then
+      if [ -n "$floor" ] && [ "$skip_same" = 1 ]; then
+        # floor's own pages would differ from ours, so with SKIPSAME only a floor that
+        # writes nothing keeps the timed runs a second run with nothing changed.
+        timed "$preset marks floor-r-p" "$floor" -r -p "$tree"
+      elif [ -n "$floor" ]; then
         timed "$preset marks floor-a-p" "$floor" -a -p "$tree"
         timed "$preset marks floor-i-p" "$floor" -i -p "$tree"
       fi
