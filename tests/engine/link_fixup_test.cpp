@@ -315,7 +315,7 @@ TEST(GatheredPageName, OnlyBaseDigitsHtm) {
 // list.
 TEST(GatheredList, RoundTripsAndReadsDamageSafely) {
   TempDir dir;
-  const std::vector<std::string> list = {"/r/", std::string("/r/a%\r\nb\0c/", 13), "/r/z/"};
+  const std::vector<std::string> list = {"/r/", std::string("/r/a%\r\nb\0c/", 11), "/r/z/"};
   ASSERT_TRUE(WriteGatheredList(dir.path(), "s", list));
   EXPECT_EQ(ReadGatheredList(dir.path(), "s"), list);
   WriteFile(dir / "s.gathered", "VELDRA mp3+ gathered pages 1\n/r/\n/r/%4\n/r/z/\n/r/cut");
