@@ -19,6 +19,7 @@
 #include "engine/playlist.h"
 #include "engine/table_rows.h"
 #include "engine/whats_new_page.h"
+#include "platform/content_digest.h"
 #include "platform/file_system.h"
 #include "platform/file_tail.h"
 #include "platform/worker_threads.h"
@@ -151,16 +152,30 @@ FolderPageFiles PrepareFolderPage(const PageContext& context, FolderTree& tree, 
   out.snapshot_name = run.OutputFileName + ".csv";
   out.marks_wanted = run.MarksWanted;
   const FolderHandle dir = tree.OpenHandle(index);
-  // A folder that cannot be opened again is reported when its page is written.
-  const FolderSnapshot previous =
-      run.MarksWanted && dir.ok()
-          ? ReadSnapshotAt(dir.get(), out.snapshot_name, folders.size() + files.size())
-          : FolderSnapshot();
   out.skip_same = context.set.SkipSame;
+  if (out.skip_same && dir.ok() && run.tag_cache != nullptr)
+    out.digests = std::make_unique<OwnFileDigests>(run.tag_cache, folder);
+  // The snapshot is made from the listing alone. When the old one is known to hold the same
+  // bytes, those are its records, and it need not be read.
+  FolderSnapshot previous;
+  if (run.MarksWanted) {
+    out.snapshot = FormatSnapshot(folders, files);
+    bool known_same = false;
+    if (out.digests != nullptr) {
+      out.snapshot_digest = ContentDigest(out.snapshot);
+      known_same =
+          out.digests->Holds(dir.access(), dir.get(), out.snapshot_name, out.snapshot_digest);
+    }
+    // A folder that cannot be opened again is reported when its page is written.
+    if (known_same)
+      previous = ParseSnapshot(out.snapshot);
+    else if (dir.ok())
+      previous = ReadSnapshotAt(dir.get(), out.snapshot_name, folders.size() + files.size());
+  }
   FolderTags cached(context, folder, files);
   out.page = BuildPage(context, folder, dir.ok() ? dir.get() : -1, folders, files, previous,
                        &out.page_date_time, &cached);
-  if (run.MarksWanted) out.snapshot = FormatSnapshot(folders, files);
+  if (out.digests != nullptr) out.page_digest = ContentDigest(out.page, out.page_date_time);
   if (context.set.Playlist) {
     out.playlist_wanted = true;
     out.playlist_name = PlaylistName(run.OutputFileName);

@@ -1,6 +1,7 @@
 #pragma once
 // Building one folder's page and snapshot in memory (engine/folder_page_write.h writes them).
 
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -10,6 +11,7 @@
 #include "engine/feed_history.h"
 #include "engine/folder_snapshot.h"
 #include "engine/gathered_page.h"
+#include "engine/own_file_digests.h"
 #include "engine/page_context.h"
 #include "platform/folder_tree.h"
 
@@ -35,6 +37,12 @@ struct FolderPageFiles {
   ByteSpan page_date_time;  // the date-time text of the page's date line
   std::string snapshot;     // written when marks_wanted; otherwise the old snapshot is removed
   bool skip_same = false;   // SKIPSAME: a file whose old bytes are the same is left alone
+  // SKIPSAME with the tag cache: the digests of the page and snapshot (ContentDigest, the page's
+  // without its date-time text) and what the cache recorded of the folder's old ones. A file
+  // the records do not vouch for is compared by its bytes, and what it then holds is recorded.
+  std::unique_ptr<OwnFileDigests> digests;
+  std::string page_digest;
+  std::string snapshot_digest;
   // SKIPSAME when gathering (may be null): a page whose old gathered page holds it already is not
   // written into the folder at all.
   const GatheredPageGuess* guess = nullptr;

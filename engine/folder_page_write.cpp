@@ -47,19 +47,32 @@ FolderPageResult WriteFolderPageFiles(const FolderPageFiles& files, SetAsideFile
   FolderTimeKeeper folder_time(folders, dir.get());
 
   // Replaces a file, setting the old one aside when asked to; with SKIPSAME a file that holds
-  // the same bytes already stays (left_alone).
+  // the same bytes already stays (left_alone): known so from its recorded digest, or found so
+  // by reading it. What the file holds afterwards is recorded with its digest.
   bool touched = false;
+  OwnFileDigests* digests = files.digests.get();
   const auto replace = [&](const std::string& name, const std::string& bytes, ByteSpan ignored,
-                           FileIdentity* id, bool& left_alone) {
-    if (files.skip_same && folders.HoldsSameAt(dir.get(), name, bytes, ignored, id)) {
+                           const std::string& digest, FileIdentity* id, bool& left_alone) {
+    FileIdentity identity;
+    if (files.skip_same && digests != nullptr &&
+        digests->Holds(folders, dir.get(), name, digest, &identity)) {
+      if (id != nullptr) *id = identity;
+      left_alone = true;
+      return true;
+    }
+    if (files.skip_same && folders.HoldsSameAt(dir.get(), name, bytes, ignored, &identity)) {
+      if (digests != nullptr) digests->Note(folders, dir.get(), name, digest, identity);
+      if (id != nullptr) *id = identity;
       left_alone = true;
       return true;
     }
     touched = true;
     std::string old;
-    const bool replaced =
-        folders.ReplaceAt(dir.get(), name, bytes, aside != nullptr ? &old : nullptr, id, nullptr);
+    const bool replaced = folders.ReplaceAt(dir.get(), name, bytes,
+                                            aside != nullptr ? &old : nullptr, &identity, nullptr);
     if (!replaced) result.error = errno;
+    if (replaced && digests != nullptr) digests->Note(folders, dir.get(), name, digest, identity);
+    if (replaced && id != nullptr) *id = identity;
     if (aside != nullptr && !old.empty()) aside->paths.push_back(std::move(old));
     return replaced;
   };
@@ -76,13 +89,13 @@ FolderPageResult WriteFolderPageFiles(const FolderPageFiles& files, SetAsideFile
     result.page_written = true;
     result.page_left_alone = true;
   } else {
-    result.page_written = replace(files.page_name, files.page, files.page_date_time, &result.page,
-                                  result.page_left_alone);
+    result.page_written = replace(files.page_name, files.page, files.page_date_time,
+                                  files.page_digest, &result.page, result.page_left_alone);
   }
   if (result.page_written) {
     if (files.marks_wanted) {
-      result.snapshot_written =
-          replace(files.snapshot_name, files.snapshot, {}, nullptr, result.snapshot_left_alone);
+      result.snapshot_written = replace(files.snapshot_name, files.snapshot, {},
+                                        files.snapshot_digest, nullptr, result.snapshot_left_alone);
     } else {
       touched = true;
       std::string old;
@@ -94,6 +107,7 @@ FolderPageResult WriteFolderPageFiles(const FolderPageFiles& files, SetAsideFile
   }
   if (result.page_written && files.playlist_wanted && WritePlaylistAt(dir, files, result))
     touched = true;
+  if (digests != nullptr) digests->Finish();
   // A folder nothing was written into keeps its times untouched (its change time included).
   if (touched)
     folder_time.Restore();

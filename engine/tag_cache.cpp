@@ -15,7 +15,9 @@ constexpr int kBusyMilliseconds = 2000;
 // Folders written in one transaction, and the bytes of records that start a write early.
 constexpr size_t kFoldersPerWrite = 256;
 constexpr size_t kBytesPerWrite = 8 * 1024 * 1024;
-constexpr int kSchemaVersion = 1;
+// 1: folders and files; 2 adds pages (a version-1 database is brought up to 2, keeping its
+// records).
+constexpr int kSchemaVersion = 2;
 
 constexpr const char* kSchema =
     "CREATE TABLE IF NOT EXISTS folders("
@@ -25,7 +27,13 @@ constexpr const char* kSchema =
     " device INTEGER NOT NULL, inode INTEGER NOT NULL, size INTEGER NOT NULL,"
     " mtime INTEGER NOT NULL, mtime_ns INTEGER NOT NULL,"
     " ctime INTEGER NOT NULL, ctime_ns INTEGER NOT NULL,"
-    " data BLOB NOT NULL, PRIMARY KEY(folder, name)) WITHOUT ROWID;";
+    " data BLOB NOT NULL, PRIMARY KEY(folder, name)) WITHOUT ROWID;"
+    "CREATE TABLE IF NOT EXISTS pages("
+    " folder INTEGER NOT NULL, name BLOB NOT NULL,"
+    " device INTEGER NOT NULL, inode INTEGER NOT NULL, size INTEGER NOT NULL,"
+    " mtime INTEGER NOT NULL, mtime_ns INTEGER NOT NULL,"
+    " ctime INTEGER NOT NULL, ctime_ns INTEGER NOT NULL,"
+    " digest BLOB NOT NULL, PRIMARY KEY(folder, name)) WITHOUT ROWID;";
 
 bool IsDamage(int code) {
   code &= 0xFF;
@@ -86,8 +94,8 @@ int OpenDatabase(const std::string& path, sqlite3** out) {
   }
   // A database of another form (another version of the program) is set aside like a damaged
   // one, and the cache made anew in this form.
-  if (code == SQLITE_OK && version != 0 && version != kSchemaVersion) code = SQLITE_NOTADB;
-  if (code == SQLITE_OK && version == 0) {
+  if (code == SQLITE_OK && (version < 0 || version > kSchemaVersion)) code = SQLITE_NOTADB;
+  if (code == SQLITE_OK && version < kSchemaVersion) {
     const std::string setup = std::string("BEGIN IMMEDIATE;") + kSchema +
                               "PRAGMA user_version=" + std::to_string(kSchemaVersion) + ";COMMIT;";
     code = sqlite3_exec(db, setup.c_str(), nullptr, nullptr, nullptr);
@@ -123,7 +131,9 @@ TagCache::TagCache(sqlite3* db, std::string path, int64_t run_start)
 
 TagCache::~TagCache() {
   Flush();
-  for (sqlite3_stmt* stmt : {lookup_, folder_, put_, remove_}) sqlite3_finalize(stmt);
+  for (sqlite3_stmt* stmt :
+       {lookup_, folder_, put_, remove_, lookup_pages_, put_page_, remove_page_})
+    sqlite3_finalize(stmt);
   sqlite3_close_v2(db_);
   if (damaged_) SetAside(path_);  // the next run makes a new one
 }
@@ -138,6 +148,11 @@ bool TagCache::Prepare() {
        " ON CONFLICT(path) DO UPDATE SET seen = max(seen, excluded.seen) RETURNING id"},
       {&put_, "INSERT OR REPLACE INTO files VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10)"},
       {&remove_, "DELETE FROM files WHERE folder = ?1 AND name = ?2"},
+      {&lookup_pages_,
+       "SELECT p.name, p.device, p.inode, p.size, p.mtime, p.mtime_ns, p.ctime, p.ctime_ns,"
+       " p.digest FROM folders d JOIN pages p ON p.folder = d.id WHERE d.path = ?1"},
+      {&put_page_, "INSERT OR REPLACE INTO pages VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10)"},
+      {&remove_page_, "DELETE FROM pages WHERE folder = ?1 AND name = ?2"},
   };
   for (const auto& [stmt, sql] : statements) {
     const int code = sqlite3_prepare_v3(db_, sql, -1, SQLITE_PREPARE_PERSISTENT, stmt, nullptr);
@@ -155,26 +170,34 @@ void TagCache::Fail(int code) {
 }
 
 std::vector<TagCache::Record> TagCache::Lookup(const std::string& folder) {
+  return LookupIn(lookup_, folder);
+}
+
+std::vector<TagCache::Record> TagCache::LookupPages(const std::string& folder) {
+  return LookupIn(lookup_pages_, folder);
+}
+
+std::vector<TagCache::Record> TagCache::LookupIn(sqlite3_stmt* stmt, const std::string& folder) {
   std::vector<Record> records;
   const std::lock_guard<std::mutex> lock(mutex_);
   if (failed_) return records;
-  BindBlob(lookup_, 1, folder);
+  BindBlob(stmt, 1, folder);
   int code;
-  while ((code = sqlite3_step(lookup_)) == SQLITE_ROW) {
+  while ((code = sqlite3_step(stmt)) == SQLITE_ROW) {
     Record record;
-    record.name = ColumnBlob(lookup_, 0);
-    record.key.device = static_cast<uint64_t>(sqlite3_column_int64(lookup_, 1));
-    record.key.inode = static_cast<uint64_t>(sqlite3_column_int64(lookup_, 2));
-    record.key.size = sqlite3_column_int64(lookup_, 3);
-    record.key.modified = {sqlite3_column_int64(lookup_, 4),
-                           static_cast<int32_t>(sqlite3_column_int(lookup_, 5))};
-    record.key.changed = {sqlite3_column_int64(lookup_, 6),
-                          static_cast<int32_t>(sqlite3_column_int(lookup_, 7))};
-    record.data = ColumnBlob(lookup_, 8);
+    record.name = ColumnBlob(stmt, 0);
+    record.key.device = static_cast<uint64_t>(sqlite3_column_int64(stmt, 1));
+    record.key.inode = static_cast<uint64_t>(sqlite3_column_int64(stmt, 2));
+    record.key.size = sqlite3_column_int64(stmt, 3);
+    record.key.modified = {sqlite3_column_int64(stmt, 4),
+                           static_cast<int32_t>(sqlite3_column_int(stmt, 5))};
+    record.key.changed = {sqlite3_column_int64(stmt, 6),
+                          static_cast<int32_t>(sqlite3_column_int(stmt, 7))};
+    record.data = ColumnBlob(stmt, 8);
     records.push_back(std::move(record));
   }
-  sqlite3_reset(lookup_);
-  sqlite3_clear_bindings(lookup_);
+  sqlite3_reset(stmt);
+  sqlite3_clear_bindings(stmt);
   if (code != SQLITE_DONE) {
     Fail(code);
     records.clear();
@@ -187,7 +210,15 @@ void TagCache::Store(const std::string& folder, std::vector<Record> records,
   const std::lock_guard<std::mutex> lock(mutex_);
   if (failed_) return;
   for (const Record& record : records) pending_bytes_ += record.data.size() + record.name.size();
-  pending_.push_back(PendingFolder{folder, std::move(records), std::move(stale)});
+  pending_.push_back(PendingFolder{folder, std::move(records), std::move(stale), {}});
+  if (pending_.size() >= kFoldersPerWrite || pending_bytes_ >= kBytesPerWrite) FlushLocked();
+}
+
+void TagCache::StorePages(const std::string& folder, std::vector<Record> pages) {
+  const std::lock_guard<std::mutex> lock(mutex_);
+  if (failed_ || pages.empty()) return;
+  for (const Record& page : pages) pending_bytes_ += page.data.size() + page.name.size();
+  pending_.push_back(PendingFolder{folder, {}, {}, std::move(pages)});
   if (pending_.size() >= kFoldersPerWrite || pending_bytes_ >= kBytesPerWrite) FlushLocked();
 }
 
@@ -242,18 +273,30 @@ bool TagCache::WriteFolder(const PendingFolder& folder) {
     BindBlob(remove_, 2, name);
     if (!run(remove_)) return false;
   }
+  const auto put = [&](sqlite3_stmt* stmt, const Record& record) {
+    sqlite3_bind_int64(stmt, 1, id);
+    BindBlob(stmt, 2, record.name);
+    sqlite3_bind_int64(stmt, 3, static_cast<int64_t>(record.key.device));
+    sqlite3_bind_int64(stmt, 4, static_cast<int64_t>(record.key.inode));
+    sqlite3_bind_int64(stmt, 5, record.key.size);
+    sqlite3_bind_int64(stmt, 6, record.key.modified.seconds);
+    sqlite3_bind_int(stmt, 7, record.key.modified.nanoseconds);
+    sqlite3_bind_int64(stmt, 8, record.key.changed.seconds);
+    sqlite3_bind_int(stmt, 9, record.key.changed.nanoseconds);
+    BindBlob(stmt, 10, record.data);
+    return run(stmt);
+  };
   for (const Record& record : folder.records) {
-    sqlite3_bind_int64(put_, 1, id);
-    BindBlob(put_, 2, record.name);
-    sqlite3_bind_int64(put_, 3, static_cast<int64_t>(record.key.device));
-    sqlite3_bind_int64(put_, 4, static_cast<int64_t>(record.key.inode));
-    sqlite3_bind_int64(put_, 5, record.key.size);
-    sqlite3_bind_int64(put_, 6, record.key.modified.seconds);
-    sqlite3_bind_int(put_, 7, record.key.modified.nanoseconds);
-    sqlite3_bind_int64(put_, 8, record.key.changed.seconds);
-    sqlite3_bind_int(put_, 9, record.key.changed.nanoseconds);
-    BindBlob(put_, 10, record.data);
-    if (!run(put_)) return false;
+    if (!put(put_, record)) return false;
+  }
+  for (const Record& page : folder.pages) {
+    if (!page.data.empty()) {
+      if (!put(put_page_, page)) return false;
+      continue;
+    }
+    sqlite3_bind_int64(remove_page_, 1, id);
+    BindBlob(remove_page_, 2, page.name);
+    if (!run(remove_page_)) return false;
   }
   return true;
 }
@@ -269,6 +312,8 @@ void TagCache::Sweep(const std::string& root) {
   constexpr const char* kSweep =
       "BEGIN IMMEDIATE;"
       "DELETE FROM files WHERE folder IN (SELECT id FROM folders"
+      " WHERE path >= ?1 AND path < ?2 AND seen < ?3);"
+      "DELETE FROM pages WHERE folder IN (SELECT id FROM folders"
       " WHERE path >= ?1 AND path < ?2 AND seen < ?3);"
       "DELETE FROM folders WHERE path >= ?1 AND path < ?2 AND seen < ?3;"
       "COMMIT;";

@@ -8,6 +8,9 @@
 //   folders(id, path, seen)   one row per folder a run looked at; seen: that run's start time
 //   files(folder, name, device, inode, size, mtime, mtime_ns, ctime, ctime_ns, data)
 //                              one row per file; data is a serialized ByteRanges
+//   pages(folder, name, device, inode, size, mtime, mtime_ns, ctime, ctime_ns, digest)
+//                              one row per page or snapshot a run wrote or found the same (with
+//                              SKIPSAME): the file as it was then, and a digest of its bytes
 // Nothing the cache does fails a run: a cache that cannot be opened, is locked, damaged or
 // unwritable is left out (a damaged file is set aside and made anew), and the run reads files.
 
@@ -59,6 +62,10 @@ class TagCache {
   // removes the records named in stale. Written with other folders' in one transaction.
   void Store(const std::string& folder, std::vector<Record> records,
              std::vector<std::string> stale);
+  // The page records of one folder (data: the digest), and storing them: a record with empty
+  // data removes the one of its name. Written with other folders' in one transaction.
+  std::vector<Record> LookupPages(const std::string& folder);
+  void StorePages(const std::string& folder, std::vector<Record> pages);
   // After a complete walk of root: removes the folders at or below root that no run has seen
   // since this one started. Folders elsewhere (another set's tree) are left alone.
   void Sweep(const std::string& root);
@@ -72,10 +79,12 @@ class TagCache {
     std::string path;
     std::vector<Record> records;
     std::vector<std::string> stale;
+    std::vector<Record> pages;
   };
 
   explicit TagCache(sqlite3* db, std::string path, int64_t run_start);
   bool Prepare();
+  std::vector<Record> LookupIn(sqlite3_stmt* stmt, const std::string& folder);
   void FlushLocked();
   bool WriteFolder(const PendingFolder& folder);
   // Notes a failed call: the cache is left out for the rest of the run; a damaged database is
@@ -92,6 +101,9 @@ class TagCache {
   sqlite3_stmt* folder_ = nullptr;
   sqlite3_stmt* put_ = nullptr;
   sqlite3_stmt* remove_ = nullptr;
+  sqlite3_stmt* lookup_pages_ = nullptr;
+  sqlite3_stmt* put_page_ = nullptr;
+  sqlite3_stmt* remove_page_ = nullptr;
   std::vector<PendingFolder> pending_;
   size_t pending_bytes_ = 0;
 };

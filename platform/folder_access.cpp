@@ -56,7 +56,10 @@ class RealFolders final : public FolderAccess {
                                  static_cast<int64_t>(st.st_size),
                                  FileTime{static_cast<int64_t>(st.st_mtim.tv_sec),
                                           static_cast<int32_t>(st.st_mtim.tv_nsec)}};
+    stat.changed =
+        FileTime{static_cast<int64_t>(st.st_ctim.tv_sec), static_cast<int32_t>(st.st_ctim.tv_nsec)};
     stat.owner = static_cast<uint32_t>(st.st_uid);
+    stat.mode = static_cast<uint32_t>(st.st_mode & 07777);
     return true;
   }
 
@@ -119,6 +122,10 @@ class RealFolders final : public FolderAccess {
 
 bool FolderAccess::HoldsSameAt(int, const std::string&, std::string_view, ByteSpan, FileIdentity*) {
   return false;
+}
+
+bool IsOursAsReplaced(const EntryStat& stat) {
+  return stat.type == EntryStat::Type::kRegular && HasOurReplaceMode(stat.owner, stat.mode);
 }
 
 FolderAccess& RealFolderAccess() {

@@ -19,8 +19,14 @@ struct EntryStat {
   enum class Type { kRegular, kFolder, kLink, kOther };  // kOther: FIFOs, devices, sockets
   Type type = Type::kOther;
   FileIdentity identity;  // device, inode, size and last-write time of the entry
+  FileTime changed;       // status change time
   uint32_t owner = 0;
+  uint32_t mode = 0;  // permission bits (07777)
 };
+
+// A regular file as a replace of ours leaves it (HasOurReplaceMode): one a run may leave alone
+// when it already holds what the run would write.
+bool IsOursAsReplaced(const EntryStat& stat);
 
 // Folder handles are non-negative numbers a FolderAccess gives out and takes back with Close;
 // -1 stands for none. Every call that fails sets errno to say why.

@@ -330,6 +330,10 @@ bool RemoveFileAt(int dir_fd, const std::string& name, std::string* aside) {
   return unlinkat(dir_fd, name.c_str(), 0) == 0 || errno == ENOENT;
 }
 
+bool HasOurReplaceMode(uint32_t owner, uint32_t mode) {
+  return owner == geteuid() && mode == (0666 & ~ProcessUmask());
+}
+
 bool HoldsSameBytesAt(int dir_fd, const std::string& name, std::string_view bytes, ByteSpan ignored,
                       FileIdentity* identity) {
   if (ignored.end > bytes.size() || ignored.empty()) ignored = ByteSpan{};
@@ -339,8 +343,8 @@ bool HoldsSameBytesAt(int dir_fd, const std::string& name, std::string_view byte
   if (fd < 0) return false;
   const ScopedFd file(fd);
   struct stat st;
-  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_uid != geteuid() ||
-      (st.st_mode & 07777) != (0666 & ~ProcessUmask()))
+  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) ||
+      !HasOurReplaceMode(static_cast<uint32_t>(st.st_uid), st.st_mode & 07777))
     return false;
   // Only the ignored span may differ in length, and only up to kIgnoredSpanMax.
   const auto size = static_cast<uint64_t>(st.st_size);
@@ -373,7 +377,13 @@ bool HoldsSameBytesAt(int dir_fd, const std::string& name, std::string_view byte
         old_middle.find_first_of("\r\n") != std::string_view::npos)
       return false;
   }
-  if (identity != nullptr) *identity = IdentityOf(fd);
+  // The identity the file had before it was read: a change while it was read shows as another
+  // last-write time to whoever checks it later.
+  if (identity != nullptr)
+    *identity = FileIdentity{static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino),
+                             static_cast<int64_t>(st.st_size),
+                             FileTime{static_cast<int64_t>(st.st_mtim.tv_sec),
+                                      static_cast<int32_t>(st.st_mtim.tv_nsec)}};
   return true;
 }
 

@@ -88,6 +88,10 @@ inline constexpr size_t kIgnoredSpanMax = 64;
 bool HoldsSameBytesAt(int dir_fd, const std::string& name, std::string_view bytes,
                       ByteSpan ignored = {}, FileIdentity* identity = nullptr);
 
+// True when a file of this owner and mode (its permission bits) is one a replace of ours
+// leaves: owned by the running user, with exactly 0666 less the umask.
+bool HasOurReplaceMode(uint32_t owner, uint32_t mode);
+
 // The identity fstat gives for an open file.
 FileIdentity IdentityOf(int fd);
 

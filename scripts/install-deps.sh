@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
   g++ cmake ninja-build pkg-config
-  libicu-dev libtag1-dev libsqlite3-dev libgtest-dev libgmock-dev
+  libicu-dev libtag1-dev libsqlite3-dev nettle-dev libgtest-dev libgmock-dev
   qt6-base-dev qt6-translations-l10n
   scdoc
 )

@@ -7,6 +7,7 @@ The runs pass --test-cache-settle 0, so that files made just before a run are ke
 
     tag_cache_test.py PATH-TO-VELDRA-cli [case...]"""
 import os
+import re
 import shutil
 import sqlite3
 import subprocess
@@ -84,12 +85,14 @@ class Site:
     """A program folder with one set over root; runs with the cache unless told otherwise."""
 
     def __init__(self, tmp, root, name="VELDRA", all_tags=False, marks=True, playlist=False,
-                 process_id3=True):
+                 process_id3=True, skip_same=False):
         self.program = e2e.Program(e2e.cli_path(), os.path.join(tmp, "program"))
         self.name = name
         extra = {"TAGS": "ALL"} if all_tags else {}
         if playlist:
             extra["PLAYLIST"] = "TRUE"
+        if skip_same:
+            extra["SKIPSAME"] = "TRUE"
         columns = ALL_COLUMNS if all_tags else None
         self.program.write_set(name=name, root=root, url="/m/", columns=columns, extra=extra,
                                show_new=marks, show_update=marks, new_mark="NEW",
@@ -487,6 +490,103 @@ def case_differential(tmp):
         e2e.check(len(db_rows("SELECT * FROM files")) > 0, "nothing was cached")
 
 
+def own_files(root):
+    """(inode, mtime) of every page and snapshot below root, by path relative to root."""
+    found = {}
+    for folder, _, files in os.walk(root):
+        for name in (e2e.PAGE, e2e.PAGE + ".csv"):
+            if name in files:
+                st = os.stat(os.path.join(folder, name))
+                found[os.path.relpath(os.path.join(folder, name), root)] = (st.st_ino,
+                                                                            st.st_mtime_ns)
+    return found
+
+
+def rewritten(before, after):
+    return sorted(path for path in after if before.get(path) != after[path])
+
+
+def overwrite_in_place(path, old, new):
+    """Changes bytes of a file in place, its size and modification time kept (only its change
+    time tells)."""
+    st = os.stat(path)
+    with open(path, "rb") as f:
+        data = f.read()
+    e2e.check(old in data and len(old) == len(new), "%s: no %r to change" % (path, old))
+    with open(path, "r+b") as f:
+        f.write(data.replace(old, new, 1))
+    os.utime(path, ns=(st.st_atime_ns, st.st_mtime_ns))
+
+
+def changed_size(snapshot):
+    """The last field of a snapshot's first file record, and that field with another size of the
+    same length."""
+    with open(snapshot, "rb") as f:
+        size = re.search(rb'^"F",.*,"(\d+)"\r$', f.read(), re.M).group(1)
+    other = size[:-1] + (b"1" if size[-1:] != b"1" else b"2")
+    return b'"%s"\r' % size, b'"%s"\r' % other
+
+
+def case_page_digests(tmp):
+    """SKIPSAME decided from the page digests the cache keeps against the same decisions made by
+    reading every old file (--no-cache): over a tree changed in every way between runs, and pages
+    and snapshots changed in place with their size and time kept, both copies end with the same
+    pages and rewrite the same files. The cache's records are what decide: a record made to
+    vouch for a changed page leaves it alone."""
+    cached, plain = os.path.join(tmp, "cached"), os.path.join(tmp, "plain")
+    build_tree(cached)
+    build_tree(plain)
+    site_cached = Site(tmp, cached, name="Cached", skip_same=True)
+    site_plain = Site(tmp, plain, name="Plain", skip_same=True)
+
+    def both(step, change=None):
+        before = (own_files(cached), own_files(plain))
+        if change:
+            change(cached)
+            change(plain)
+        site_cached.run()
+        site_plain.run("--no-cache")
+        got, expected = pages(cached), pages(plain)
+        e2e.check(got == expected, "step %s: pages differ" % step)
+        done = (rewritten(before[0], own_files(cached)), rewritten(before[1], own_files(plain)))
+        e2e.check(done[0] == done[1], "step %s: rewritten %r, without the cache %r" % (
+            step, done[0], done[1]))
+        return done[0]
+
+    both("first")
+    both("second")  # the first run's new marks go
+    e2e.check(both("unchanged") == [], "an unchanged tree was written")
+    for step in range(3):
+        both(step, lambda root, s=step: mutate(root, s))
+        both("marks of %d go" % step)
+        e2e.check(both("after %d" % step) == [], "a third run after step %d wrote" % step)
+    # A page defaced in place, and a snapshot whose record of a file says another size: the
+    # first is put right, the second makes that file's update mark show, as without the cache.
+    page, snapshot = os.path.join("f0", e2e.PAGE), os.path.join("f2", e2e.PAGE + ".csv")
+    done = both("defaced", lambda root: (
+        overwrite_in_place(os.path.join(root, page), b"</TABLE>", b"<!--X-->"),
+        overwrite_in_place(os.path.join(root, snapshot), *changed_size(os.path.join(root, snapshot)))))
+    e2e.check(page in done and os.path.join("f2", e2e.PAGE) in done, "not rewritten: %r" % done)
+    e2e.check(any("UPD" in line for line in page_lines(os.path.join(cached, "f2"))),
+              "no update mark from the changed snapshot")
+    rows = db_rows("SELECT count(*) FROM pages")[0][0]
+    e2e.check(rows == 2 * len(pages(cached)), "page records: %d" % rows)
+
+    # The records decide: one brought up to date with a page changed behind the run's back
+    # vouches for it, and the run leaves it alone.
+    target = os.path.join(cached, "f1", e2e.PAGE)
+    overwrite_in_place(target, b"</TABLE>", b"<!--Y-->")
+    st = os.stat(target)
+    with sqlite3.connect(db_path()) as db:
+        db.execute("UPDATE pages SET ctime = ?, ctime_ns = ? WHERE name = ? AND folder ="
+                   " (SELECT id FROM folders WHERE path = ?)",
+                   (st.st_ctime_ns // 10**9, st.st_ctime_ns % 10**9, e2e.PAGE.encode(),
+                    (os.path.join(cached, "f1") + "/").encode()))
+    site_cached.run()
+    with open(target, "rb") as f:
+        e2e.check(b"<!--Y-->" in f.read(), "the page the record vouched for was read")
+
+
 if __name__ == "__main__":
     e2e.run_cases({
         "served": case_served_from_cache,
@@ -498,4 +598,5 @@ if __name__ == "__main__":
         "locked": case_locked,
         "two_runs": case_two_runs_at_once,
         "differential": case_differential,
+        "page_digests": case_page_digests,
     })

@@ -4,6 +4,7 @@
 #include "engine/tag_cache.h"
 
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -90,6 +91,58 @@ TEST(TagCache, SweepsUnseenFoldersUnderItsRootOnly) {
   for (const char* kept : {"/m/", "/m/a/", "/m/gone/", "/m0/", "/other/"})
     EXPECT_EQ(cache->Lookup(kept).size(), 1u) << kept;
   EXPECT_TRUE(cache->Lookup("/m/gone/deep/").empty());
+}
+
+// Page records beside file records: a cache made by the version before them keeps its file
+// records and gains the page table; a record with empty data removes its name's; the sweep takes
+// a folder's page records with it.
+TEST(TagCache, PageRecordsUpgradeStoreRemoveAndSweep) {
+  test::TempDir dir;
+  const std::string folder = dir / "cache";
+  test::MakeFolders(folder);
+  const std::string path = folder + "/" + TagCache::kFileName;
+  sqlite3* db = nullptr;
+  ASSERT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
+  ASSERT_EQ(sqlite3_exec(db,
+                         "CREATE TABLE folders(id INTEGER PRIMARY KEY, path BLOB NOT NULL UNIQUE,"
+                         " seen INTEGER NOT NULL);"
+                         "CREATE TABLE files(folder INTEGER NOT NULL, name BLOB NOT NULL,"
+                         " device INTEGER NOT NULL, inode INTEGER NOT NULL, size INTEGER NOT NULL,"
+                         " mtime INTEGER NOT NULL, mtime_ns INTEGER NOT NULL, ctime INTEGER NOT "
+                         "NULL, ctime_ns INTEGER NOT NULL, data BLOB NOT NULL,"
+                         " PRIMARY KEY(folder, name)) WITHOUT ROWID;"
+                         "INSERT INTO folders VALUES(1, CAST('/m/a/' AS BLOB), 1);"
+                         "INSERT INTO files VALUES(1, CAST('old.mp3' AS BLOB), 7, 1, 1000,"
+                         " 1600000000, 123456789, 1600000001, 987654321, CAST('R0' AS BLOB));"
+                         "PRAGMA user_version=1;",
+                         nullptr, nullptr, nullptr),
+            SQLITE_OK);
+  sqlite3_close(db);
+  {
+    auto cache = TagCache::Open(folder, 10 * kSecond);
+    ASSERT_NE(cache, nullptr);
+    const auto files = cache->Lookup("/m/a/");
+    ASSERT_EQ(files.size(), 1u);
+    EXPECT_EQ(files[0].data, "R0");
+    cache->StorePages("/m/a/", {MakeRecord("index.htm", 2, "D1"), MakeRecord("x.csv", 3, "D2")});
+    cache->StorePages("/m/b/", {MakeRecord("index.htm", 4, "D3")});
+    cache->Flush();
+    EXPECT_EQ(Names(cache->LookupPages("/m/a/")), (std::vector<std::string>{"index.htm", "x.csv"}));
+    cache->StorePages("/m/a/", {MakeRecord("x.csv", 3, "")});
+    cache->Flush();
+    const auto pages = cache->LookupPages("/m/a/");
+    ASSERT_EQ(pages.size(), 1u);
+    EXPECT_EQ(pages[0].data, "D1");
+    EXPECT_EQ(pages[0].key, MakeRecord("", 2, "").key);
+    EXPECT_TRUE(cache->Lookup("/m/b/").empty());  // page records are not file records
+  }
+  auto cache = TagCache::Open(folder, 20 * kSecond);
+  ASSERT_NE(cache, nullptr);
+  cache->StorePages("/m/a/", {MakeRecord("index.htm", 5, "D5")});
+  cache->Sweep("/m/");  // /m/b/ was not seen by this run
+  EXPECT_EQ(cache->LookupPages("/m/a/").size(), 1u);
+  EXPECT_TRUE(cache->LookupPages("/m/b/").empty());
+  EXPECT_FALSE(cache->failed());
 }
 
 TEST(TagCache, DamagedOrUnusableFilesNeverFail) {
