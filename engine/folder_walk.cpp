@@ -5,6 +5,7 @@
 #include <unistd.h>
 #include <cstring>
 
+#include <chrono>
 #include <deque>
 #include <new>
 #include <unordered_set>
@@ -15,6 +16,7 @@
 #include "engine/page_write_queue.h"
 #include "engine/whats_new_page.h"
 #include "platform/file_system.h"
+#include "platform/list_ahead.h"
 #include "platform/text_compare.h"
 #include "platform/text_file.h"
 
@@ -58,6 +60,7 @@ class Walker {
         page_name_(FoldCase(context.run.OutputFileName)),
         snapshot_name_(FoldCase(context.run.OutputFileName + ".csv")),
         user_(static_cast<uint32_t>(geteuid())),
+        list_ahead_(context.tuning.list_ahead_threads, context.tuning.list_ahead_waiting),
         writes_(context.tuning,
                 [this](const FolderPageFiles& files, const FolderPageResult& result) {
                   PageDone(files, result);
@@ -186,10 +189,13 @@ class Walker {
     }
     std::vector<DirEntry> listed;
     try {
+      const auto started = std::chrono::steady_clock::now();
       if (!dir.access().List(dir.get(), listed, nullptr)) {
         list_error_ = errno;
         return false;
       }
+      const bool cold = std::chrono::steady_clock::now() - started >=
+                        std::chrono::microseconds(context_.tuning.list_ahead_after_us);
       std::vector<std::string> leftovers;
       for (const DirEntry& entry : listed) {
         if (IsOurLeftover(entry)) {
@@ -209,6 +215,8 @@ class Walker {
             deferred_.push_back(DeferredLink{frame.index, frame.path, entry.name, entry.id});
           } else {
             frame.to_walk.emplace_back(entry.name, entry.id);
+            // The disk is cold: the sub-folders are listed ahead while the walk goes on.
+            if (cold) list_ahead_.Ask(frame.path + entry.name);
           }
         } else {
           frame.files.push_back(MakeEntry(entry));
@@ -270,6 +278,7 @@ class Walker {
   int list_error_ = 0;  // errno of the last listing that failed
   const std::string snapshot_name_;
   const uint32_t user_;
+  ListAhead list_ahead_;
   std::string root_real_;
   std::vector<Frame> stack_;
   std::deque<DeferredLink> deferred_;

@@ -24,6 +24,12 @@ struct RunTuning {
   // Threads that wait for tag reads the page cache cannot serve at once, shared by every page of
   // the run, so that the disk gets many reads at a time.
   size_t read_threads = 32;
+  // Threads that list and stat folders ahead of the walk once a folder's listing took longer
+  // than list_ahead_after_us microseconds (the disk is cold), and how many folders may wait for
+  // them. 0 microseconds lists every folder ahead (tests).
+  size_t list_ahead_threads = 8;
+  size_t list_ahead_waiting = 4096;
+  size_t list_ahead_after_us = 1000;
 };
 
 }  // namespace veldra

@@ -114,6 +114,7 @@ inline RunTuning Threads(size_t writers, size_t removers, size_t readers,
   tuning.writer_threads = writers;
   tuning.remover_threads = removers;
   tuning.read_threads = readers;
+  tuning.list_ahead_threads = readers == 0 ? 0 : tuning.list_ahead_threads;
   tuning.max_queued_pages = max_queued_pages;
   return tuning;
 }

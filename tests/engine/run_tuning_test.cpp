@@ -21,7 +21,8 @@ namespace veldra {
 
 void PrintTo(const RunTuning& t, std::ostream* os) {
   *os << "writers " << t.writer_threads << ", removers " << t.remover_threads << ", readers "
-      << t.read_threads << ", rows in " << t.row_parts << " parts over " << t.split_files_over;
+      << t.read_threads << ", rows in " << t.row_parts << " parts over " << t.split_files_over
+      << ", listing ahead " << t.list_ahead_threads << " after " << t.list_ahead_after_us << " us";
 }
 
 namespace {
@@ -35,6 +36,13 @@ using Files = std::map<std::string, std::string>;  // relative path: bytes
 RunTuning Split(RunTuning tuning, size_t parts) {
   tuning.split_files_over = 9;  // the folder of ten files is split, the others are not
   tuning.row_parts = parts;
+  return tuning;
+}
+
+// Every folder listed ahead, as on a cold disk, by this many threads.
+RunTuning ListingAhead(RunTuning tuning, size_t threads) {
+  tuning.list_ahead_threads = threads;
+  tuning.list_ahead_after_us = 0;
   return tuning;
 }
 
@@ -126,7 +134,8 @@ INSTANTIATE_TEST_SUITE_P(
     Tunings, RunTuningTest,
     ::testing::Combine(::testing::Values(Threads(1, 1, 1), Threads(4, 3, 8), RunTuning(),
                                          Split(Threads(0, 0, 0), 2), Split(Threads(2, 2, 4), 3),
-                                         Split(Threads(1, 0, 0), 10)),
+                                         Split(Threads(1, 0, 0), 10),
+                                         ListingAhead(Threads(2, 2, 4), 3)),
                        ::testing::Bool()));
 
 }  // namespace
