@@ -331,7 +331,9 @@ bool RemoveFileAt(int dir_fd, const std::string& name, std::string* aside) {
 }
 
 bool HasOurReplaceMode(uint32_t owner, uint32_t mode) {
-  return owner == geteuid() && mode == (0666 & ~ProcessUmask());
+  // Asked twice for every page a run leaves alone: the user is read once (a run never changes it).
+  static const uid_t user = geteuid();
+  return owner == user && mode == (0666 & ~ProcessUmask());
 }
 
 bool HoldsSameBytesAt(int dir_fd, const std::string& name, std::string_view bytes, ByteSpan ignored,
