@@ -103,37 +103,35 @@ bool ListFolder(const std::string& folder, std::vector<DirEntry>& entries, std::
   return ok;
 }
 
+bool ForEachEntryName(int fd, const std::function<void(const char* name)>& each) {
+  alignas(struct dirent64) char buffer[32768];
+  for (;;) {
+    const ssize_t got = getdents64(fd, buffer, sizeof buffer);
+    if (got < 0 && errno == EINTR) continue;
+    if (got <= 0) return got == 0;
+    for (ssize_t at = 0; at < got;) {
+      const auto* d = reinterpret_cast<const struct dirent64*>(buffer + at);
+      at += d->d_reclen;
+      if (!IsDotOrDotDot(d->d_name)) each(d->d_name);
+    }
+  }
+}
+
 bool ListFolderAt(int folder_fd, std::vector<DirEntry>& entries, std::string* err) {
   entries.clear();
   // A descriptor of its own for the listing, so the caller's stays open and unmoved.
-  const int fd = openat(folder_fd, ".", O_DIRECTORY | O_RDONLY | O_CLOEXEC);
-  DIR* dir = fd < 0 ? nullptr : fdopendir(fd);
-  if (dir == nullptr) {
+  const int dir_fd = openat(folder_fd, ".", O_DIRECTORY | O_RDONLY | O_CLOEXEC);
+  if (dir_fd < 0) {
     const int code = errno;
-    if (fd >= 0) close(fd);
     if (err != nullptr) *err = std::string("cannot open folder: ") + strerror(code);
     errno = code;
     return false;
   }
-  const int dir_fd = dirfd(dir);
-  bool ok = true;
-  int code = 0;
-  for (;;) {
-    errno = 0;
-    const struct dirent* d = readdir(dir);
-    if (d == nullptr) {
-      if (errno != 0) {
-        ok = false;
-        code = errno;
-        if (err != nullptr) *err = std::string("cannot read folder: ") + strerror(code);
-      }
-      break;
-    }
-    if (IsDotOrDotDot(d->d_name)) continue;
+  const bool ok = ForEachEntryName(dir_fd, [&](const char* name) {
     struct stat st;
     DirEntry e;
-    if (!StatEntry(dir_fd, d->d_name, st, e)) continue;  // vanished while we listed
-    e.name = d->d_name;
+    if (!StatEntry(dir_fd, name, st, e)) return;  // vanished while we listed
+    e.name = name;
     e.is_folder = S_ISDIR(st.st_mode);
     e.is_regular = S_ISREG(st.st_mode) && !e.dangling;
     e.size = e.is_folder ? 0 : static_cast<int64_t>(st.st_size);
@@ -142,9 +140,13 @@ bool ListFolderAt(int folder_fd, std::vector<DirEntry>& entries, std::string* er
         FileTime{static_cast<int64_t>(st.st_ctim.tv_sec), static_cast<int32_t>(st.st_ctim.tv_nsec)};
     e.id = FolderId{static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino)};
     entries.push_back(std::move(e));
+  });
+  const int code = errno;
+  close(dir_fd);
+  if (!ok) {
+    if (err != nullptr) *err = std::string("cannot read folder: ") + strerror(code);
+    errno = code;
   }
-  closedir(dir);
-  if (!ok) errno = code;
   return ok;
 }
 

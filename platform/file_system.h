@@ -3,6 +3,7 @@
 // UTF-8, but any bytes a file name can hold); folder paths end with kPathSeparator.
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -55,6 +56,11 @@ struct DirEntry {
 // tells why.
 bool ListFolder(const std::string& folder, std::vector<DirEntry>& entries,
                 std::string* err = nullptr);
+
+// Calls each with the name of every entry of the open folder fd but "." and "..", reading the
+// folder with getdents64 (a stdio DIR costs system calls of its own to open). fd's position
+// moves. False, with errno set, when the folder cannot be read.
+bool ForEachEntryName(int fd, const std::function<void(const char* name)>& each);
 
 // ListFolder of an open folder (dir_fd stays open and is not moved).
 bool ListFolderAt(int dir_fd, std::vector<DirEntry>& entries, std::string* err = nullptr);

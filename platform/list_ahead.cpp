@@ -1,10 +1,10 @@
 #include "platform/list_ahead.h"
 
-#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "platform/file_system.h"
 #include "platform/worker_threads.h"
 
 namespace veldra {
@@ -14,18 +14,11 @@ namespace {
 void Touch(const std::string& path) {
   const int fd = open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
   if (fd < 0) return;
-  DIR* dir = fdopendir(fd);
-  if (dir == nullptr) {
-    close(fd);
-    return;
-  }
-  while (const struct dirent* d = readdir(dir)) {
+  ForEachEntryName(fd, [fd](const char* name) {
     struct stat st;
-    if (d->d_name[0] == '.' && (d->d_name[1] == '\0' || (d->d_name[1] == '.' && !d->d_name[2])))
-      continue;
-    fstatat(fd, d->d_name, &st, AT_SYMLINK_NOFOLLOW);
-  }
-  closedir(dir);
+    fstatat(fd, name, &st, AT_SYMLINK_NOFOLLOW);
+  });
+  close(fd);
 }
 
 }  // namespace
