@@ -25,14 +25,20 @@ const SnapshotRecord* SnapshotIndex::Find(EntryKind kind, std::string_view name)
   return it == map.end() ? nullptr : &snapshot_[it->second];
 }
 
+std::string_view ChangeMarkText(EntryKind kind, const SnapshotIndex& previous,
+                                std::string_view name, std::string_view time_text,
+                                std::string_view size_text, const MarkSettings& settings) {
+  const SnapshotRecord* record = previous.Find(kind, name);
+  if (record == nullptr) return settings.show_new ? settings.new_text : std::string_view();
+  bool changed = !EqualsNoCase(record->time_text, time_text);
+  if (kind == EntryKind::kFile) changed = changed || !EqualsNoCase(record->size_text, size_text);
+  return settings.show_update && changed ? settings.update_text : std::string_view();
+}
+
 std::string ChangeMark(EntryKind kind, const SnapshotIndex& previous, std::string_view name,
                        std::string_view time_text, std::string_view size_text,
                        const MarkSettings& settings) {
-  const SnapshotRecord* record = previous.Find(kind, name);
-  if (record == nullptr) return settings.show_new ? settings.new_text : std::string();
-  bool changed = !EqualsNoCase(record->time_text, time_text);
-  if (kind == EntryKind::kFile) changed = changed || !EqualsNoCase(record->size_text, size_text);
-  return settings.show_update && changed ? settings.update_text : std::string();
+  return std::string(ChangeMarkText(kind, previous, name, time_text, size_text, settings));
 }
 
 }  // namespace veldra

@@ -41,4 +41,9 @@ std::string ChangeMark(EntryKind kind, const SnapshotIndex& previous, std::strin
                        std::string_view time_text, std::string_view size_text,
                        const MarkSettings& settings);
 
+// ChangeMark without a copy: a view of one of the settings' texts, or an empty view.
+std::string_view ChangeMarkText(EntryKind kind, const SnapshotIndex& previous,
+                                std::string_view name, std::string_view time_text,
+                                std::string_view size_text, const MarkSettings& settings);
+
 }  // namespace veldra

@@ -7,18 +7,9 @@
 namespace veldra {
 
 std::string EscapeText(std::string_view text) {
-  std::string escaped = EscapeHtml(text);
-  if (escaped.find_first_of("\r\n") == std::string::npos) return escaped;
   std::string out;
-  for (char c : escaped) {
-    if (c == '\r') {
-      out += "&#13;";
-    } else if (c == '\n') {
-      out += "&#10;";
-    } else {
-      out += c;
-    }
-  }
+  out.reserve(text.size() + 8);
+  AppendEscapedText(out, text, TextForm::kUtf8);
   return out;
 }
 
