@@ -21,7 +21,16 @@ SnapshotIndex::SnapshotIndex(const FolderSnapshot& snapshot) : snapshot_(snapsho
 const SnapshotRecord* SnapshotIndex::Find(EntryKind kind, std::string_view name) const {
   const auto& map = kind == EntryKind::kFolder ? folders_ : files_;
   if (map.empty()) return nullptr;
-  const auto it = map.find(FoldCase(name));
+  // An ASCII name folds to its lower case: folded on the stack rather than into a new string.
+  char folded[256];
+  bool ascii = name.size() <= sizeof folded;
+  for (size_t i = 0; ascii && i < name.size(); ++i) {
+    const char c = name[i];
+    if (static_cast<unsigned char>(c) >= 0x80) ascii = false;
+    folded[i] = c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+  }
+  const auto it =
+      ascii ? map.find(std::string_view(folded, name.size())) : map.find(FoldCase(name));
   return it == map.end() ? nullptr : &snapshot_[it->second];
 }
 

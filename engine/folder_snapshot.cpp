@@ -1,5 +1,7 @@
 #include "engine/folder_snapshot.h"
 
+#include <algorithm>
+
 #include "platform/cp932.h"
 #include "platform/text_file.h"
 
@@ -63,17 +65,18 @@ FolderSnapshot ParseSnapshot(std::string_view cp932_bytes) {
       ++i;
       bool closed = false;
       while (i < n) {
-        if (text[i] == '"') {
-          if (i + 1 < n && text[i + 1] == '"') {
-            field += '"';
-            i += 2;
-            continue;
-          }
-          ++i;
-          closed = true;
-          break;
+        const size_t quote = std::min(text.find('"', i), n);
+        field.append(text, i, quote - i);
+        i = quote;
+        if (i == n) break;
+        if (i + 1 < n && text[i + 1] == '"') {
+          field += '"';
+          i += 2;
+          continue;
         }
-        field += text[i++];
+        ++i;
+        closed = true;
+        break;
       }
       if (!closed) return snapshot;  // the file ends inside a field: a truncated record
       fields.push_back(std::move(field));

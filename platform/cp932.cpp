@@ -209,12 +209,22 @@ void AppendCp932(std::string& out, std::string_view utf8, Cp932Escape escape) {
         const size_t run = AsciiRun(utf8, i);
         out.append(utf8.data() + i, run);
         i += run;
-      } else if (b == '&' && IsDecodedReference(t, utf8, i)) {
-        out += "&#38;#";
-        i += 2;
+      } else if (b == '&') {
+        if (IsDecodedReference(t, utf8, i)) {
+          out += "&#38;#";
+          i += 2;
+        } else {
+          out += '&';
+          ++i;
+        }
       } else {
-        out += static_cast<char>(b);
-        ++i;
+        // Only "&" needs a look: copy the ASCII run up to the next one at once.
+        const size_t run = AsciiRun(utf8, i);
+        const void* amp = std::memchr(utf8.data() + i, '&', run);
+        const size_t plain =
+            amp == nullptr ? run : static_cast<const char*>(amp) - (utf8.data() + i);
+        out.append(utf8.data() + i, plain);
+        i += plain;
       }
       continue;
     }
@@ -247,9 +257,19 @@ std::string DecodeCp932(std::string_view cp932, Cp932Escape escape) {
   size_t i = 0;
   while (i < cp932.size()) {
     const unsigned char b = static_cast<unsigned char>(cp932[i]);
+    if (b < 0x80 && (b != '&' || !round_trip)) {
+      // ASCII stands for itself, apart from the "&" of a reference: copy the run up to it at once.
+      const size_t run = AsciiRun(cp932, i);
+      const void* amp = round_trip ? std::memchr(cp932.data() + i, '&', run) : nullptr;
+      const size_t plain =
+          amp == nullptr ? run : static_cast<const char*>(amp) - (cp932.data() + i);
+      out.append(cp932.data() + i, plain);
+      i += plain;
+      continue;
+    }
     if (b < 0x80) {
       uint32_t n = 0;
-      const size_t len = round_trip && b == '&' ? ParseReference(cp932, i, n) : 0;
+      const size_t len = ParseReference(cp932, i, n);
       if (len != 0 && n >= 0xDC80 && n <= 0xDCFF) {
         out += static_cast<char>(n - 0xDC00);  // a byte that was not valid UTF-8
         i += len;
