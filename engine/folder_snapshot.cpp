@@ -17,8 +17,9 @@ void AppendField(std::string& line, std::string_view field) {
   line += '"';
 }
 
-void AppendRecord(std::string& out, std::string_view kind, const Entry& entry) {
-  std::string line;
+// line is a buffer the records of one snapshot share.
+void AppendRecord(std::string& out, std::string& line, std::string_view kind, const Entry& entry) {
+  line.clear();
   AppendField(line, kind);
   line += ',';
   AppendField(line, entry.name);
@@ -39,8 +40,9 @@ size_t LineEndLength(std::string_view text, size_t i) { return text[i] == '\n' ?
 
 std::string FormatSnapshot(const EntryTable& folders, const EntryTable& files) {
   std::string out;
-  for (const Entry& entry : folders) AppendRecord(out, "D", entry);
-  for (const Entry& entry : files) AppendRecord(out, "F", entry);
+  std::string line;
+  for (const Entry& entry : folders) AppendRecord(out, line, "D", entry);
+  for (const Entry& entry : files) AppendRecord(out, line, "F", entry);
   return out;
 }
 
