@@ -10,9 +10,13 @@ namespace {
 
 void AppendField(std::string& line, std::string_view field) {
   line += '"';
-  for (char c : field) {
-    if (c == '"') line += '"';
-    line += c;
+  for (size_t i = 0; i < field.size();) {
+    // The text up to and with the next quote, which is then doubled.
+    const size_t quote = field.find('"', i);
+    const size_t end = quote == std::string_view::npos ? field.size() : quote + 1;
+    line.append(field, i, end - i);
+    if (quote != std::string_view::npos) line += '"';
+    i = end;
   }
   line += '"';
 }
