@@ -1,6 +1,7 @@
 #pragma once
 // Deciding the change mark of a row from the folder's previous snapshot.
 
+#include <functional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -29,9 +30,16 @@ class SnapshotIndex {
   const SnapshotRecord* Find(EntryKind kind, std::string_view name) const;
 
  private:
+  // Looked up by string_view, so that a name needs no folded copy of its own.
+  struct Hash {
+    using is_transparent = void;
+    size_t operator()(std::string_view text) const { return std::hash<std::string_view>{}(text); }
+  };
+  using Map = std::unordered_map<std::string, size_t, Hash, std::equal_to<>>;
+
   const FolderSnapshot& snapshot_;
-  std::unordered_map<std::string, size_t> folders_;
-  std::unordered_map<std::string, size_t> files_;
+  Map folders_;
+  Map files_;
 };
 
 // The mark of one row: the new text for an entry the snapshot lacks, the update text for one
@@ -40,5 +48,10 @@ class SnapshotIndex {
 std::string ChangeMark(EntryKind kind, const SnapshotIndex& previous, std::string_view name,
                        std::string_view time_text, std::string_view size_text,
                        const MarkSettings& settings);
+
+// ChangeMark without a copy: a view of one of the settings' texts, or an empty view.
+std::string_view ChangeMarkText(EntryKind kind, const SnapshotIndex& previous,
+                                std::string_view name, std::string_view time_text,
+                                std::string_view size_text, const MarkSettings& settings);
 
 }  // namespace veldra

@@ -18,9 +18,9 @@ constexpr size_t kBatch = 64;
 
 }  // namespace
 
-void AddFileRowsReadingTags(PageBuffer& page, const PageContext& context, const std::string& folder,
-                            const EntryTable& files, size_t begin, size_t end,
-                            const SnapshotIndex& index, FolderTags* cached) {
+void AddFileRowsReadingTags(PageBuffer& page, const RowWriter& rows, const PageContext& context,
+                            const std::string& folder, const EntryTable& files, size_t begin,
+                            size_t end, const SnapshotIndex& index, FolderTags* cached) {
   const EnvironmentSet& set = context.set;
   const bool marks = context.run.MarksWanted;
   const MarkSettings mark_settings{set.ShowNewMark, set.ShowUpdateMark, set.NewMarkText,
@@ -76,11 +76,11 @@ void AddFileRowsReadingTags(PageBuffer& page, const PageContext& context, const 
     RunReadJobs(context.reads, jobs);
     for (size_t i = 0; i < count; ++i) {
       const Entry& entry = files[start + i];
-      const std::string mark = marks ? ChangeMark(EntryKind::kFile, index, entry.name,
-                                                  entry.time_text, entry.size_text, mark_settings)
-                                     : std::string();
-      WriteFileRows(page, context, folder, entry.name, entry.time_text, entry.size, mark,
-                    tags[i].v1, &tags[i]);
+      const std::string_view mark =
+          marks ? ChangeMarkText(EntryKind::kFile, index, entry.name, entry.time_text,
+                                 entry.size_text, mark_settings)
+                : std::string_view();
+      rows.AddFileRow(page, entry.name, entry.time_text, entry.size, mark, tags[i].v1, &tags[i]);
     }
   }
 }

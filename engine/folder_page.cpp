@@ -31,12 +31,12 @@ namespace {
 
 // Adds the rows of files[begin, end). Tags are read a batch of files at a time, so that reads
 // the cache cannot serve overlap.
-void AddFileRows(PageBuffer& page, const PageContext& context, const std::string& folder,
-                 int dir_fd, const EntryTable& files, size_t begin, size_t end,
-                 const SnapshotIndex& index, FolderTags* cached) {
+void AddFileRows(PageBuffer& page, const RowWriter& rows, const PageContext& context,
+                 const std::string& folder, int dir_fd, const EntryTable& files, size_t begin,
+                 size_t end, const SnapshotIndex& index, FolderTags* cached) {
   // Tags beyond the classic ID3v1 tail take a reader of their own (engine/file_tag_rows.cpp).
   if (UsesTagReader(context.set)) {
-    AddFileRowsReadingTags(page, context, folder, files, begin, end, index, cached);
+    AddFileRowsReadingTags(page, rows, context, folder, files, begin, end, index, cached);
     return;
   }
   const EnvironmentSet& set = context.set;
@@ -62,13 +62,14 @@ void AddFileRows(PageBuffer& page, const PageContext& context, const std::string
     ReadTailsCached(cached, dir_fd, folder, tails, kId3BlockSize, context.reads);
     for (size_t i = 0; i < count; ++i) {
       const Entry& entry = files[start + i];
-      const std::string mark = marks ? ChangeMark(EntryKind::kFile, index, entry.name,
-                                                  entry.time_text, entry.size_text, mark_settings)
-                                     : std::string();
+      const std::string_view mark =
+          marks ? ChangeMarkText(EntryKind::kFile, index, entry.name, entry.time_text,
+                                 entry.size_text, mark_settings)
+                : std::string_view();
       // A tag that cannot be read leaves the record fresh: its cells read "<BR>".
       Id3Tag tag;
       if (tail_of[i] != kNoTail) DecodeId3Tail(tails[tail_of[i]], tag);
-      WriteFileRows(page, context, folder, entry.name, entry.time_text, entry.size, mark, tag);
+      rows.AddFileRow(page, entry.name, entry.time_text, entry.size, mark, tag);
     }
   }
 }
@@ -90,11 +91,12 @@ std::string BuildPage(const PageContext& context, std::string_view folder, int d
 
   PageBuffer page;
   WritePageHead(page, context, folder, folders.size(), files.size());
+  RowWriter rows(context, folder);
   for (const Entry& entry : folders) {
-    const std::string mark = marks ? ChangeMark(EntryKind::kFolder, index, entry.name,
-                                                entry.time_text, "", mark_settings)
-                                   : std::string();
-    WriteFolderRows(page, context, folder, entry.name, mark);
+    const std::string_view mark = marks ? ChangeMarkText(EntryKind::kFolder, index, entry.name,
+                                                         entry.time_text, "", mark_settings)
+                                        : std::string_view();
+    rows.AddFolderRow(page, entry.name, mark);
   }
   page.AddLine(kFoldersToFiles);
   // A large folder's file rows are built in parts side by side, then joined in order.
@@ -107,7 +109,7 @@ std::string BuildPage(const PageContext& context, std::string_view folder, int d
   std::vector<char> part_out_of_memory(parts, 0);  // thrown again on the building thread
   const auto build_part = [&](size_t part) {
     try {
-      AddFileRows(part == 0 ? page : part_rows[part], context, folder_path, dir_fd, files,
+      AddFileRows(part == 0 ? page : part_rows[part], rows, context, folder_path, dir_fd, files,
                   part_begin(part), part_begin(part + 1), index, cached);
     } catch (const std::bad_alloc&) {
       part_out_of_memory[part] = 1;

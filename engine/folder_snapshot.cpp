@@ -1,5 +1,7 @@
 #include "engine/folder_snapshot.h"
 
+#include <algorithm>
+
 #include "platform/cp932.h"
 #include "platform/text_file.h"
 
@@ -8,15 +10,20 @@ namespace {
 
 void AppendField(std::string& line, std::string_view field) {
   line += '"';
-  for (char c : field) {
-    if (c == '"') line += '"';
-    line += c;
+  for (size_t i = 0; i < field.size();) {
+    // The text up to and with the next quote, which is then doubled.
+    const size_t quote = field.find('"', i);
+    const size_t end = quote == std::string_view::npos ? field.size() : quote + 1;
+    line.append(field, i, end - i);
+    if (quote != std::string_view::npos) line += '"';
+    i = end;
   }
   line += '"';
 }
 
-void AppendRecord(std::string& out, std::string_view kind, const Entry& entry) {
-  std::string line;
+// line is a buffer the records of one snapshot share.
+void AppendRecord(std::string& out, std::string& line, std::string_view kind, const Entry& entry) {
+  line.clear();
   AppendField(line, kind);
   line += ',';
   AppendField(line, entry.name);
@@ -37,8 +44,9 @@ size_t LineEndLength(std::string_view text, size_t i) { return text[i] == '\n' ?
 
 std::string FormatSnapshot(const EntryTable& folders, const EntryTable& files) {
   std::string out;
-  for (const Entry& entry : folders) AppendRecord(out, "D", entry);
-  for (const Entry& entry : files) AppendRecord(out, "F", entry);
+  std::string line;
+  for (const Entry& entry : folders) AppendRecord(out, line, "D", entry);
+  for (const Entry& entry : files) AppendRecord(out, line, "F", entry);
   return out;
 }
 
@@ -63,17 +71,18 @@ FolderSnapshot ParseSnapshot(std::string_view cp932_bytes) {
       ++i;
       bool closed = false;
       while (i < n) {
-        if (text[i] == '"') {
-          if (i + 1 < n && text[i + 1] == '"') {
-            field += '"';
-            i += 2;
-            continue;
-          }
-          ++i;
-          closed = true;
-          break;
+        const size_t quote = std::min(text.find('"', i), n);
+        field.append(text, i, quote - i);
+        i = quote;
+        if (i == n) break;
+        if (i + 1 < n && text[i + 1] == '"') {
+          field += '"';
+          i += 2;
+          continue;
         }
-        field += text[i++];
+        ++i;
+        closed = true;
+        break;
       }
       if (!closed) return snapshot;  // the file ends inside a field: a truncated record
       fields.push_back(std::move(field));

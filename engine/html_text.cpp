@@ -3,17 +3,11 @@
 #include <cstdint>
 #include <optional>
 
+#include "platform/cp932.h"
 #include "platform/utf8.h"
 
 namespace veldra {
 namespace {
-
-// Length of the valid UTF-8 sequence starting at text[i], or 0 when it is not valid (overlong
-// forms, surrogates and values past U+10FFFF are not).
-size_t Utf8SequenceLength(std::string_view text, size_t i) {
-  uint32_t c;
-  return DecodeUtf8(text, i, c);
-}
 
 void AppendEscaped(std::string& out, char c) {
   switch (c) {
@@ -80,35 +74,90 @@ size_t DecodeEntity(std::string_view text, size_t i, std::string& out) {
 
 }  // namespace
 
-std::string EscapeHtml(std::string_view text) {
-  std::string out;
-  out.reserve(text.size() + 8);
+namespace {
+
+// The valid multi-byte character c (its UTF-8 bytes at text[i], len of them) in the given form.
+void AppendCharacter(std::string& out, std::string_view text, size_t i, size_t len, uint32_t c,
+                     TextForm form) {
+  if (form == TextForm::kCp932) {
+    AppendCp932Char(out, c);
+  } else {
+    out.append(text, i, len);
+  }
+}
+
+// A byte that is not valid UTF-8, as the replacement character U+FFFD.
+void AppendReplacement(std::string& out, TextForm form) {
+  if (form == TextForm::kCp932) {
+    AppendCp932Char(out, 0xFFFD);
+  } else {
+    out += "\xEF\xBF\xBD";
+  }
+}
+
+bool NeedsEscape(unsigned char b, bool line_breaks) {
+  return b == '&' || b == '<' || b == '>' || b == '"' || (line_breaks && (b == '\r' || b == '\n'));
+}
+
+void AppendEscaped(std::string& out, std::string_view text, TextForm form, bool line_breaks) {
   for (size_t i = 0; i < text.size();) {
-    const size_t len = Utf8SequenceLength(text, i);
-    if (len == 0) {
-      out += "\xEF\xBF\xBD";  // U+FFFD
+    const auto b = static_cast<unsigned char>(text[i]);
+    if (b < 0x80) {
+      // A run of ASCII bytes that stand for themselves is copied at once.
+      size_t end = i;
+      while (end < text.size() && static_cast<unsigned char>(text[end]) < 0x80 &&
+             !NeedsEscape(static_cast<unsigned char>(text[end]), line_breaks))
+        ++end;
+      if (end > i) {
+        out.append(text, i, end - i);
+        i = end;
+        continue;
+      }
+      if (b == '\r') {
+        out += "&#13;";
+      } else if (b == '\n') {
+        out += "&#10;";
+      } else {
+        AppendEscaped(out, text[i]);
+      }
       ++i;
-    } else if (len == 1) {
-      AppendEscaped(out, text[i++]);
+      continue;
+    }
+    uint32_t c = 0;
+    const size_t len = DecodeUtf8(text, i, c);
+    if (len == 0) {
+      AppendReplacement(out, form);
+      ++i;
     } else {
-      out.append(text, i, len);
+      AppendCharacter(out, text, i, len, c, form);
       i += len;
     }
   }
+}
+
+}  // namespace
+
+std::string EscapeHtml(std::string_view text) {
+  std::string out;
+  out.reserve(text.size() + 8);
+  AppendEscaped(out, text, TextForm::kUtf8, false);
   return out;
 }
 
-std::string EncodeHrefPath(std::string_view path) {
-  std::string out;
-  out.reserve(path.size() + 8);
+void AppendEscapedText(std::string& out, std::string_view text, TextForm form) {
+  AppendEscaped(out, text, form, true);
+}
+
+void AppendHrefPath(std::string& out, std::string_view path, TextForm form) {
   for (size_t i = 0; i < path.size();) {
-    const size_t len = Utf8SequenceLength(path, i);
+    uint32_t c = 0;
+    const size_t len = DecodeUtf8(path, i, c);
     const auto b = static_cast<unsigned char>(path[i]);
     if (len == 0) {
       AppendPercent(out, b);
       ++i;
     } else if (len > 1) {
-      out.append(path, i, len);
+      AppendCharacter(out, path, i, len, c, form);
       i += len;
     } else {
       // A browser reads "\" as "/", cuts blanks at the ends, and takes "#" and "?" as the start
@@ -120,6 +169,12 @@ std::string EncodeHrefPath(std::string_view path) {
       ++i;
     }
   }
+}
+
+std::string EncodeHrefPath(std::string_view path) {
+  std::string out;
+  out.reserve(path.size() + 8);
+  AppendHrefPath(out, path, TextForm::kUtf8);
   return out;
 }
 

@@ -45,6 +45,8 @@ class PageBuffer {
   // Where the date-time text of the date line lies (empty when the page has none).
   ByteSpan date_time() const { return date_time_; }
   const std::string& bytes() const { return bytes_; }
+  // The page's bytes, for writers that append CP932 text themselves (RowWriter).
+  std::string& cp932() { return bytes_; }
   // Appends bytes another buffer built.
   void Append(std::string_view cp932_bytes) { bytes_ += cp932_bytes; }
   // Hands the bytes over without copying them (a page can run to tens of megabytes).

@@ -2,23 +2,15 @@
 
 #include "engine/html_text.h"
 #include "engine/run_context.h"
+#include "platform/cp932.h"
 #include "settings/column_key.h"
 
 namespace veldra {
 
 std::string EscapeText(std::string_view text) {
-  std::string escaped = EscapeHtml(text);
-  if (escaped.find_first_of("\r\n") == std::string::npos) return escaped;
   std::string out;
-  for (char c : escaped) {
-    if (c == '\r') {
-      out += "&#13;";
-    } else if (c == '\n') {
-      out += "&#10;";
-    } else {
-      out += c;
-    }
-  }
+  out.reserve(text.size() + 8);
+  AppendEscapedText(out, text, TextForm::kUtf8);
   return out;
 }
 
@@ -35,19 +27,56 @@ std::string RelativeFolderPath(const RunContext& run, std::string_view folder) {
   return ReplaceChar(folder.substr(run.RootPath.size()), kPathSeparator, '/');
 }
 
-std::vector<std::string> NavigationLines(const RunContext& run, std::string_view folder) {
-  const std::string relative = RelativeFolderPath(run, folder);
-  std::vector<std::string> lines;
+namespace {
+
+// Calls line(parent) for the relative path of every enclosing folder, the root's ("") first.
+template <typename Line>
+void ForEachEnclosingFolder(std::string_view relative, Line line) {
   // Every enclosing folder's relative path is a prefix of this one ending at a "/"; the last
   // "/" ends the folder's own path, which gets no link.
   for (size_t end = 0; end < relative.size();) {
-    const std::string_view parent = std::string_view(relative).substr(0, end);
-    lines.push_back("<A HREF=\"" + run.RootUrl + EncodeHrefPath(parent) + run.OutputFileName +
-                    "\">← /" + EscapeText(parent) + "</A><BR>");
+    line(relative.substr(0, end));
     const size_t slash = relative.find('/', end);
     if (slash == std::string::npos) break;
     end = slash + 1;
   }
+}
+
+// The navigation line of the enclosing folder at parent, without its line end. Converting text
+// by text equals converting the whole line, as no character can span two texts: the rest is
+// escaped into valid UTF-8, and the settings' texts (which may hold any bytes) stand between
+// ASCII markup or escaped text, but for the root's link, where the two meet and go in together.
+void AppendNavigationLine(std::string& out, const RunContext& run, std::string_view parent,
+                          TextForm form) {
+  const auto settings_text = [&](std::string_view text) {
+    if (form == TextForm::kCp932) {
+      AppendCp932(out, text, Cp932Escape::kHtml);
+    } else {
+      out += text;
+    }
+  };
+  out += "<A HREF=\"";
+  if (parent.empty()) {
+    settings_text(run.RootUrl + run.OutputFileName);
+  } else {
+    settings_text(run.RootUrl);
+    AppendHrefPath(out, parent, form);
+    settings_text(run.OutputFileName);
+  }
+  out += "\">";
+  settings_text("← /");
+  AppendEscapedText(out, parent, form);
+  out += "</A><BR>";
+}
+
+}  // namespace
+
+std::vector<std::string> NavigationLines(const RunContext& run, std::string_view folder) {
+  const std::string relative = RelativeFolderPath(run, folder);
+  std::vector<std::string> lines;
+  ForEachEnclosingFolder(relative, [&](std::string_view parent) {
+    AppendNavigationLine(lines.emplace_back(), run, parent, TextForm::kUtf8);
+  });
   return lines;
 }
 
@@ -80,7 +109,10 @@ void WritePageHead(PageBuffer& page, const PageContext& context, std::string_vie
   const std::string hairline = TrimBlanks(context.set.HairlineText);
   page.AddLine(hairline);
   page.AddLine(kNavigationStart);
-  for (const std::string& line : NavigationLines(run, folder)) page.AddLine(line);
+  ForEachEnclosingFolder(relative, [&](std::string_view parent) {
+    AppendNavigationLine(page.cp932(), run, parent, TextForm::kCp932);
+    page.cp932() += "\r\n";
+  });
   page.AddLine(kNavigationEnd);
   page.AddLine(relative.empty() ? std::string() : hairline);
   page.AddLine(context.set.TableTag);

@@ -1,12 +1,17 @@
 #include "engine/table_rows.h"
 
+#include <charconv>
+#include <utility>
+
 #include "engine/html_text.h"
 #include "engine/page_head.h"
 #include "platform/code_page.h"
+#include "platform/cp932.h"
 #include "platform/file_name.h"
 #include "platform/text_compare.h"
 #include "settings/column_key.h"
 #include "tags/id3v1.h"
+#include "tags/tag_text.h"
 
 namespace veldra {
 namespace {
@@ -22,78 +27,97 @@ bool IsTagColumn(std::string_view key) {
   return false;
 }
 
-std::string Cell(std::string_view attributes, std::string_view text) {
-  return "<TD" + std::string(attributes) + ">" + std::string(text) + "</TD>";
-}
-
-// A cleaned column text of the tag reader: "<BR>" when empty, escaped otherwise.
-std::string FieldCell(const std::string& text) { return text.empty() ? "<BR>" : EscapeText(text); }
-
-// A tag field or genre name as cell text: "<BR>" when nothing is left after cutting at the first
-// NUL and trimming blanks, the escaped text otherwise (a field may hold any bytes).
-std::string TagCell(const std::string& field) { return FieldCell(CleanTagField(field)); }
-
-// A PLAY TIME or BITRATE cell; "" for any other key.
-std::string StreamCell(std::string_view key, const std::string& td, const FileTags* more) {
-  std::string text;
-  if (EqualsNoCase(key, kKeyPlayTime)) {
-    if (more != nullptr) text = PlayTimeText(more->stream.milliseconds);
-  } else if (EqualsNoCase(key, kKeyBitrate)) {
-    if (more != nullptr) text = BitrateText(more->stream.bits_per_second);
-  } else {
-    return "";
-  }
-  return "<TD align=right" + td + ">" + (text.empty() ? "<BR>" : text) + "</TD>";
-}
-
-// The data cells of a file row when tags come from every source (TAGS=ALL).
-std::string AllTagCells(const EnvironmentSet& set, const std::string& td,
-                        std::string_view time_text, int64_t size, const FileTags& more) {
-  const TagFields& f = more.fields;
-  std::string cells;
-  for (const std::string& key : set.OutputColumns) {
-    if (EqualsNoCase(key, kKeyFileSize)) {
-      cells += "<TD align=right" + td + ">" + MegabyteText(size) + "</TD>";
-    } else if (EqualsNoCase(key, kKeyTimeStamp)) {
-      cells += Cell(td, time_text);
-    } else if (EqualsNoCase(key, kKeyTitle)) {
-      cells += Cell(td, FieldCell(f.title));
-    } else if (EqualsNoCase(key, kKeyArtist)) {
-      cells += Cell(td, FieldCell(f.artist));
-    } else if (EqualsNoCase(key, kKeyAlbum)) {
-      cells += Cell(td, FieldCell(f.album));
-    } else if (EqualsNoCase(key, kKeyComment)) {
-      cells += Cell(td, FieldCell(f.comment));
-    } else if (EqualsNoCase(key, kKeyYear)) {
-      cells += "<TD align=center" + td + ">" + FieldCell(f.year) + "</TD>";
-    } else if (EqualsNoCase(key, kKeyGenre)) {
-      cells += Cell(td, FieldCell(f.genre));
-    } else if (EqualsNoCase(key, kKeyTrack)) {
-      cells += Cell(td, FieldCell(f.track));
+// A row text in the form a row is being written in. Markup of the row itself is ASCII and goes in
+// as it is; the settings' own HTML (marks, cell attributes, the root URL) is converted; names and
+// tag fields are escaped.
+class RowText {
+ public:
+  RowText(std::string& out, TextForm form) : out_(out), form_(form) {}
+  void Ascii(std::string_view markup) { out_ += markup; }
+  void Html(std::string_view html) {
+    if (form_ == TextForm::kCp932) {
+      AppendCp932(out_, html, Cp932Escape::kHtml);
     } else {
-      cells += StreamCell(key, td, &more);
+      out_ += html;
     }
   }
-  return cells;
+  void Text(std::string_view text) { AppendEscapedText(out_, text, form_); }
+  void Href(std::string_view path) { AppendHrefPath(out_, path, form_); }
+  // A cell's text: "<BR>" when empty, escaped otherwise.
+  void Field(std::string_view text) {
+    if (text.empty()) {
+      out_ += "<BR>";
+    } else {
+      Text(text);
+    }
+  }
+  std::string& out() { return out_; }
+
+ private:
+  std::string& out_;
+  TextForm form_;
+};
+
+// A tag field or genre name as cell text: cut at the first NUL, blanks trimmed (CleanTagField,
+// without a copy).
+std::string_view CleanField(std::string_view field) {
+  field = field.substr(0, field.find('\0'));
+  const size_t first = field.find_first_not_of(' ');
+  if (first == std::string_view::npos) return {};
+  return field.substr(first, field.find_last_not_of(' ') - first + 1);
+}
+
+void AppendNumber(std::string& out, int64_t n) {
+  char digits[24];
+  const auto result = std::to_chars(digits, digits + sizeof digits, n);
+  out.append(digits, result.ptr);
+}
+
+void AppendKilobyteText(std::string& out, int64_t size) {
+  if (size < 0) size = 0;
+  AppendNumber(out, size / kKiB + (size % kKiB >= kKiB / 2 ? 1 : 0));
+  out += "KB";
+}
+
+void AppendMegabyteText(std::string& out, int64_t size) {
+  if (size < 0) size = 0;
+  // Tenths of a MiB, in integers: the remainder times ten stays far below 2^63.
+  const int64_t rest_tenths = (size % kMiB) * 10;
+  const int64_t tenths = size / kMiB * 10 + rest_tenths / kMiB + (rest_tenths % kMiB >= kMiB / 2);
+  out += '(';
+  AppendNumber(out, tenths / 10);
+  out += '.';
+  out += static_cast<char>('0' + tenths % 10);
+  out += "MB)";
+}
+
+RowWriter::Column ColumnOf(std::string_view key) {
+  using Column = RowWriter::Column;
+  static constexpr std::pair<std::string_view, Column> kColumns[] = {
+      {kKeyFileSize, Column::kFileSize}, {kKeyTimeStamp, Column::kTimeStamp},
+      {kKeyTitle, Column::kTitle},       {kKeyArtist, Column::kArtist},
+      {kKeyAlbum, Column::kAlbum},       {kKeyComment, Column::kComment},
+      {kKeyYear, Column::kYear},         {kKeyGenre, Column::kGenre},
+      {kKeyTrack, Column::kTrack},       {kKeyPlayTime, Column::kPlayTime},
+      {kKeyBitrate, Column::kBitrate}};
+  for (const auto& [column_key, column] : kColumns) {
+    if (EqualsNoCase(key, column_key)) return column;
+  }
+  return Column::kNone;
 }
 
 }  // namespace
 
 std::string KilobyteText(int64_t size) {
-  if (size < 0) size = 0;
-  return std::to_string(size / kKiB + (size % kKiB >= kKiB / 2 ? 1 : 0)) + "KB";
+  std::string text;
+  AppendKilobyteText(text, size);
+  return text;
 }
 
 std::string MegabyteText(int64_t size) {
-  if (size < 0) size = 0;
-  // Tenths of a MiB, in integers: the remainder times ten stays far below 2^63.
-  const int64_t rest_tenths = (size % kMiB) * 10;
-  const int64_t tenths = size / kMiB * 10 + rest_tenths / kMiB + (rest_tenths % kMiB >= kMiB / 2);
-  std::string text = "(";
-  text += std::to_string(tenths / 10);
-  text += '.';
-  text += static_cast<char>('0' + tenths % 10);
-  return text + "MB)";
+  std::string text;
+  AppendMegabyteText(text, size);
+  return text;
 }
 
 bool RowsShowTags(const EnvironmentSet& set) {
@@ -136,79 +160,234 @@ TagReadOptions TagOptionsFor(const PageContext& context) {
   return options;
 }
 
-std::string FileRowWithTag(const PageContext& context, std::string_view folder,
-                           std::string_view name, std::string_view time_text, int64_t size,
-                           std::string_view mark, const Id3Tag& tag, const FileTags* more) {
-  const RunContext& run = context.run;
-  const EnvironmentSet& set = context.set;
-  const std::string& td = run.TdAttributes;
-  const std::string relative = RelativeFolderPath(run, folder);
+RowWriter::RowWriter(const PageContext& context, std::string_view folder)
+    : run_(context.run), set_(context.set), relative_(RelativeFolderPath(context.run, folder)) {
+  const RunContext& run = run_;
+  const EnvironmentSet& set = set_;
+  columns_.reserve(set.OutputColumns.size());
+  for (const std::string& key : set.OutputColumns) columns_.push_back(ColumnOf(key));
+  // The link of a name is the encoded relative path and then the encoded name: the same as
+  // encoding both at once when no character spans the two, as none can after a "/".
+  relative_in_start_ = relative_.empty() || relative_.back() == '/';
+  // Rows are converted text by text. That makes the same bytes as converting whole rows because
+  // no character can span two texts: every text from the settings (which may hold any bytes)
+  // stands between ASCII markup, and names and tag fields come out of escaping as valid UTF-8.
+  const auto make = [&](Pieces& pieces, TextForm form) {
+    const auto piece = [form](std::string& out, auto&& write) {
+      RowText text(out, form);
+      write(text);
+    };
+    const std::string& td = run.TdAttributes;
+    piece(pieces.cell, [&](RowText& t) {
+      t.Ascii("<TD");
+      t.Html(td);
+      t.Ascii(">");
+    });
+    piece(pieces.right_cell, [&](RowText& t) {
+      t.Ascii("<TD align=right");
+      t.Html(td);
+      t.Ascii(">");
+    });
+    piece(pieces.center_cell, [&](RowText& t) {
+      t.Ascii("<TD align=center");
+      t.Html(td);
+      t.Ascii(">");
+    });
+    const auto start = [&](std::string& out, const std::string& row_mark) {
+      piece(out, [&](RowText& t) {
+        t.Ascii("<TR>");
+        t.Ascii(pieces.cell);  // already in this form
+        t.Html(row_mark);
+        t.Ascii("</TD>");
+        t.Ascii(pieces.cell);
+        t.Ascii("<A HREF=\"");
+        t.Html(run.RootUrl);
+        if (relative_in_start_) t.Href(relative_);
+      });
+    };
+    start(pieces.file_start, run.FileMark);
+    start(pieces.folder_start, run.FolderMark);
+    piece(pieces.folder_link_end, [&](RowText& t) {
+      t.Ascii("/");
+      t.Html(run.OutputFileName);
+      t.Ascii("\">");
+    });
+    const size_t empty_cells = set.ProcessId3 ? set.OutputColumns.size() : 1;
+    for (size_t i = 0; i < empty_cells; ++i) {
+      pieces.folder_end += pieces.cell;
+      pieces.folder_end += "<BR></TD>";
+    }
+    pieces.folder_end += "</TR>";
+  };
+  make(utf8_, TextForm::kUtf8);
+  make(cp932_, TextForm::kCp932);
+}
 
-  std::string row = "<TR>" + Cell(td, run.FileMark) + "<TD" + td + "><A HREF=\"" + run.RootUrl +
-                    EncodeHrefPath(relative + std::string(name)) + "\">";
-  row += EscapeText(set.HideExtension ? StripExtension(name) : std::string(name));
-  row += "</A>";
-  row += mark;
-  row += "</TD>";
+void RowWriter::AddLink(std::string& out, TextForm form, std::string_view name) const {
+  RowText text(out, form);
+  if (relative_in_start_) {
+    text.Href(name);
+  } else {
+    std::string path = relative_;
+    path += name;
+    text.Href(path);
+  }
+}
+
+void RowWriter::FileRow(std::string& out, TextForm form, const Pieces& pieces,
+                        std::string_view name, std::string_view time_text, int64_t size,
+                        std::string_view mark, const Id3Tag& tag, const FileTags* more) const {
+  const RunContext& run = run_;
+  const EnvironmentSet& set = set_;
+  RowText row(out, form);
+  row.Ascii(pieces.file_start);
+  AddLink(out, form, name);
+  row.Ascii("\">");
+  if (set.HideExtension) {
+    row.Text(StripExtension(name));
+  } else {
+    row.Text(name);
+  }
+  row.Ascii("</A>");
+  row.Html(mark);
+  row.Ascii("</TD>");
 
   if (!set.ProcessId3) {
-    row += "<TD align=right" + td + ">" + KilobyteText(size) + MegabyteText(size) + "</TD>";
-    return row + "</TR>";
+    row.Ascii(pieces.right_cell);
+    AppendKilobyteText(out, size);
+    AppendMegabyteText(out, size);
+    row.Ascii("</TD></TR>");
+    return;
   }
 
   const bool has_tag = tag.HasTag();
-  if (set.ReadAllTags && more != nullptr)
-    return row + AllTagCells(set, td, time_text, size, *more) + "</TR>";
-
-  for (const std::string& key : set.OutputColumns) {
-    if (EqualsNoCase(key, kKeyFileSize)) {
-      row += "<TD align=right" + td + ">" + MegabyteText(size) + "</TD>";
-    } else if (EqualsNoCase(key, kKeyTimeStamp)) {
-      row += Cell(td, time_text);
-    } else if (EqualsNoCase(key, kKeyTitle)) {
-      row += Cell(td, TagCell(tag.Title));
-    } else if (EqualsNoCase(key, kKeyArtist)) {
-      row += Cell(td, TagCell(tag.Artist));
-    } else if (EqualsNoCase(key, kKeyAlbum)) {
-      row += Cell(td, TagCell(tag.Album));
-    } else if (EqualsNoCase(key, kKeyComment)) {
-      row += Cell(td, TagCell(tag.Comment));
-    } else if (EqualsNoCase(key, kKeyYear)) {
-      row += "<TD align=center" + td + ">" + TagCell(tag.Year) + "</TD>";
-    } else if (EqualsNoCase(key, kKeyGenre)) {
-      row += Cell(td, has_tag ? TagCell(run.genres[tag.Genre]) : "<BR>");
-    } else if (EqualsNoCase(key, kKeyTrack)) {
-      row += Cell(td, FieldCell(TrackText(tag)));
-    } else {
-      row += StreamCell(key, td, more);
+  // TAGS=ALL: tag columns come from the reader's cleaned fields.
+  const TagFields* fields = set.ReadAllTags && more != nullptr ? &more->fields : nullptr;
+  const auto tag_cell = [&](const std::string& field, const std::string& v1_field) {
+    row.Ascii(pieces.cell);
+    row.Field(fields != nullptr ? std::string_view(field) : CleanField(v1_field));
+    row.Ascii("</TD>");
+  };
+  static const std::string kNoField;
+  for (const Column column : columns_) {
+    switch (column) {
+      case Column::kFileSize:
+        row.Ascii(pieces.right_cell);
+        AppendMegabyteText(out, size);
+        row.Ascii("</TD>");
+        break;
+      case Column::kTimeStamp:
+        row.Ascii(pieces.cell);
+        row.Html(time_text);
+        row.Ascii("</TD>");
+        break;
+      case Column::kTitle:
+        tag_cell(fields != nullptr ? fields->title : kNoField, tag.Title);
+        break;
+      case Column::kArtist:
+        tag_cell(fields != nullptr ? fields->artist : kNoField, tag.Artist);
+        break;
+      case Column::kAlbum:
+        tag_cell(fields != nullptr ? fields->album : kNoField, tag.Album);
+        break;
+      case Column::kComment:
+        tag_cell(fields != nullptr ? fields->comment : kNoField, tag.Comment);
+        break;
+      case Column::kYear:
+        row.Ascii(pieces.center_cell);
+        row.Field(fields != nullptr ? std::string_view(fields->year) : CleanField(tag.Year));
+        row.Ascii("</TD>");
+        break;
+      case Column::kGenre:
+        row.Ascii(pieces.cell);
+        if (fields != nullptr) {
+          row.Field(fields->genre);
+        } else if (has_tag) {
+          row.Field(CleanField(run.genres[tag.Genre]));
+        } else {
+          row.Ascii("<BR>");
+        }
+        row.Ascii("</TD>");
+        break;
+      case Column::kTrack:
+        row.Ascii(pieces.cell);
+        row.Field(fields != nullptr ? fields->track : TrackText(tag));
+        row.Ascii("</TD>");
+        break;
+      case Column::kPlayTime:
+      case Column::kBitrate: {
+        std::string text;
+        if (more != nullptr) {
+          text = column == Column::kPlayTime ? PlayTimeText(more->stream.milliseconds)
+                                             : BitrateText(more->stream.bits_per_second);
+        }
+        row.Ascii(pieces.right_cell);
+        if (text.empty()) {
+          row.Ascii("<BR>");
+        } else {
+          row.Html(text);
+        }
+        row.Ascii("</TD>");
+        break;
+      }
+      case Column::kNone:
+        break;
     }
   }
-  return row + "</TR>";
+  row.Ascii("</TR>");
+}
+
+void RowWriter::FolderRowIn(std::string& out, TextForm form, const Pieces& pieces,
+                            std::string_view name, std::string_view mark) const {
+  RowText row(out, form);
+  row.Ascii(pieces.folder_start);
+  AddLink(out, form, name);
+  row.Ascii(pieces.folder_link_end);
+  row.Text(name);
+  row.Ascii("</A>");
+  row.Html(mark);
+  row.Ascii("</TD>");
+  row.Ascii(pieces.folder_end);
+}
+
+void RowWriter::FileRowText(std::string& out, std::string_view name, std::string_view time_text,
+                            int64_t size, std::string_view mark, const Id3Tag& tag,
+                            const FileTags* more) const {
+  FileRow(out, TextForm::kUtf8, utf8_, name, time_text, size, mark, tag, more);
+}
+
+void RowWriter::FolderRowText(std::string& out, std::string_view name,
+                              std::string_view mark) const {
+  FolderRowIn(out, TextForm::kUtf8, utf8_, name, mark);
+}
+
+void RowWriter::AddFileRow(PageBuffer& page, std::string_view name, std::string_view time_text,
+                           int64_t size, std::string_view mark, const Id3Tag& tag,
+                           const FileTags* more) const {
+  std::string& out = page.cp932();
+  FileRow(out, TextForm::kCp932, cp932_, name, time_text, size, mark, tag, more);
+  out += "\r\n";
+}
+
+void RowWriter::AddFolderRow(PageBuffer& page, std::string_view name, std::string_view mark) const {
+  std::string& out = page.cp932();
+  FolderRowIn(out, TextForm::kCp932, cp932_, name, mark);
+  out += "\r\n";
+}
+
+std::string FileRowWithTag(const PageContext& context, std::string_view folder,
+                           std::string_view name, std::string_view time_text, int64_t size,
+                           std::string_view mark, const Id3Tag& tag, const FileTags* more) {
+  std::string row;
+  RowWriter(context, folder).FileRowText(row, name, time_text, size, mark, tag, more);
+  return row;
 }
 
 std::string FolderRow(const PageContext& context, std::string_view folder, std::string_view name,
                       std::string_view mark) {
-  const RunContext& run = context.run;
-  const std::string& td = run.TdAttributes;
-  std::string row = "<TR>" + Cell(td, run.FolderMark) + "<TD" + td + "><A HREF=\"" + run.RootUrl +
-                    EncodeHrefPath(RelativeFolderPath(run, folder) + std::string(name)) + "/" +
-                    run.OutputFileName + "\">" + EscapeText(name) + "</A>";
-  row += mark;
-  row += "</TD>";
-  const size_t empty_cells = context.set.ProcessId3 ? context.set.OutputColumns.size() : 1;
-  for (size_t i = 0; i < empty_cells; ++i) row += Cell(td, "<BR>");
-  return row + "</TR>";
-}
-
-void WriteFileRows(PageBuffer& page, const PageContext& context, std::string_view folder,
-                   std::string_view name, std::string_view time_text, int64_t size,
-                   std::string_view mark, const Id3Tag& tag, const FileTags* more) {
-  page.AddLine(FileRowWithTag(context, folder, name, time_text, size, mark, tag, more));
-}
-
-void WriteFolderRows(PageBuffer& page, const PageContext& context, std::string_view folder,
-                     std::string_view name, std::string_view mark) {
-  page.AddLine(FolderRow(context, folder, name, mark));
+  std::string row;
+  RowWriter(context, folder).FolderRowText(row, name, mark);
+  return row;
 }
 
 }  // namespace veldra

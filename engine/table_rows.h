@@ -4,7 +4,9 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
+#include "engine/html_text.h"
 #include "engine/page_context.h"
 #include "tags/id3v1.h"
 #include "tags/tag_reader.h"
@@ -44,11 +46,65 @@ std::string FileRowWithTag(const PageContext& context, std::string_view folder,
 std::string FolderRow(const PageContext& context, std::string_view folder, std::string_view name,
                       std::string_view mark);
 
-// Add the rows to a page.
-void WriteFileRows(PageBuffer& page, const PageContext& context, std::string_view folder,
-                   std::string_view name, std::string_view time_text, int64_t size,
-                   std::string_view mark, const Id3Tag& tag, const FileTags* more = nullptr);
-void WriteFolderRows(PageBuffer& page, const PageContext& context, std::string_view folder,
-                     std::string_view name, std::string_view mark);
+// Writes the rows of one folder's page: the rows FileRowWithTag and FolderRow make, each as a line
+// of the page. What the settings and the folder make of every row (the column list, the cell
+// tags, the link's start) is worked out once, and rows are converted to CP932 as they are
+// written, with no row text in between.
+class RowWriter {
+ public:
+  RowWriter(const PageContext& context, std::string_view folder);
+
+  void AddFileRow(PageBuffer& page, std::string_view name, std::string_view time_text, int64_t size,
+                  std::string_view mark, const Id3Tag& tag, const FileTags* more = nullptr) const;
+  void AddFolderRow(PageBuffer& page, std::string_view name, std::string_view mark) const;
+
+  // The rows as UTF-8 text, for FileRowWithTag and FolderRow.
+  void FileRowText(std::string& out, std::string_view name, std::string_view time_text,
+                   int64_t size, std::string_view mark, const Id3Tag& tag,
+                   const FileTags* more) const;
+  void FolderRowText(std::string& out, std::string_view name, std::string_view mark) const;
+
+  enum class Column : unsigned char {
+    kFileSize,
+    kTimeStamp,
+    kTitle,
+    kArtist,
+    kAlbum,
+    kComment,
+    kYear,
+    kGenre,
+    kTrack,
+    kPlayTime,
+    kBitrate,
+    kNone,  // a key rows show no cell for
+  };
+
+  // The parts of a row that are the same on every row of the page, in one text form.
+  struct Pieces {
+    std::string cell;             // "<TD" + td + ">"
+    std::string right_cell;       // "<TD align=right" + td + ">"
+    std::string center_cell;      // "<TD align=center" + td + ">"
+    std::string file_start;       // up to the file's part of the link
+    std::string folder_start;     // up to the sub-folder's part of the link
+    std::string folder_link_end;  // "/" + page name + '">'
+    std::string folder_end;       // the empty cells after a sub-folder's name, "</TR>"
+  };
+
+ private:
+  void FileRow(std::string& out, TextForm form, const Pieces& pieces, std::string_view name,
+               std::string_view time_text, int64_t size, std::string_view mark, const Id3Tag& tag,
+               const FileTags* more) const;
+  void FolderRowIn(std::string& out, TextForm form, const Pieces& pieces, std::string_view name,
+                   std::string_view mark) const;
+  void AddLink(std::string& out, TextForm form, std::string_view name) const;
+
+  const RunContext& run_;  // those of the context: a context is often a temporary
+  const EnvironmentSet& set_;
+  std::vector<Column> columns_;
+  std::string relative_;    // the folder below the root, "/" at its end
+  bool relative_in_start_;  // the relative path's link text is part of the pieces' starts
+  Pieces utf8_;
+  Pieces cp932_;
+};
 
 }  // namespace veldra

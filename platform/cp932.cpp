@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 
 #include "platform/utf8.h"
@@ -119,10 +120,32 @@ void AppendReference(std::string& out, uint32_t n) {
   out += ';';
 }
 
-bool IsAscii(std::string_view text) {
-  for (char c : text)
-    if (static_cast<unsigned char>(c) >= 0x80) return false;
-  return true;
+// The number of ASCII bytes from text[pos] on up to the first other byte; eight at a time.
+size_t AsciiRun(std::string_view text, size_t pos) {
+  const char* const begin = text.data() + pos;
+  const char* const end = text.data() + text.size();
+  const char* p = begin;
+  for (; end - p >= 8; p += 8) {
+    uint64_t word;
+    std::memcpy(&word, p, 8);
+    if ((word & 0x8080808080808080u) != 0) break;
+  }
+  while (p != end && static_cast<unsigned char>(*p) < 0x80) ++p;
+  return static_cast<size_t>(p - begin);
+}
+
+bool IsAscii(std::string_view text) { return AsciiRun(text, 0) == text.size(); }
+
+void AppendCharFrom(const Cp932Tables& t, std::string& out, uint32_t c) {
+  const uint16_t code = c < 0x10000 ? t.encode[c] : 0;
+  if (code == 0) {
+    AppendReference(out, c);
+  } else if (code < 0x100) {
+    out += static_cast<char>(code);
+  } else {
+    const char pair[2] = {static_cast<char>(code >> 8), static_cast<char>(code & 0xFF)};
+    out.append(pair, 2);
+  }
 }
 
 // Parses "&#N;" at text[pos] (N decimal, no leading zero); returns its length or 0.
@@ -163,23 +186,45 @@ bool IsDecodedReference(const Cp932Tables& t, std::string_view text, size_t pos)
 
 }  // namespace
 
+void AppendCp932Char(std::string& out, uint32_t c) { AppendCharFrom(Tables(), out, c); }
+
 void AppendCp932(std::string& out, std::string_view utf8, Cp932Escape escape) {
   const bool round_trip = escape == Cp932Escape::kRoundTrip;
-  if (IsAscii(utf8) && (!round_trip || utf8.find("&#") == std::string_view::npos)) {
+  size_t i = AsciiRun(utf8, 0);
+  if (i == utf8.size() && (!round_trip || utf8.find("&#") == std::string_view::npos)) {
     out.append(utf8);
     return;
   }
   const Cp932Tables& t = Tables();
-  size_t i = 0;
+  if (round_trip) {
+    i = 0;  // every "&" is looked at
+  } else {
+    out.append(utf8.data(), i);  // the leading ASCII run, as found above
+  }
   while (i < utf8.size()) {
     const unsigned char b = static_cast<unsigned char>(utf8[i]);
     if (b < 0x80) {
-      if (round_trip && b == '&' && IsDecodedReference(t, utf8, i)) {
-        out += "&#38;#";
-        i += 2;
+      if (!round_trip) {
+        // ASCII stands for itself: copy the whole run at once.
+        const size_t run = AsciiRun(utf8, i);
+        out.append(utf8.data() + i, run);
+        i += run;
+      } else if (b == '&') {
+        if (IsDecodedReference(t, utf8, i)) {
+          out += "&#38;#";
+          i += 2;
+        } else {
+          out += '&';
+          ++i;
+        }
       } else {
-        out += static_cast<char>(b);
-        ++i;
+        // Only "&" needs a look: copy the ASCII run up to the next one at once.
+        const size_t run = AsciiRun(utf8, i);
+        const void* amp = std::memchr(utf8.data() + i, '&', run);
+        const size_t plain =
+            amp == nullptr ? run : static_cast<const char*>(amp) - (utf8.data() + i);
+        out.append(utf8.data() + i, plain);
+        i += plain;
       }
       continue;
     }
@@ -190,15 +235,7 @@ void AppendCp932(std::string& out, std::string_view utf8, Cp932Escape escape) {
       ++i;
       continue;
     }
-    const uint16_t code = c < 0x10000 ? t.encode[c] : 0;
-    if (code == 0) {
-      AppendReference(out, c);
-    } else if (code < 0x100) {
-      out += static_cast<char>(code);
-    } else {
-      out += static_cast<char>(code >> 8);
-      out += static_cast<char>(code & 0xFF);
-    }
+    AppendCharFrom(t, out, c);
     i += len;
   }
 }
@@ -220,9 +257,19 @@ std::string DecodeCp932(std::string_view cp932, Cp932Escape escape) {
   size_t i = 0;
   while (i < cp932.size()) {
     const unsigned char b = static_cast<unsigned char>(cp932[i]);
+    if (b < 0x80 && (b != '&' || !round_trip)) {
+      // ASCII stands for itself, apart from the "&" of a reference: copy the run up to it at once.
+      const size_t run = AsciiRun(cp932, i);
+      const void* amp = round_trip ? std::memchr(cp932.data() + i, '&', run) : nullptr;
+      const size_t plain =
+          amp == nullptr ? run : static_cast<const char*>(amp) - (cp932.data() + i);
+      out.append(cp932.data() + i, plain);
+      i += plain;
+      continue;
+    }
     if (b < 0x80) {
       uint32_t n = 0;
-      const size_t len = round_trip && b == '&' ? ParseReference(cp932, i, n) : 0;
+      const size_t len = ParseReference(cp932, i, n);
       if (len != 0 && n >= 0xDC80 && n <= 0xDCFF) {
         out += static_cast<char>(n - 0xDC00);  // a byte that was not valid UTF-8
         i += len;

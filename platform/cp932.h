@@ -2,6 +2,7 @@
 // Shift-JIS (CP932, the Windows variant) text conversion. Text inside the program is UTF-8;
 // every file the program reads or writes is CP932.
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -24,6 +25,10 @@ std::string EncodeCp932(std::string_view utf8, Cp932Escape escape);
 
 // EncodeCp932 appending to out, for writers that build a whole file in one buffer.
 void AppendCp932(std::string& out, std::string_view utf8, Cp932Escape escape);
+
+// Appends the CP932 bytes of one Unicode scalar value, or "&#N;" when CP932 lacks it: what
+// AppendCp932(..., kHtml) writes for that character. For writers that convert as they go.
+void AppendCp932Char(std::string& out, uint32_t c);
 
 // CP932 bytes to UTF-8. Bytes that are not valid CP932 become U+FFFD. With kRoundTrip only the
 // references EncodeCp932(kRoundTrip) writes are turned back into what it made them from: a

@@ -117,10 +117,10 @@ size_t NextFoldedUnit(std::string_view text, size_t pos, uint32_t& unit) {
   return len;
 }
 
-// Converts UTF-8 to UTF-16 with U+FFFD for bytes that are not valid UTF-8.
-std::u16string ToUtf16(std::string_view utf8) {
-  std::u16string out;
-  out.reserve(utf8.size());
+// Converts UTF-8 to UTF-16 with U+FFFD for bytes that are not valid UTF-8, into out, which has
+// room for utf8.size() units (never fewer are needed); returns the number of units.
+size_t ToUtf16Into(std::string_view utf8, char16_t* out) {
+  size_t n = 0;
   for (size_t i = 0; i < utf8.size();) {
     uint32_t c = 0;
     size_t len = DecodeUtf8(utf8, i, c);
@@ -129,13 +129,19 @@ std::u16string ToUtf16(std::string_view utf8) {
       len = 1;
     }
     if (c < 0x10000) {
-      out += static_cast<char16_t>(c);
+      out[n++] = static_cast<char16_t>(c);
     } else {
-      out += static_cast<char16_t>(U16_LEAD(c));
-      out += static_cast<char16_t>(U16_TRAIL(c));
+      out[n++] = static_cast<char16_t>(U16_LEAD(c));
+      out[n++] = static_cast<char16_t>(U16_TRAIL(c));
     }
     i += len;
   }
+  return n;
+}
+
+std::u16string ToUtf16(std::string_view utf8) {
+  std::u16string out(utf8.size(), u'\0');
+  out.resize(ToUtf16Into(utf8, out.data()));
   return out;
 }
 
@@ -245,6 +251,17 @@ int NameCollator::Compare(std::string_view a, std::string_view b) const {
 
 std::string NameCollator::SortKey(std::string_view a) const {
   if (impl_->collator == nullptr) return FoldCase(a);
+  // Most names fit buffers on the stack: then the key is the only allocation.
+  constexpr size_t kShort = 256;
+  if (a.size() <= kShort) {
+    char16_t u[kShort];
+    const size_t units = ToUtf16Into(a, u);
+    uint8_t key[4 * kShort + 16];
+    const int32_t n = ucol_getSortKey(impl_->collator, u, static_cast<int32_t>(units), key,
+                                      static_cast<int32_t>(sizeof key));
+    if (n > 0 && static_cast<size_t>(n) <= sizeof key)
+      return std::string(reinterpret_cast<const char*>(key), static_cast<size_t>(n) - 1);
+  }
   const std::u16string u = ToUtf16(a);
   std::string key(u.size() * 4 + 16, '\0');
   for (;;) {

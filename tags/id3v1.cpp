@@ -87,8 +87,17 @@ void DecodeId3Block(const uint8_t (&block)[128], Id3Tag& tag) {
 
 void DecodeId3Block(const uint8_t (&block)[128], Id3Tag& tag, int code_page) {
   const std::string_view bytes(reinterpret_cast<const char*>(block), kBlockSize);
+  // ASCII (NULs included) decodes to itself in CP932 and UTF-8 (not in every code page: EBCDIC
+  // ones differ); assigning it keeps the record's own buffer.
+  const bool ascii_as_is = code_page == kDefaultCodePage || code_page == 65001;
   for (const FieldPlace& place : kTextFields) {
-    tag.*place.field = DecodeField(bytes.substr(place.offset, place.width), code_page);
+    const std::string_view field = bytes.substr(place.offset, place.width);
+    if (ascii_as_is && std::all_of(field.begin(), field.end(),
+                                   [](char c) { return static_cast<unsigned char>(c) < 0x80; })) {
+      (tag.*place.field).assign(field);
+    } else {
+      tag.*place.field = DecodeField(field, code_page);
+    }
   }
   tag.Genre = block[kGenreOffset];
   tag.comment_tail = {block[kCommentTailOffset], block[kCommentTailOffset + 1]};

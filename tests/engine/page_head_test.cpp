@@ -2,6 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <utility>
+
+#include "platform/cp932.h"
+#include "platform/text_file.h"
+
 #include "tests/engine/engine_test_util.h"
 
 namespace veldra {
@@ -92,6 +97,30 @@ TEST(WritePageHead, RootAndSubFolder) {
                    "List create date = 2000/01/02 14:05 [ Dir = 0 / Files = 0 ]<BR>", "",
                    "<!--AA_TAG_START-->", "<A HREF=\"/files/index.htm\">← /</A><BR>",
                    "<!--AA_TAG_END-->", "", " <TABLE> ", row}));
+}
+
+// The navigation block is converted link text by link text as it is written: the same bytes as
+// the links converted whole, also where settings hold bytes that are not UTF-8 (the root's link
+// joins the root URL and the page name, so a character may span the two).
+TEST(WritePageHead, NavigationBytesEqualConvertedLinks) {
+  for (const auto& [url, page_name] : {std::pair<std::string, std::string>{"/files/", "index.htm"},
+                                       {"/\xE3\x81", "\x82x.htm"},
+                                       {"http://例/\xFF", "\x80ペ&#.htm"}}) {
+    RunContext run = Context("/r/", url);
+    run.OutputFileName = page_name;
+    const EnvironmentSet set = test::DefaultSet("/r/", url);
+    const std::string folder = "/r/a&b <c>/\xE3\x81 bad/表 \xF0\x9F\x98\x80/";
+    const test::FixedClock clock;
+    PageBuffer page;
+    WritePageHead(page, PageContext{run, set, clock}, folder, 0, 0);
+    std::string links;
+    for (const std::string& line : NavigationLines(run, folder))
+      AppendCp932Line(links, line, Cp932Escape::kHtml);
+    ASSERT_EQ(NavigationLines(run, folder).size(), 3u);
+    EXPECT_NE(page.bytes().find("<!--AA_TAG_START-->\r\n" + links + "<!--AA_TAG_END-->"),
+              std::string::npos)
+        << url;
+  }
 }
 
 TEST(ReplaceChar, EveryOccurrence) {

@@ -4,8 +4,14 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <string>
+#include <vector>
 
 #include "engine/folder_page.h"
+#include "engine/html_text.h"
+#include "engine/page_head.h"
+#include "platform/cp932.h"
+#include "platform/text_file.h"
 
 #include "tests/engine/engine_test_util.h"
 #include "tests/support/temp_dir.h"
@@ -164,6 +170,85 @@ TEST(Rows, ColumnKeysOutsideTheNine) {
   EXPECT_EQ(FolderRow(f.Context(), "/r/", "d", ""),
             "<TR><TD>(DIR)</TD><TD><A HREF=\"/files/d/index.htm\">d</A></TD>"
             "<TD><BR></TD><TD><BR></TD></TR>");
+}
+
+// Texts that stress the conversion: markup, line breaks, bytes that are not UTF-8 (alone, cut
+// short, overlong, surrogates), characters CP932 lacks or maps one way, and combining marks.
+const std::vector<std::string> kTrickyTexts = {
+    "",
+    "plain",
+    "a&b<c>\"d'",
+    "x\r\ny",
+    "bad\xE3\x81x",
+    "\x80\xFF",
+    "\xC0\xAF\xED\xA0\x80",
+    "emoji \xF0\x9F\x98\x80 \xE2\x91\xA0",
+    "半角ｶﾅ ＡＢＣ",
+    "〜～‖∥－−¢£¬",
+    "%#? \\\t\x7F",
+    "ß Σ",
+    "表\xCC\x81",
+    "\xE3\x81",
+};
+
+// Rows written straight into a page's CP932 bytes, text by text, equal the UTF-8 rows converted
+// whole afterwards, for tricky names, tag fields, marks and settings (some of them not UTF-8).
+TEST(Rows, WrittenDirectlyEqualConvertedRows) {
+  RowFixture f;
+  f.set.OutputColumns = {"FILE SIZE", "TIME STAMP",  "ID3-TITLE", "ID3-ARTIST",
+                         "ID3-ALBUM", "ID3-COMMENT", "ID3-YEAR",  "ID3-GENRE",
+                         "ID3-TRACK", "PLAY TIME",   "BITRATE"};
+  size_t checked = 0;
+  for (const std::string& setting : kTrickyTexts) {
+    f.run.TdAttributes = setting.empty() ? "" : " title=\"" + setting + "\"";
+    f.run.FileMark = setting;
+    f.run.RootUrl = "/files/" + setting;
+    f.run.genres[3] = setting;
+    for (const bool all_tags : {false, true}) {
+      f.set.ReadAllTags = all_tags;
+      f.set.HideExtension = all_tags;
+      for (const std::string& folder : {std::string("/r/"), "/r/" + setting + "/"}) {
+        RowWriter writer(f.Context(), folder);
+        PageBuffer direct;
+        std::string converted;
+        for (const std::string& text : kTrickyTexts) {
+          Id3Tag tag;
+          tag.Marker = "TAG";
+          tag.Title = text;
+          tag.Artist = "  " + text + std::string(3, '\0') + "cut";
+          tag.Genre = 3;
+          tag.comment_tail[0] = 0;
+          tag.comment_tail[1] = 9;
+          FileTags more;
+          more.fields.title = text;
+          more.fields.genre = text;
+          more.stream.milliseconds = 61000;
+          const std::string name = text + ".mp3";
+          writer.AddFileRow(direct, name, text, 5000000, text, tag, &more);
+          AppendCp932Line(
+              converted, FileRowWithTag(f.Context(), folder, name, text, 5000000, text, tag, &more),
+              Cp932Escape::kHtml);
+          writer.AddFolderRow(direct, text, setting);
+          AppendCp932Line(converted, FolderRow(f.Context(), folder, text, setting),
+                          Cp932Escape::kHtml);
+          checked += 2;
+        }
+        ASSERT_EQ(direct.bytes(), converted) << "setting: " << setting << " folder: " << folder;
+      }
+    }
+  }
+  EXPECT_EQ(checked, kTrickyTexts.size() * kTrickyTexts.size() * 2 * 2 * 2);
+}
+
+// The escaping and link encoding that convert as they go equal converting afterwards.
+TEST(Rows, EscapingInCp932EqualsConvertingAfter) {
+  for (const std::string& text : kTrickyTexts) {
+    std::string escaped, href;
+    AppendEscapedText(escaped, text, TextForm::kCp932);
+    AppendHrefPath(href, text, TextForm::kCp932);
+    EXPECT_EQ(escaped, EncodeCp932(EscapeText(text), Cp932Escape::kHtml)) << text;
+    EXPECT_EQ(href, EncodeCp932(EncodeHrefPath(text), Cp932Escape::kHtml)) << text;
+  }
 }
 
 }  // namespace
