@@ -30,7 +30,9 @@ FolderTags::FolderTags(const PageContext& context, const std::string& folder,
   if (cache == nullptr || cache->failed()) return;
   const bool reader = UsesTagReader(context.set);
   const bool classic_tags = RowsShowTags(context.set);
-  const TagReadOptions options = TagOptionsFor(context);
+  // The reader's options are worked out only for a set that uses it (they cost a page's worth
+  // of comparisons of column keys).
+  const TagReadOptions options = reader ? TagOptionsFor(context) : TagReadOptions();
   for (const Entry& entry : files) {
     const bool wanted =
         reader ? HasTagsToRead(entry.name, options) : classic_tags && IsMp3Name(entry.name);
