@@ -155,8 +155,13 @@ FolderPageFiles PrepareFolderPage(const PageContext& context, FolderTree& tree, 
   out.marks_wanted = run.MarksWanted;
   const FolderHandle dir = tree.OpenHandle(index);
   out.skip_same = context.set.SkipSame;
-  if (out.skip_same && dir.ok() && run.tag_cache != nullptr)
-    out.digests = std::make_unique<OwnFileDigests>(run.tag_cache, folder);
+  // SKIPSAME: the folder's page records come with its tag records, in one query.
+  TagCache::FolderRecords records;
+  const bool looked_up = out.skip_same && dir.ok() && run.tag_cache != nullptr;
+  if (looked_up) {
+    records = run.tag_cache->LookupFolder(folder);
+    out.digests = std::make_unique<OwnFileDigests>(run.tag_cache, folder, std::move(records.pages));
+  }
   // The snapshot is made from the listing alone. When the old one is known to hold the same
   // bytes, those are its records, and it need not be read.
   FolderSnapshot previous;
@@ -174,7 +179,7 @@ FolderPageFiles PrepareFolderPage(const PageContext& context, FolderTree& tree, 
     else if (dir.ok())
       previous = ReadSnapshotAt(dir.get(), out.snapshot_name, folders.size() + files.size());
   }
-  FolderTags cached(context, folder, files);
+  FolderTags cached(context, folder, files, looked_up ? &records.files : nullptr);
   out.page = BuildPage(context, folder, dir.ok() ? dir.get() : -1, folders, files, previous,
                        &out.page_date_time, &cached);
   if (out.digests != nullptr) out.page_digest = ContentDigest(out.page, out.page_date_time);

@@ -24,7 +24,7 @@ FileKey KeyOf(const Entry& entry) {
 }  // namespace
 
 FolderTags::FolderTags(const PageContext& context, const std::string& folder,
-                       const EntryTable& files)
+                       const EntryTable& files, std::vector<TagCache::Record>* looked_up)
     : folder_(folder) {
   TagCache* cache = context.run.tag_cache;
   if (cache == nullptr || cache->failed()) return;
@@ -47,7 +47,9 @@ FolderTags::FolderTags(const PageContext& context, const std::string& folder,
   if (slots_.empty()) return;
   std::unordered_map<std::string_view, FileKey> listed;  // every file, read by this set or not
   for (const Entry& entry : files) listed.emplace(entry.name, KeyOf(entry));
-  for (TagCache::Record& record : cache->Lookup(folder)) {
+  std::vector<TagCache::Record> records =
+      looked_up != nullptr ? std::move(*looked_up) : cache->Lookup(folder);
+  for (TagCache::Record& record : records) {
     // A record goes when its file is gone or changed, not when this set merely does not read
     // it (another set's TAGS=ALL records of FLAC files, say).
     const auto file = listed.find(record.name);

@@ -20,9 +20,11 @@ namespace veldra {
 
 class FolderTags {
  public:
-  // Looks up the records of the files of folder whose tags the page shows. Without a cache
-  // (the run's is null, or none of the files has tags to read) every Find misses.
-  FolderTags(const PageContext& context, const std::string& folder, const EntryTable& files);
+  // Looks up the records of the files of folder whose tags the page shows (or takes them from
+  // looked_up, when the caller had them with others). Without a cache (the run's is null, or
+  // none of the files has tags to read) every Find misses.
+  FolderTags(const PageContext& context, const std::string& folder, const EntryTable& files,
+             std::vector<TagCache::Record>* looked_up = nullptr);
   FolderTags(const FolderTags&) = delete;
   FolderTags& operator=(const FolderTags&) = delete;
 

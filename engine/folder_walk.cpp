@@ -113,12 +113,15 @@ class Walker {
         const auto& [name, id] = top.to_walk[top.next++];
         Enter(top.index, top.path, name, id, false);
       } else {
-        // The writers build the page too (snapshot, tags, formatting), beside the walk.
+        // The writers build the page too (sorting, snapshot, tags, formatting), beside the walk,
+        // which only lists.
         std::string folder = top.path;
         writes_.Submit(
-            [&context = context_, &tree = record_.tree, guess = record_.guess, index = top.index,
-             path = std::move(top.path), folders = std::move(top.folders),
-             files = std::move(top.files)] {
+            [&context = context_, &collator = collator_, &tree = record_.tree,
+             guess = record_.guess, index = top.index, path = std::move(top.path),
+             folders = std::move(top.folders), files = std::move(top.files)]() mutable {
+              SortEntries(folders, collator);
+              SortEntries(files, collator);
               FolderPageFiles prepared =
                   PrepareFolderPage(context, tree, index, path, folders, files);
               prepared.guess = guess;
@@ -227,8 +230,6 @@ class Walker {
         const FolderTimeKeeper folder_time(dir.access(), dir.get());
         for (const std::string& name : leftovers) dir.access().UnlinkAt(dir.get(), name);
       }
-      SortEntries(frame.folders, collator_);
-      SortEntries(frame.files, collator_);
     } catch (const std::bad_alloc&) {
       frame.folders = EntryTable();
       frame.files = EntryTable();

@@ -12,10 +12,12 @@ FileKey KeyOf(const EntryStat& stat) {
 
 }  // namespace
 
-OwnFileDigests::OwnFileDigests(TagCache* cache, std::string folder) : folder_(std::move(folder)) {
+OwnFileDigests::OwnFileDigests(TagCache* cache, std::string folder,
+                               std::vector<TagCache::Record> known)
+    : folder_(std::move(folder)) {
   if (cache == nullptr || cache->failed()) return;
   cache_ = cache;
-  known_ = cache->LookupPages(folder_);
+  known_ = std::move(known);
 }
 
 bool OwnFileDigests::Holds(FolderAccess& folders, int dir, const std::string& name,

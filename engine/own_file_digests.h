@@ -14,8 +14,9 @@ namespace veldra {
 
 class OwnFileDigests {
  public:
-  // Looks up the folder's records (one query); with a null or failed cache nothing is known.
-  OwnFileDigests(TagCache* cache, std::string folder);
+  // The folder's records, as the cache's LookupPages or LookupFolder gave them; with a null or
+  // failed cache nothing is known.
+  OwnFileDigests(TagCache* cache, std::string folder, std::vector<TagCache::Record> known);
   OwnFileDigests(const OwnFileDigests&) = delete;
   OwnFileDigests& operator=(const OwnFileDigests&) = delete;
 

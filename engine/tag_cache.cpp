@@ -132,25 +132,30 @@ TagCache::TagCache(sqlite3* db, std::string path, int64_t run_start)
 TagCache::~TagCache() {
   Flush();
   for (sqlite3_stmt* stmt :
-       {lookup_, folder_, put_, remove_, lookup_pages_, put_page_, remove_page_})
+       {lookup_, folder_, put_, remove_, lookup_pages_, lookup_both_, put_page_, remove_page_})
     sqlite3_finalize(stmt);
   sqlite3_close_v2(db_);
   if (damaged_) SetAside(path_);  // the next run makes a new one
 }
 
 bool TagCache::Prepare() {
+  // Every lookup gives a first column that says where a row goes: 0 files, 1 pages.
+  constexpr const char* kFileRows =
+      "SELECT 0, f.name, f.device, f.inode, f.size, f.mtime, f.mtime_ns, f.ctime, f.ctime_ns,"
+      " f.data FROM folders d JOIN files f ON f.folder = d.id WHERE d.path = ?1";
+  constexpr const char* kPageRows =
+      "SELECT 1, p.name, p.device, p.inode, p.size, p.mtime, p.mtime_ns, p.ctime, p.ctime_ns,"
+      " p.digest FROM folders d JOIN pages p ON p.folder = d.id WHERE d.path = ?1";
+  const std::string both = std::string(kFileRows) + " UNION ALL " + kPageRows;
   const std::pair<sqlite3_stmt**, const char*> statements[] = {
-      {&lookup_,
-       "SELECT f.name, f.device, f.inode, f.size, f.mtime, f.mtime_ns, f.ctime, f.ctime_ns,"
-       " f.data FROM folders d JOIN files f ON f.folder = d.id WHERE d.path = ?1"},
+      {&lookup_, kFileRows},
       {&folder_,
        "INSERT INTO folders(path, seen) VALUES(?1, ?2)"
        " ON CONFLICT(path) DO UPDATE SET seen = max(seen, excluded.seen) RETURNING id"},
       {&put_, "INSERT OR REPLACE INTO files VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10)"},
       {&remove_, "DELETE FROM files WHERE folder = ?1 AND name = ?2"},
-      {&lookup_pages_,
-       "SELECT p.name, p.device, p.inode, p.size, p.mtime, p.mtime_ns, p.ctime, p.ctime_ns,"
-       " p.digest FROM folders d JOIN pages p ON p.folder = d.id WHERE d.path = ?1"},
+      {&lookup_pages_, kPageRows},
+      {&lookup_both_, both.c_str()},
       {&put_page_, "INSERT OR REPLACE INTO pages VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10)"},
       {&remove_page_, "DELETE FROM pages WHERE folder = ?1 AND name = ?2"},
   };
@@ -170,39 +175,52 @@ void TagCache::Fail(int code) {
 }
 
 std::vector<TagCache::Record> TagCache::Lookup(const std::string& folder) {
-  return LookupIn(lookup_, folder);
+  std::vector<Record> files;
+  LookupIn(lookup_, folder, files, nullptr);
+  return files;
 }
 
 std::vector<TagCache::Record> TagCache::LookupPages(const std::string& folder) {
-  return LookupIn(lookup_pages_, folder);
+  std::vector<Record> pages;
+  LookupIn(lookup_pages_, folder, pages, nullptr);
+  return pages;
 }
 
-std::vector<TagCache::Record> TagCache::LookupIn(sqlite3_stmt* stmt, const std::string& folder) {
-  std::vector<Record> records;
+TagCache::FolderRecords TagCache::LookupFolder(const std::string& folder) {
+  FolderRecords records;
+  LookupIn(lookup_both_, folder, records.files, &records.pages);
+  return records;
+}
+
+void TagCache::LookupIn(sqlite3_stmt* stmt, const std::string& folder, std::vector<Record>& files,
+                        std::vector<Record>* pages) {
   const std::lock_guard<std::mutex> lock(mutex_);
-  if (failed_) return records;
+  if (failed_) return;
   BindBlob(stmt, 1, folder);
   int code;
   while ((code = sqlite3_step(stmt)) == SQLITE_ROW) {
     Record record;
-    record.name = ColumnBlob(stmt, 0);
-    record.key.device = static_cast<uint64_t>(sqlite3_column_int64(stmt, 1));
-    record.key.inode = static_cast<uint64_t>(sqlite3_column_int64(stmt, 2));
-    record.key.size = sqlite3_column_int64(stmt, 3);
-    record.key.modified = {sqlite3_column_int64(stmt, 4),
-                           static_cast<int32_t>(sqlite3_column_int(stmt, 5))};
-    record.key.changed = {sqlite3_column_int64(stmt, 6),
-                          static_cast<int32_t>(sqlite3_column_int(stmt, 7))};
-    record.data = ColumnBlob(stmt, 8);
-    records.push_back(std::move(record));
+    record.name = ColumnBlob(stmt, 1);
+    record.key.device = static_cast<uint64_t>(sqlite3_column_int64(stmt, 2));
+    record.key.inode = static_cast<uint64_t>(sqlite3_column_int64(stmt, 3));
+    record.key.size = sqlite3_column_int64(stmt, 4);
+    record.key.modified = {sqlite3_column_int64(stmt, 5),
+                           static_cast<int32_t>(sqlite3_column_int(stmt, 6))};
+    record.key.changed = {sqlite3_column_int64(stmt, 7),
+                          static_cast<int32_t>(sqlite3_column_int(stmt, 8))};
+    record.data = ColumnBlob(stmt, 9);
+    if (pages != nullptr && sqlite3_column_int(stmt, 0) == 1)
+      pages->push_back(std::move(record));
+    else
+      files.push_back(std::move(record));
   }
   sqlite3_reset(stmt);
   sqlite3_clear_bindings(stmt);
   if (code != SQLITE_DONE) {
     Fail(code);
-    records.clear();
+    files.clear();
+    if (pages != nullptr) pages->clear();
   }
-  return records;
 }
 
 void TagCache::Store(const std::string& folder, std::vector<Record> records,

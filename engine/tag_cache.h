@@ -65,6 +65,12 @@ class TagCache {
   // The page records of one folder (data: the digest), and storing them: a record with empty
   // data removes the one of its name. Written with other folders' in one transaction.
   std::vector<Record> LookupPages(const std::string& folder);
+  // Lookup and LookupPages in one query.
+  struct FolderRecords {
+    std::vector<Record> files;
+    std::vector<Record> pages;
+  };
+  FolderRecords LookupFolder(const std::string& folder);
   void StorePages(const std::string& folder, std::vector<Record> pages);
   // After a complete walk of root: removes the folders at or below root that no run has seen
   // since this one started. Folders elsewhere (another set's tree) are left alone.
@@ -84,7 +90,9 @@ class TagCache {
 
   explicit TagCache(sqlite3* db, std::string path, int64_t run_start);
   bool Prepare();
-  std::vector<Record> LookupIn(sqlite3_stmt* stmt, const std::string& folder);
+  // The rows of a lookup statement, each put into files or (when a first column says 1) pages.
+  void LookupIn(sqlite3_stmt* stmt, const std::string& folder, std::vector<Record>& files,
+                std::vector<Record>* pages);
   void FlushLocked();
   bool WriteFolder(const PendingFolder& folder);
   // Notes a failed call: the cache is left out for the rest of the run; a damaged database is
@@ -102,6 +110,7 @@ class TagCache {
   sqlite3_stmt* put_ = nullptr;
   sqlite3_stmt* remove_ = nullptr;
   sqlite3_stmt* lookup_pages_ = nullptr;
+  sqlite3_stmt* lookup_both_ = nullptr;
   sqlite3_stmt* put_page_ = nullptr;
   sqlite3_stmt* remove_page_ = nullptr;
   std::vector<PendingFolder> pending_;
