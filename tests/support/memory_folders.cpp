@@ -373,6 +373,17 @@ RegularReadResult MemoryFolders::ReadRegularAt(int dir, const std::string& name,
   return RegularReadResult::kRead;
 }
 
+uint64_t MemoryFolders::NewFile(std::string_view bytes) {
+  const uint64_t file = NewNode(Type::kRegular, kOwnUser);
+  nodes_.at(file).bytes = std::string(bytes);
+  return file;
+}
+
+void MemoryFolders::PutNewFile(uint64_t folder, const std::string& name, std::string_view bytes) {
+  nodes_.at(folder).children[name] = NewFile(bytes);
+  Touch(folder);
+}
+
 bool MemoryFolders::CreateAt(int dir, const std::string& name, std::string_view bytes,
                              std::string* err) {
   std::lock_guard lock(mutex_);
@@ -385,10 +396,7 @@ bool MemoryFolders::CreateAt(int dir, const std::string& name, std::string_view 
     SetError(err, "cannot create", name, EEXIST);
     return false;
   }
-  const uint64_t file = NewNode(Type::kRegular, kOwnUser);
-  nodes_.at(file).bytes = std::string(bytes);
-  nodes_.at(folder).children[name] = file;
-  Touch(folder);
+  PutNewFile(folder, name, bytes);
   return true;
 }
 
@@ -410,8 +418,7 @@ bool MemoryFolders::ReplaceAt(int dir, const std::string& name, std::string_view
   // The file as its own node: the entry is replaced, never written through (a link stays
   // where it leads, a FIFO is never opened).
   Touch(folder);
-  const uint64_t file = NewNode(Type::kRegular, kOwnUser);
-  nodes_.at(file).bytes = std::string(bytes);
+  const uint64_t file = NewFile(bytes);
   Node& parent = nodes_.at(folder);
   if (aside != nullptr && old != 0 && nodes_.at(old).type == Type::kRegular) {
     *aside = AsideName(parent, name);
@@ -478,10 +485,7 @@ bool MemoryFolders::ReplaceFile(const std::string& path, std::string_view bytes,
     SetError(err, "cannot replace", path, EISDIR);
     return false;
   }
-  const uint64_t file = NewNode(Type::kRegular, kOwnUser);
-  nodes_.at(file).bytes = std::string(bytes);
-  nodes_.at(folder).children[name] = file;
-  Touch(folder);
+  PutNewFile(folder, name, bytes);
   return true;
 }
 

@@ -84,6 +84,9 @@ class MemoryFolders final : public FolderAccess {
   uint64_t ParentOf(const std::string& path, std::string& name) const;
   uint64_t MakeFolders(const std::string& path);
   uint64_t NewNode(Type type, uint32_t owner);
+  // A regular file of ours holding bytes; PutNewFile also names it in folder (a change of it).
+  uint64_t NewFile(std::string_view bytes);
+  void PutNewFile(uint64_t folder, const std::string& name, std::string_view bytes);
   void Touch(uint64_t folder);
   uint64_t FolderOf(int dir) const;  // 0 (errno EBADF) for a handle not open
   uint64_t Child(uint64_t folder, const std::string& name) const;
